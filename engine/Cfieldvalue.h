@@ -1,0 +1,79 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "xml/Xmlutil.h"
+
+namespace NorvaneImpl {
+
+// One snapshot of a logged value: the text exactly as the log stored it.
+class CFieldCast {
+public:
+    CFieldCast(bool isNull, std::string value) : isNull(isNull), value(std::move(value)) {}
+    const bool isNull;
+    const std::string value;
+};
+
+// Apostrophes around the text; an apostrophe inside it is doubled, so that a
+// logged O'Brien is the literal 'O''Brien' and never ends the literal early.
+std::string Quoted(const std::string& text);
+
+// Raised for a value whose InterBase type code has no SQL literal form.
+class CEUnknownIBType : public std::range_error {
+public:
+    CEUnknownIBType(int typeCode, std::string fieldName);
+    void SetTableName(const std::string& name);
+    const char* what() const noexcept override;
+
+private:
+    void Compose();
+    int typeCode;
+    std::string fieldName;
+    std::string tableName;
+    std::string message;
+};
+
+// One logged field: name, type code and the values before and after the change.
+class CFieldValue {
+public:
+    // The type code is cut to its low 8 bits (a BLOB's 261 becomes 5).
+    CFieldValue(int type, std::unique_ptr<CFieldCast> newValue, std::unique_ptr<CFieldCast> oldValue,
+                std::string name);
+    CFieldValue(const CFieldValue&) = delete;
+    CFieldValue& operator=(const CFieldValue&) = delete;
+
+    std::string GetSQL(const CFieldCast& snapshot) const;
+    std::string GetName() const;
+    std::string GetNewSQL() const;
+    std::string GetOldSQL() const;
+    std::string GetNewEquality() const;
+    std::string GetOldEquality() const;
+    std::string GetKeyEquality() const;
+
+    // Search-condition forms: like the equalities, but a null value is
+    // tested with "is null", since "= null" matches no row.
+    std::string GetNewCondition() const;
+    std::string GetOldCondition() const;
+    std::string GetKeyCondition() const;
+
+    std::int8_t GetType() const { return type; }
+    const CFieldCast* GetNewValue() const { return newValue.get(); }
+    const CFieldCast* GetOldValue() const { return oldValue.get(); }
+
+    // Appends this value's Field element under parent.
+    void AddXMLElement(XMLutil::TXMLNode* parent, XMLutil::TXMLDocument& document) const;
+
+private:
+    std::string GetCondition(const CFieldCast& snapshot) const;
+    void AddCastElement(const char* elementName, const CFieldCast* snapshot, XMLutil::TXMLNode* parent,
+                        XMLutil::TXMLDocument& document) const;
+
+    std::int8_t type;  // InterBase type code, compared as a signed byte
+    std::string name;
+    std::unique_ptr<CFieldCast> newValue;
+    std::unique_ptr<CFieldCast> oldValue;
+};
+
+}  // namespace NorvaneImpl

@@ -1,0 +1,115 @@
+#include "engine/Clogrecord.h"
+
+#include "engine/Cstringaccumulator.h"
+#include "locale/Messages.h"
+
+using StringAccumulator::Accumulate;
+using StringAccumulator::CEEmptyStrList;
+
+CEUnknownActionLetter::CEUnknownActionLetter(char letter)
+    : std::range_error(msgUnknownOperation + ": " + std::string(1, letter))
+{
+}
+
+namespace NorvaneImpl {
+
+CLogRecord::CLogRecord(char action, bool includeComments, std::string tableName, std::string userName,
+                       std::string dateTime, TFieldList keys, TFieldList fields)
+    : includeComments(includeComments),
+      action(action),
+      tableName(std::move(tableName)),
+      userName(std::move(userName)),
+      dateTime(std::move(dateTime)),
+      keys(std::move(keys)),
+      fields(std::move(fields))
+{
+}
+
+std::string CLogRecord::GetStatement(bool reproducing) const
+{
+    try {
+        std::string text;
+        if (includeComments)
+            text += GetComment();
+        switch (action) {
+        case 'I':
+            text += reproducing ? GetInsertStatement(true) : GetDeleteStatement(false);
+            break;
+        case 'U':
+            text += GetUpdateStatement(reproducing);
+            break;
+        case 'D':
+            text += reproducing ? GetDeleteStatement(true) : GetInsertStatement(false);
+            break;
+        default:
+            throw CEUnknownActionLetter(action);
+        }
+        return text;
+    } catch (const CEEmptyStrList&) {
+        // Nothing to list or to match by: no statement, and no comment either.
+        return {};
+    } catch (CEUnknownIBType& e) {
+        e.SetTableName(tableName);
+        throw;
+    }
+}
+
+std::string CLogRecord::GetReproducingStatement() const { return GetStatement(true); }
+std::string CLogRecord::GetUndoStatement() const { return GetStatement(false); }
+
+std::string CLogRecord::GetComment() const
+{
+    return "/* " + dateTime + "   " + msgUser + ": " + userName + " */\n";
+}
+
+std::string CLogRecord::GetInsertStatement(bool newValues) const
+{
+    std::string columns = Accumulate(false, fields.begin(), fields.end(), &CFieldValue::GetName, ", ");
+    std::string values = Accumulate(false, fields.begin(), fields.end(),
+                                    newValues ? &CFieldValue::GetNewSQL : &CFieldValue::GetOldSQL, ", ");
+    return "insert into " + tableName + "\n(" + columns + ")\nvalues (" + values + ")";
+}
+
+std::string CLogRecord::GetUpdateStatement(bool reproducing) const
+{
+    std::string setList = Accumulate(false, fields.begin(), fields.end(),
+                                     reproducing ? &CFieldValue::GetNewEquality : &CFieldValue::GetOldEquality,
+                                     ", ");
+    std::string condition = GetWhereClause(reproducing);
+    return "update " + tableName + "\nset " + setList + "\nwhere " + condition;
+}
+
+std::string CLogRecord::GetDeleteStatement(bool reproducing) const
+{
+    return "delete from " + tableName + "\nwhere " + GetWhereClause(reproducing);
+}
+
+std::string CLogRecord::GetWhereClause(bool reproducing) const
+{
+    if (!keys.empty()) {
+        if (reproducing)
+            return Accumulate(false, keys.begin(), keys.end(), &CFieldValue::GetKeyCondition, " AND ");
+        // Undoing: the row here holds the new values. A key column that the
+        // change itself altered is matched by its new value, not by the
+        // logged (old) key value.
+        std::vector<const CFieldValue*> current;
+        current.reserve(keys.size());
+        for (const auto& key : keys) {
+            const CFieldValue* match = key.get();
+            for (const auto& field : fields) {
+                if (field->GetName() == key->GetName() && field->GetNewValue()) {
+                    match = field.get();
+                    break;
+                }
+            }
+            current.push_back(match);
+        }
+        return Accumulate(false, current.begin(), current.end(), &CFieldValue::GetNewCondition, " AND ");
+    }
+    // No keys logged: match by every changed field, as the row stands on the
+    // database the statement runs on.
+    return Accumulate(false, fields.begin(), fields.end(),
+                      reproducing ? &CFieldValue::GetOldCondition : &CFieldValue::GetNewCondition, " AND ");
+}
+
+}  // namespace NorvaneImpl

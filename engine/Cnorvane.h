@@ -1,0 +1,54 @@
+#pragma once
+#include "engine/Clogrecord.h"
+#include "locale/Regional.h"
+#include "xml/Xmlutil.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Norvane {
+
+// Progress of a run: total log entries to read and how many are done. The
+// handler only reads the two counts.
+using TProgressEvent = std::function<void(int& total, int& done)>;
+// Shows a text to the user and returns once it has been shown.
+using TShowMessage = std::function<void(const std::string& text)>;
+
+// One run object per window or command: reads the change log of a period and
+// turns it into the reproducing or undo script and the XML log.
+class CNorvane {
+public:
+    explicit CNorvane(TProgressEvent onProgress = {}, TShowMessage showMessage = {});
+    ~CNorvane();
+    CNorvane(const CNorvane&) = delete;
+    CNorvane& operator=(const CNorvane&) = delete;
+
+    void ReadLog(const std::string& databaseFile, const std::string& userName, const std::string& password,
+                 TDateTime periodBegin, TDateTime periodEnd, bool includeComments);
+    void Clear();
+
+    std::string GetReproducingScript();
+    std::string GetUndoScript();
+    // The XML log as Windows-1251 text, or the failure text of its build.
+    std::string GetXMLLog();
+    void SaveXMLLog(const std::string& fileName);
+
+    const std::vector<std::unique_ptr<NorvaneImpl::CLogRecord>>& Records() const { return records; }
+
+private:
+    NorvaneImpl::TFieldList ReadKeys(long long logId);
+    NorvaneImpl::TFieldList ReadFields(long long logId);
+    void BuildXMLLog();
+    template <class Iterator>
+    std::string GetScript(Iterator first, Iterator last, std::string (NorvaneImpl::CLogRecord::*statement)() const);
+
+    std::unique_ptr<XMLutil::TXMLDocument> document;
+    std::vector<std::unique_ptr<NorvaneImpl::CLogRecord>> records;
+    TProgressEvent onProgress;
+    std::string xmlError;
+    TShowMessage showMessage;
+};
+
+}  // namespace Norvane

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds everything and runs every test: the core tests
+# on the embedded engine and against a Firebird server started here on
+# 127.0.0.1, and the window's tests on Qt's offscreen platform.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$(nproc)"
+
+if [ -f scripts/fbserver.sh ]; then
+  # shellcheck disable=SC1091
+  source scripts/fbserver.sh
+  fbserver_start
+  trap fbserver_stop EXIT
+fi
+
+export QT_QPA_PLATFORM=offscreen
+cd build
+ctest --output-on-failure -j"$(nproc)"
