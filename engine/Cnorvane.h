@@ -36,6 +36,8 @@ public:
     void SaveXMLLog(const std::string& fileName);
 
     const std::vector<std::unique_ptr<NorvaneImpl::CLogRecord>>& Records() const { return records; }
+    // Empty, or why the XML log of the last run could not be built.
+    const std::string& GetXMLError() const { return xmlError; }
 
 private:
     NorvaneImpl::TFieldList ReadKeys(long long logId);
