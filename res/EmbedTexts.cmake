@@ -1,0 +1,80 @@
+cmake_minimum_required(VERSION 3.22)
+
+# Run with cmake -P: turns the readable texts of res/ into a C++ source that
+# holds their Windows-1251 bytes with CR LF line ends, and the table of
+# BuiltinTexts.h that finds them by type name and number.
+#
+#   -DICONV=<iconv program> -DSOURCE_DIR=<res folder> -DOUTPUT=<generated .cpp>
+
+foreach(var ICONV SOURCE_DIR OUTPUT)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "EmbedTexts.cmake needs -D${var}=...")
+  endif()
+endforeach()
+
+set(name_pattern "^([a-z]+)-([0-9]+)(-[^.]*)?\\.(sql|xml|ini|txt)$")
+file(GLOB texts RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*")
+list(SORT texts)
+get_filename_component(work_dir "${OUTPUT}" DIRECTORY)
+set(converted "${OUTPUT}.cp1251")
+
+set(arrays "")
+set(entries "")
+set(seen "")
+set(index 0)
+foreach(text IN LISTS texts)
+  if(NOT text MATCHES "${name_pattern}")
+    continue()
+  endif()
+  string(TOUPPER "${CMAKE_MATCH_1}" type_name)
+  set(number "${CMAKE_MATCH_2}")
+  if("${type_name}/${number}" IN_LIST seen)
+    message(FATAL_ERROR "res/${text}: a second text ${type_name} ${number}")
+  endif()
+  list(APPEND seen "${type_name}/${number}")
+
+  execute_process(
+    COMMAND "${ICONV}" -f UTF-8 -t WINDOWS-1251 "${SOURCE_DIR}/${text}"
+    OUTPUT_FILE "${converted}"
+    RESULT_VARIABLE failed
+    ERROR_VARIABLE why)
+  if(failed)
+    message(FATAL_ERROR "res/${text} is not UTF-8 text that Windows-1251 can hold: ${why}")
+  endif()
+  file(READ "${converted}" hex HEX)
+
+  # One "0xNN," per byte. Since "0x" only begins a byte, the line-feed byte
+  # can be matched as a whole; a carriage return left by an editor is
+  # dropped first, so every line ends with exactly one CR LF.
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(REPLACE "0x0d," "" bytes "${bytes}")
+  string(REPLACE "0x0a," "0x0d,0x0a,\n" bytes "${bytes}")
+  string(REPLACE "\n" "" flat "${bytes}")
+  string(LENGTH "${flat}" length)
+  math(EXPR size "${length} / 5")
+  if(size EQUAL 0)
+    set(bytes "0x00,")  # an array cannot be empty; the size says 0
+  endif()
+
+  string(APPEND arrays "// res/${text}\nconst unsigned char text${index}[] = {\n${bytes}\n};\n\n")
+  string(APPEND entries "    {\"${type_name}\", ${number}, text${index}, ${size}},\n")
+  math(EXPR index "${index} + 1")
+endforeach()
+file(REMOVE "${converted}")
+
+if(index EQUAL 0)
+  message(FATAL_ERROR "no texts found in ${SOURCE_DIR}")
+endif()
+
+file(WRITE "${OUTPUT}.new"
+"// Generated at build time from the files in res/ by res/EmbedTexts.cmake.\n"
+"#include \"res/BuiltinTexts.h\"\n\n"
+"namespace {\n\n"
+"${arrays}"
+"}  // namespace\n\n"
+"namespace BuiltinTexts {\n\n"
+"const TText table[] = {\n${entries}};\n\n"
+"const std::size_t tableSize = sizeof(table) / sizeof(table[0]);\n\n"
+"}  // namespace BuiltinTexts\n")
+file(COPY_FILE "${OUTPUT}.new" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.new")
