@@ -1,0 +1,56 @@
+// The XML form of a log record and of its field values.
+#include "engine/Clogrecord.h"
+
+namespace NorvaneImpl {
+
+using namespace XMLutil;
+
+void CLogRecord::AddXMLElement(TXMLDocument& document) const
+{
+    TXMLNode* root = GetDocumentElement(document);
+    if (!root)
+        throw CEXMLproblem("Unable to get document element");
+
+    TXMLNode* record = nullptr;
+    AddElement("Record", record, root, document);
+    SetAttribute("Table", tableName, record);
+    SetAttribute("Action", std::string(1, action), record);
+    SetAttribute("User", userName, record);
+    SetAttribute("DateTime", dateTime, record);
+
+    // Key and Fields are always there, empty when the record has none.
+    TXMLNode* keyElement = nullptr;
+    AddElement("Key", keyElement, record, document);
+    for (const auto& key : keys)
+        key->AddXMLElement(keyElement, document);
+
+    TXMLNode* fieldsElement = nullptr;
+    AddElement("Fields", fieldsElement, record, document);
+    for (const auto& field : fields)
+        field->AddXMLElement(fieldsElement, document);
+}
+
+void CFieldValue::AddXMLElement(TXMLNode* parent, TXMLDocument& document) const
+{
+    TXMLNode* field = nullptr;
+    AddElement("Field", field, parent, document);
+    SetAttribute("Name", name, field);
+    // The code as stored, a signed byte; the XML form does not check it.
+    SetAttribute("Type", std::to_string(static_cast<int>(type)), field);
+    AddCastElement("New", newValue.get(), field, document);
+    AddCastElement("Old", oldValue.get(), field, document);
+}
+
+void CFieldValue::AddCastElement(const char* elementName, const CFieldCast* snapshot, TXMLNode* parent,
+                                 TXMLDocument& document) const
+{
+    if (!snapshot)
+        return;
+    TXMLNode* element = nullptr;
+    AddElement(elementName, element, parent, document);
+    SetAttribute("IsNull", snapshot->isNull ? "yes" : "no", element);
+    // A null value still gets its (empty) text node.
+    AddText(element, document, snapshot->value);
+}
+
+}  // namespace NorvaneImpl
