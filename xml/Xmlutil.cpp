@@ -220,6 +220,8 @@ TXMLDocument::~TXMLDocument()
 
 void TXMLDocument::reset(::_xmlDoc* replacement)
 {
+    if (replacement == doc)
+        return;
     if (doc)
         xmlFreeDoc(doc);
     doc = replacement;
@@ -258,7 +260,8 @@ void LoadFromText(const std::string& text, TXMLDocument& document)
         xmlChar* declared = xmlStrdup(X(encoding));
         if (!declared)
             throw CEXMLproblem("Unable to load XML document into the parser");
-        xmlFree(const_cast<xmlChar*>(doc->encoding));
+        if (doc->encoding && !(doc->dict && xmlDictOwns(doc->dict, doc->encoding)))
+            xmlFree(const_cast<xmlChar*>(doc->encoding));
         doc->encoding = declared;
     }
 }
