@@ -1,5 +1,8 @@
 #include "xml/Xmlutil.h"
 
+#include "app/core/AtomicFile.h"
+#include "db/Exception.h"
+
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlsave.h>
@@ -319,15 +322,23 @@ std::string GetXMLText(TXMLDocument& document)
 
 void SaveToFile(const std::string& fileName, TXMLDocument& document)
 {
-    // The name is the file system's own, passed through unchanged.
-    std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(fileName.c_str(), "wb"));
-    if (!file)
+    // The name is the file system's own, passed through unchanged. The text
+    // goes to a temporary file beside the target that replaces it only when
+    // complete, so a failed save leaves an earlier log as it was.
+    try {
+        TAtomicFile target(fileName);
+        std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(target.TempPath().c_str(), "wb"));
+        if (!file)
+            throw CEXMLproblem("Unable to save to specified file");
+        TSink sink;
+        sink.file = file.get();
+        bool written = Serialise(document, sink);
+        if (std::fclose(file.release()) != 0 || !written)
+            throw CEXMLproblem("Unable to save to specified file");
+        target.Commit();
+    } catch (const Exception&) {
         throw CEXMLproblem("Unable to save to specified file");
-    TSink sink;
-    sink.file = file.get();
-    bool written = Serialise(document, sink);
-    if (std::fclose(file.release()) != 0 || !written)
-        throw CEXMLproblem("Unable to save to specified file");
+    }
 }
 
 }  // namespace XMLutil

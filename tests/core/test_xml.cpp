@@ -4,11 +4,14 @@
 #include "engine/Clogrecord.h"
 #include "xml/Xmlutil.h"
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <iconv.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <fstream>
@@ -156,6 +159,20 @@ private:
     std::vector<std::string> files;
 };
 
+std::vector<std::string> FilesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    struct Closer {
+        void operator()(DIR* d) const { closedir(d); }
+    };
+    std::unique_ptr<DIR, Closer> dir(opendir(folder.c_str()));
+    while (dirent* entry = readdir(dir.get()))
+        if (entry->d_name[0] != '.')
+            names.push_back(entry->d_name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 template <class F>
 std::string ThrownText(F action)
 {
@@ -275,6 +292,13 @@ TEST(XmlUtil, SavedFileHoldsTheBytesOfTheText)
     std::string emptyPath = dir.File("empty.xml");
     SaveToFile(emptyPath, *never);
     EXPECT_EQ(ReadFile(emptyPath), "");
+
+    // A shorter log saved over a longer one replaces it whole, and no
+    // temporary file stays behind.
+    auto bare = FromTemplate();
+    SaveToFile(path, *bare);
+    EXPECT_EQ(ReadFile(path), GetXMLText(*bare));
+    EXPECT_EQ(FilesIn(dir.path), (std::vector<std::string>{"empty.xml", "log.xml"}));
 }
 
 TEST(RecordXml, ExactTextOfOneRecord)
