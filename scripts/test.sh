@@ -12,8 +12,9 @@ cmake --build build -j"$(nproc)"
 if [ -f scripts/fbserver.sh ]; then
   # shellcheck disable=SC1091
   source scripts/fbserver.sh
-  fbserver_start
+  # Set first, so that a server started by a failing fbserver_start stops too.
   trap fbserver_stop EXIT
+  fbserver_start
 fi
 
 export QT_QPA_PLATFORM=offscreen
