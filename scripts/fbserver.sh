@@ -91,7 +91,8 @@ _fb_server_running()
 {
     local pid
     pid=$(_fb_as_root cat "$FB_PID_FILE" 2>/dev/null) || return 1
-    [ -n "$pid" ] && _fb_as_root kill -0 "$pid" 2>/dev/null
+    # A pid file left by a server that has gone may name another process now.
+    [ -n "$pid" ] && [ "$(ps -o comm= -p "$pid" 2>/dev/null || true)" = firebird ]
 }
 
 _fb_prepare_dirs()
@@ -200,7 +201,7 @@ fbserver_stop()
     # start the server again.
     local server guard
     server=$(_fb_as_root cat "$FB_PID_FILE" 2>/dev/null) || true
-    if [ -n "$server" ] && _fb_as_root kill -0 "$server" 2>/dev/null; then
+    if _fb_server_running; then
         guard=$(ps -o ppid= -p "$server" | tr -d ' ') || true
         if [ -n "$guard" ] && [ "$(ps -o comm= -p "$guard" || true)" = fbguard ]; then
             _fb_as_root kill "$guard" 2>/dev/null || true
