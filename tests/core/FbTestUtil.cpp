@@ -174,6 +174,8 @@ std::string FbEngineName(const ::testing::TestParamInfo<TestEngine>& info)
     return info.param == TestEngine::Embedded ? "Embedded" : "Server";
 }
 
+void PrintTo(TestEngine engine, std::ostream* out) { *out << (engine == TestEngine::Embedded ? "Embedded" : "Server"); }
+
 std::string Cp1251(const std::string& utf8)
 {
     iconv_t cd = iconv_open("WINDOWS-1251", "UTF-8");

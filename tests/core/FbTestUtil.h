@@ -33,6 +33,7 @@
 // one per process), and the fixture rolls back a transaction left open.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 enum class TestEngine { Embedded, Server };
@@ -84,6 +85,8 @@ protected:
 
 inline auto FbEngines() { return ::testing::Values(TestEngine::Embedded, TestEngine::Server); }
 std::string FbEngineName(const ::testing::TestParamInfo<TestEngine>& info);
+// Names the engine where GoogleTest prints the parameter.
+void PrintTo(TestEngine engine, std::ostream* out);
 
 // Windows-1251 bytes of a UTF-8 text, so that tests can write Russian texts
 // readably: Cp1251("Текст запроса").
