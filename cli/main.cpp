@@ -1,0 +1,198 @@
+// norvane-cli: the script engine for scheduled and scripted use.
+#include "app/core/AtomicFile.h"
+#include "app/core/Resfuncs.h"
+#include "cli/Options.h"
+#include "db/Tdbmanager.h"
+#include "engine/Cnorvane.h"
+#include "locale/Messages.h"
+
+#include <iconv.h>
+#include <langinfo.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+namespace {
+
+enum ExitCode { exDone = 0, exFailure = 1, exUsage = 2, exNoConnect = 3, exNoLog = 4, exNoSQLForm = 5 };
+
+// Messages are Windows-1251; a terminal in another character set gets them
+// converted, so Russian texts stay readable.
+std::string ForTerminal(const std::string& text)
+{
+    std::string codeset = nl_langinfo(CODESET);
+    if (codeset.empty() || codeset == "CP1251" || codeset == "ANSI_X3.4-1968")
+        return text;
+    iconv_t cd = iconv_open((codeset + "//TRANSLIT").c_str(), "CP1251");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return text;
+    std::string out(text.size() * 4 + 16, '\0');
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
+    char* o = out.data();
+    size_t outLeft = out.size();
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<size_t>(-1)) {
+            if (outLeft == 0)
+                break;
+            ++in;  // a byte with no character: skip it
+            --inLeft;
+        }
+    }
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+void Say(const std::string& text)
+{
+    std::string t = ForTerminal(text);
+    std::fwrite(t.data(), 1, t.size(), stderr);
+    if (t.empty() || t.back() != '\n')
+        std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+// Applies the built-in Russian language file to the message catalogue.
+void UseRussian()
+{
+    char name[] = "/tmp/norvane-locale-XXXXXX";
+    int fd = mkstemp(name);
+    if (fd < 0)
+        return;
+    close(fd);
+    try {
+        WriteFileAtomically(name, LoadResourceText(10121, "LOCALE"));
+        LoadMessages(name);
+    } catch (...) {
+        unlink(name);
+        throw;
+    }
+    unlink(name);
+}
+
+class Progress {
+public:
+    explicit Progress(bool enabled) : enabled(enabled) {}
+    ~Progress() { Finish(); }
+    void operator()(int total, int done)
+    {
+        // Only worth showing for a log of some size, and only on a terminal.
+        if (!enabled || total < 500)
+            return;
+        int percent = static_cast<int>(100LL * done / total);
+        if (percent == shown)
+            return;
+        shown = percent;
+        std::fprintf(stderr, "\rReading log: %d of %d entries (%d%%)", done, total, percent);
+        std::fflush(stderr);
+    }
+    void Finish()
+    {
+        if (shown >= 0) {
+            std::fputc('\n', stderr);
+            shown = -1;
+        }
+    }
+
+private:
+    bool enabled;
+    int shown = -1;
+};
+
+int Run(const CliOptions& o)
+{
+    if (o.language == "ru")
+        UseRussian();
+
+    Progress progress(isatty(STDERR_FILENO) != 0);
+    bool noSQLForm = false;
+    Norvane::CNorvane engine([&](int& total, int& done) { progress(total, done); },
+                             [&](const std::string& text) {
+                                 noSQLForm = true;
+                                 Say(text);
+                             });
+    try {
+        engine.ReadLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments);
+    } catch (const ConnectError& e) {
+        progress.Finish();
+        Say(msgNoConnect);
+        Say(e.Message);
+        return exNoConnect;
+    } catch (const SQLError& e) {
+        progress.Finish();
+        Say(msgNoLog);
+        Say(e.Message);
+        return exNoLog;
+    }
+    progress.Finish();
+
+    std::string script = o.undo ? engine.GetUndoScript() : engine.GetReproducingScript();
+    if (noSQLForm)
+        return exNoSQLForm;
+    if (!engine.GetXMLError().empty() && !o.xmlFile.empty()) {
+        Say(engine.GetXMLError());
+        return exFailure;
+    }
+
+    // Both outputs are prepared before either replaces its file.
+    std::unique_ptr<TAtomicFile> sql;
+    if (!o.sqlFile.empty()) {
+        sql = std::make_unique<TAtomicFile>(o.sqlFile);
+        sql->Write(script);
+    }
+    std::unique_ptr<TAtomicFile> xml;
+    if (!o.xmlFile.empty()) {
+        xml = std::make_unique<TAtomicFile>(o.xmlFile);
+        engine.SaveXMLLog(xml->TempPath());
+    }
+    if (sql)
+        sql->Commit();
+    if (xml)
+        xml->Commit();
+
+    if (engine.Records().empty() && sql)
+        Say(script);
+    if (!sql) {
+        std::fwrite(script.data(), 1, script.size(), stdout);
+        if (std::fflush(stdout) != 0) {
+            Say("Cannot write the script to standard output");
+            return exFailure;
+        }
+    }
+    return exDone;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::setlocale(LC_ALL, "");
+    CliOptions options;
+    try {
+        options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const UsageError& e) {
+        std::cerr << "norvane-cli: " << e.what() << "\n"
+                  << "Try 'norvane-cli --help' for more information.\n";
+        return exUsage;
+    }
+    if (options.help) {
+        std::cout << UsageText();
+        return exDone;
+    }
+    if (options.version) {
+        std::cout << "norvane-cli " << NORVANE_VERSION << "\n";
+        return exDone;
+    }
+    try {
+        return Run(options);
+    } catch (const Exception& e) {
+        Say(e.Message);
+    } catch (const std::exception& e) {
+        Say(e.what());
+    }
+    return exFailure;
+}
