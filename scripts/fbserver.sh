@@ -81,10 +81,37 @@ _fb_password()
     printf '%s' "$password"
 }
 
-# Succeeds when SYSDBA logs in to the server over TCP with the password.
+# Succeeds when SYSDBA logs in to the server over TCP with the password; a
+# listener that never answers counts as no server.
 _fb_login_works()
 {
-    fbsvcmgr "$FB_HOST:service_mgr" -user SYSDBA -password "$1" -info_server_version >/dev/null 2>&1
+    timeout -k 2 10 fbsvcmgr "$FB_HOST:service_mgr" -user SYSDBA -password "$1" -info_server_version >/dev/null 2>&1
+}
+
+# The command name and the parent of a process, read from /proc (procps is
+# not on every machine).
+_fb_comm() { cat "/proc/$1/comm" 2>/dev/null || true; }
+_fb_ppid() { sed -n 's/^PPid:[[:space:]]*//p' "/proc/$1/status" 2>/dev/null || true; }
+
+# The processes with the command name.
+_fb_pids_named()
+{
+    local proc
+    for proc in /proc/[0-9]*; do
+        [ "$(cat "$proc/comm" 2>/dev/null)" = "$1" ] && echo "${proc#/proc/}"
+    done
+    return 0
+}
+_fb_any_named() { [ -n "$(_fb_pids_named "$1")" ]; }
+
+# The processes whose parent is the given one.
+_fb_children()
+{
+    local proc
+    for proc in /proc/[0-9]*; do
+        [ "$(_fb_ppid "${proc#/proc/}")" = "$1" ] && echo "${proc#/proc/}"
+    done
+    return 0
 }
 
 _fb_server_running()
@@ -92,7 +119,7 @@ _fb_server_running()
     local pid
     pid=$(_fb_as_root cat "$FB_PID_FILE" 2>/dev/null) || return 1
     # A pid file left by a server that has gone may name another process now.
-    [ -n "$pid" ] && [ "$(ps -o comm= -p "$pid" 2>/dev/null || true)" = firebird ]
+    [ -n "$pid" ] && [ "$(_fb_comm "$pid")" = firebird ]
 }
 
 _fb_prepare_dirs()
@@ -143,13 +170,24 @@ fbserver_start()
     if _fb_login_works "$password"; then
         _fb_log "using the server already running on $FB_HOST"
     else
-        if _fb_server_running || pgrep -x fbguard >/dev/null || pgrep -x firebird >/dev/null; then
+        if _fb_server_running || _fb_any_named fbguard || _fb_any_named firebird; then
             _fb_log "a Firebird server is running but SYSDBA cannot log in with the password of $FB_PASSWORD_FILE"
             return 1
         fi
         _fb_set_password "$password" || { _fb_log "could not set the SYSDBA password"; return 1; }
-        _fb_start_guard || { _fb_log "fbguard did not start"; return 1; }
+        # Marked as ours before it starts, so that fbserver_stop also ends a
+        # server that never came up properly. No guard ran before: the one
+        # running now is ours, and the mark keeps its pid.
         _fb_as_root touch "$FB_OURS_FILE"
+        local started=yes guard
+        _fb_start_guard || started=no
+        guard=$(_fb_pids_named fbguard | head -n 1)
+        _fb_as_root sh -c "echo '$guard' > '$FB_OURS_FILE'"
+        if [ "$started" = no ]; then
+            _fb_log "fbguard did not start the server"
+            _fb_as_root tail -n 30 "$FB_LOG" >&2 2>/dev/null || true
+            return 1
+        fi
         local i
         for i in $(seq 1 100); do
             _fb_login_works "$password" && break
@@ -157,7 +195,7 @@ fbserver_start()
         done
         if ! _fb_login_works "$password"; then
             _fb_log "the server did not come up on $FB_HOST:3050"
-            fbsvcmgr "$FB_HOST:service_mgr" -user SYSDBA -password "$password" -info_server_version >&2 || true
+            timeout -k 2 10 fbsvcmgr "$FB_HOST:service_mgr" -user SYSDBA -password "$password" -info_server_version >&2 || true
             _fb_as_root tail -n 30 "$FB_LOG" >&2 2>/dev/null || true
             return 1
         fi
@@ -197,29 +235,37 @@ fbserver_stop()
         return 0
     fi
 
-    # The guard is the server's parent; stopped first, it would otherwise
-    # start the server again.
+    # The guard is stopped first: it would otherwise start the server again.
     local server guard
+    guard=$(_fb_as_root cat "$FB_OURS_FILE" 2>/dev/null) || true
     server=$(_fb_as_root cat "$FB_PID_FILE" 2>/dev/null) || true
-    if _fb_server_running; then
-        guard=$(ps -o ppid= -p "$server" | tr -d ' ') || true
-        if [ -n "$guard" ] && [ "$(ps -o comm= -p "$guard" || true)" = fbguard ]; then
-            _fb_as_root kill "$guard" 2>/dev/null || true
-        else
-            guard=""
-        fi
-        local i
-        for i in $(seq 1 50); do
-            if ! _fb_as_root kill -0 "$server" 2>/dev/null; then
-                [ -z "$guard" ] || ! _fb_as_root kill -0 "$guard" 2>/dev/null && break
-            fi
-            [ "$i" -eq 25 ] && _fb_as_root kill "$server" 2>/dev/null
-            sleep 0.2
-        done
-        if _fb_as_root kill -0 "$server" 2>/dev/null; then
-            _fb_as_root kill -9 "$server" 2>/dev/null || true
-        fi
+    if [ -z "$server" ] || [ "$(_fb_comm "$server")" != firebird ]; then
+        server=""
     fi
+    if [ -n "$guard" ] && [ "$(_fb_comm "$guard")" = fbguard ]; then
+        [ -n "$server" ] || server=$(_fb_children "$guard" | head -n 1)
+        _fb_as_root kill "$guard" 2>/dev/null || true
+    else
+        guard=""
+    fi
+    local i pid
+    for i in $(seq 1 50); do
+        pid=""
+        for pid in $guard $server; do
+            _fb_as_root kill -0 "$pid" 2>/dev/null && break
+            pid=""
+        done
+        [ -z "$pid" ] && break
+        if [ "$i" -eq 25 ] && [ -n "$server" ]; then
+            _fb_as_root kill "$server" 2>/dev/null || true
+        fi
+        sleep 0.2
+    done
+    for pid in $guard $server; do
+        case "$(_fb_comm "$pid")" in
+            fbguard | firebird) _fb_as_root kill -9 "$pid" 2>/dev/null || true ;;
+        esac
+    done
     _fb_as_root rm -f "$FB_OURS_FILE" "$FB_PID_FILE"
     _fb_log "stopped the Firebird server"
 }
