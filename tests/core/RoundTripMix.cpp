@@ -88,8 +88,7 @@ std::vector<Table> DemoTables()
     };
 }
 
-RandomMix::RandomMix(std::uint32_t seed, bool keyChanges)
-    : rng(seed), keyChanges(keyChanges), tables(DemoTables()), rows(tables.size())
+RandomMix::RandomMix(std::uint32_t seed) : rng(seed), tables(DemoTables()), rows(tables.size())
 {
 }
 
@@ -113,7 +112,7 @@ std::string RandomMix::Changes(int count)
         const int pick = Below(100);
         if (rows[t].empty() || pick < 30)
             sql += Insert(t);
-        else if (pick < 70 || (pick >= 85 && !keyChanges))
+        else if (pick < 70)
             sql += Update(t);
         else if (pick < 85)
             sql += Delete(t);

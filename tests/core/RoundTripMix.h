@@ -47,12 +47,12 @@ struct MixCounts {
 
 class RandomMix {
 public:
-    RandomMix(std::uint32_t seed, bool keyChanges);
+    explicit RandomMix(std::uint32_t seed);
 
     // Inserts of `perTable` rows into every table: the starting rows.
     std::string InitialRows(int perTable);
-    // `count` changes: inserts, updates (also to and from null), deletes and,
-    // when enabled, changes of primary-key values.
+    // `count` changes: inserts, updates (also to and from null), deletes and
+    // changes of primary-key values.
     std::string Changes(int count);
 
     const MixCounts& Counts() const { return counts; }
@@ -75,7 +75,6 @@ private:
     int Below(int n) { return static_cast<int>(rng() % static_cast<std::uint32_t>(n)); }
 
     std::mt19937 rng;
-    bool keyChanges;
     std::vector<Table> tables;
     std::vector<std::map<Key, Row>> rows;
     MixCounts counts;
