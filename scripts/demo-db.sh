@@ -13,25 +13,39 @@ fi
 here="$(cd "$(dirname "$0")" && pwd)"
 demo="$here/demo"
 db="$(realpath -m -- "$1")"
-# The path goes into SQL string literals.
-db_sql="${db//\'/\'\'}"
 
 mkdir -p -- "$(dirname -- "$db")"
 rm -f -- "$db"
 
-# The SQL sources are UTF-8; the database and the connection speak
-# Windows-1251. isql must read the script from a file: on standard input it
-# drops bytes that are not UTF-8. The changes connect as two users, so the
-# comment lines of a script show who did what.
-sql="$(mktemp "${TMPDIR:-/tmp}/norvane-demo.XXXXXX.sql")"
-trap 'rm -f -- "$sql"' EXIT
+work="$(mktemp -d "${TMPDIR:-/tmp}/norvane-demo.XXXXXX")"
+trap 'rm -rf -- "$work"' EXIT
+
+# isql reads its scripts from files: from standard input it drops bytes that
+# are not UTF-8, and the database and the connection speak Windows-1251.
 {
   echo "set bail on;"
-  echo "create database '$db_sql' user 'SYSDBA' page_size 8192 default character set WIN1251;"
+  # In an SQL string an apostrophe is doubled.
+  echo "create database '${db//\'/\'\'}' user 'SYSDBA' page_size 8192 default character set WIN1251;"
   cat "$demo/log-tables.sql" "$demo/schema.sql" "$demo/log-triggers.sql"
-  iconv -f UTF-8 -t CP1251 "$demo/changes.sql" | DB="$db_sql" LC_ALL=C awk '{ gsub(/:DB:/, ENVIRON["DB"]); print }'
-} >"$sql"
+} >"$work/0-SYSDBA.sql"
+isql-fb -q -b -ch WIN1251 -i "$work/0-SYSDBA.sql"
 
-isql-fb -q -b -ch WIN1251 -u SYSDBA -i "$sql"
+# The changes are made by two users, so the comment lines of a script show who
+# did what: each "-- user: NAME" part of changes.sql runs in NAME's own
+# connection (the embedded engine trusts the name; the tables are granted to
+# everyone). The SQL source is UTF-8.
+iconv -f UTF-8 -t CP1251 "$demo/changes.sql" | LC_ALL=C awk -v dir="$work" '
+  BEGIN { part = 1; user = "SYSDBA"; out = sprintf("%s/%d-%s.sql", dir, part, user); print "set bail on;" > out }
+  /^-- user: / {
+    print "commit;" > out; close(out); part++; user = $3
+    out = sprintf("%s/%d-%s.sql", dir, part, user); print "set bail on;" > out; next
+  }
+  { print > out }
+  END { print "commit;" > out }'
+for part in $(cd "$work" && ls [1-9]*-*.sql | sort -n); do
+  user="${part#*-}"
+  user="${user%.sql}"
+  isql-fb -q -b -ch WIN1251 -u "$user" -i "$work/$part" "$db"
+done
 
 echo "demo database: $db" >&2

@@ -1,5 +1,7 @@
 /* A day at the demo shop, made through the logging triggers. Kept in UTF-8;
-   demo-db.sh feeds it to the database as Windows-1251. */
+   demo-db.sh feeds it to the database as Windows-1251. A line
+   "-- user: NAME" starts a part that NAME's own connection runs; the part
+   before the first such line runs as SYSDBA. */
 
 /* The manager fills the catalogue. */
 insert into goods (id, title, price, weight, unit, stock)
@@ -19,8 +21,8 @@ insert into customers (id, name, phone)
     values (3, 'Иванов И. И.', '8-800-555-35');
 commit;
 
+-- user: OLGA
 /* Olga takes the orders. */
-connect ':DB:' user 'OLGA';
 
 insert into orders (id, customer_id, ordered, total, note)
     values (100, 1, '2024-03-01 10:15:00', 800.80, 'Доставка до 18:00; позвонить заранее');
@@ -40,8 +42,8 @@ update orders set total = 749.70, note = 'Клиент просил: ''оста�
     where id = 100;
 commit;
 
+-- user: SYSDBA
 /* The manager again: prices, stock, addresses. */
-connect ':DB:' user 'SYSDBA';
 
 update goods set price = 239.90, title = 'Чай "Липтон"; 100 пакетиков (акция)', stock = 117
     where id = 1;
