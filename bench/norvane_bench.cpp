@@ -1,0 +1,457 @@
+// norvane-bench: how long a run takes and how much memory it needs for change
+// logs of growing size, against the cost of merely reading the same log rows.
+//
+// For each size it builds a database with the demo shop's tables, the change
+// log and its triggers (scripts/demo), makes that many logged changes inside
+// the database, and then measures, each in a process of its own so that the
+// peak memory belongs to one measurement alone:
+//   the run:   ReadLog over the whole period, both scripts and the XML text;
+//   the floor: the log's rows read by three plain SELECTs (header rows, field
+//              rows and key rows of the period), through the same database
+//              manager.
+// Embedded always; through the server on 127.0.0.1 too when
+// NORVANE_TEST_SERVER is set (scripts/fbserver.sh).
+#include "app/core/ProgramPath.h"
+#include "db/Tdbmanager.h"
+#include "engine/Cnorvane.h"
+#include "locale/Regional.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kUsage =
+    "usage: norvane-bench [--sizes N[,N...]] [--engine embedded|server|both]\n"
+    "  --sizes   numbers of log entries to measure (default 1000,10000,100000)\n"
+    "  --engine  embedded (default without NORVANE_TEST_SERVER), server, or both\n"
+    "            (default with NORVANE_TEST_SERVER set by scripts/fbserver.sh)\n";
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double>(to - from).count();
+}
+
+std::string Env(const char* name, const std::string& fallback = {})
+{
+    const char* value = std::getenv(name);
+    return value && *value ? value : fallback;
+}
+
+std::string ReadFile(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + file.string());
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string Quoted(const std::string& text)
+{
+    std::string out = "'";
+    for (char c : text) {
+        out += c;
+        if (c == '\'')
+            out += c;
+    }
+    return out + "'";
+}
+
+// A line of /proc/self/status in KiB (VmRSS, VmHWM).
+long StatusKiB(const char* key)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::size_t keyLength = std::strlen(key);
+    while (std::getline(status, line))
+        if (line.compare(0, keyLength, key) == 0 && line.size() > keyLength && line[keyLength] == ':')
+            return std::atol(line.c_str() + keyLength + 1);
+    return 0;
+}
+
+struct Child {
+    int status = 0;
+    std::string output;
+    long maxRssKiB = 0;
+};
+
+// Runs a program with its standard output (and, when asked, its standard
+// error) into a file and waits for it.
+Child Spawn(std::vector<std::string> args, const fs::path& outputFile, bool withErrors = false)
+{
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (withErrors)
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(spawned));
+    Child child;
+    rusage usage{};
+    while (wait4(pid, &child.status, 0, &usage) < 0)
+        if (errno != EINTR)
+            throw std::runtime_error("cannot wait for " + args[0]);
+    child.maxRssKiB = usage.ru_maxrss;
+    child.output = ReadFile(outputFile);
+    fs::remove(outputFile);
+    return child;
+}
+
+bool Succeeded(const Child& child) { return WIFEXITED(child.status) && WEXITSTATUS(child.status) == 0; }
+
+// One database to measure: where it is and how to log in.
+struct Target {
+    std::string engine;    // "embedded" or "server"
+    std::string location;  // for the client library and isql
+    std::string user;
+    std::string password;
+    fs::path folder;       // where isql's scripts and outputs go
+};
+
+// Runs an SQL script with isql-fb from a file (isql drops non-UTF-8 bytes read
+// from standard input); throws with isql's output on failure.
+void Isql(const Target& target, const std::string& script, bool connect)
+{
+    const fs::path input = target.folder / "bench-script.sql";
+    const fs::path output = target.folder / "bench-isql.out";
+    {
+        std::ofstream out(input, std::ios::binary);
+        out << script;
+        if (!out.flush())
+            throw std::runtime_error("cannot write " + input.string());
+    }
+    std::vector<std::string> args = {"isql-fb", "-q", "-bail", "-ch", "WIN1251", "-i", input.string()};
+    if (connect) {
+        args.insert(args.end(), {"-user", target.user});
+        if (!target.password.empty())
+            args.insert(args.end(), {"-password", target.password});
+        args.push_back(target.location);
+    }
+    const Child child = Spawn(args, output, true);
+    fs::remove(input);
+    if (!Succeeded(child) || child.output.find("SQLSTATE") != std::string::npos)
+        throw std::runtime_error("isql-fb failed:\n" + child.output);
+}
+
+// `entries` logged changes of GOODS, each logging several fields: inserts of
+// six columns, updates of three, deletes of all six, in the proportion
+// 2 : 2 : 1. Made inside the database in one block, through the triggers.
+std::string LogMaker(int entries)
+{
+    const int inserts = entries * 2 / 5;
+    const int updates = entries * 2 / 5;
+    const int deletes = entries - inserts - updates;
+    std::ostringstream sql;
+    sql << "set term ^ ;\n"
+           "execute block as\n"
+           "    declare i integer;\n"
+           "begin\n"
+           "    i = 0;\n"
+           "    while (i < "
+        << inserts
+        << ") do begin\n"
+           "        insert into goods (id, title, price, weight, unit, stock)\n"
+           "            values (:i + 1, 'Item ' || :i || '; O''Brien''s choice', mod(:i * 7, 100000) / 100.0,\n"
+           "                    :i / 8.0e0, 'pcs', mod(:i, 30000));\n"
+           "        i = i + 1;\n"
+           "    end\n"
+           "    i = 0;\n"
+           "    while (i < "
+        << updates
+        << ") do begin\n"
+           "        update goods set title = 'Item ' || :i || ' (sale)', price = price + 1, stock = stock + 1\n"
+           "            where id = mod(:i, "
+        << (inserts > 0 ? inserts : 1)
+        << ") + 1;\n"
+           "        i = i + 1;\n"
+           "    end\n"
+           "    i = 0;\n"
+           "    while (i < "
+        << deletes
+        << ") do begin\n"
+           "        delete from goods where id = :i + 1;\n"
+           "        i = i + 1;\n"
+           "    end\n"
+           "end^\n"
+           "set term ; ^\n"
+           "commit;\n";
+    return sql.str();
+}
+
+std::string SourceFile(const std::string& relative)
+{
+    return ReadFile(fs::path(NORVANE_SOURCE_DIR) / relative);
+}
+
+// The login part of CREATE DATABASE and CONNECT; the embedded engine needs
+// no password.
+std::string Login(const Target& target)
+{
+    return " user " + Quoted(target.user) + (target.password.empty() ? "" : " password " + Quoted(target.password));
+}
+
+void CreateLoggedDatabase(const Target& target, int entries)
+{
+    Isql(target,
+         "create database " + Quoted(target.location) + Login(target) +
+             " page_size 8192 default character set WIN1251;\n",
+         false);
+    Isql(target,
+         SourceFile("scripts/demo/log-tables.sql") + SourceFile("scripts/demo/schema.sql") +
+             SourceFile("scripts/demo/log-triggers.sql") + LogMaker(entries),
+         true);
+}
+
+void DropDatabase(const Target& target)
+{
+    Isql(target,
+         "connect " + Quoted(target.location) + Login(target) + ";\ndrop database;\n",
+         false);
+}
+
+// The whole period the log can hold, as the window passes it: from the first
+// day the date fields accept to the day after tomorrow.
+TDateTime PeriodBegin() { return EncodeDate(1901, 1, 1); }
+TDateTime PeriodEnd() { return Date() + 2.0; }
+
+// Child: one run of the engine. Prints "key value" lines.
+int MeasureRun(const std::string& location, const std::string& user, const std::string& password)
+{
+    const long startRss = StatusKiB("VmRSS");
+    std::string shown;
+    const auto t0 = Clock::now();
+    Norvane::CNorvane engine({}, [&shown](const std::string& text) { shown += text; });
+    engine.ReadLog(location, user, password, PeriodBegin(), PeriodEnd(), true);
+    const auto t1 = Clock::now();
+    const long readLogRss = StatusKiB("VmRSS");
+    const std::string reproducing = engine.GetReproducingScript();
+    const std::string undo = engine.GetUndoScript();
+    const auto t2 = Clock::now();
+    const std::string xml = engine.GetXMLLog();
+    const auto t3 = Clock::now();
+    if (!shown.empty())
+        std::cerr << "norvane-bench: the engine reported: " << shown << "\n";
+    std::cout << "records " << engine.Records().size() << "\n"
+              << "readlog " << Seconds(t0, t1) << "\n"
+              << "scripts " << Seconds(t1, t2) << "\n"
+              << "xml " << Seconds(t2, t3) << "\n"
+              << "script_bytes " << reproducing.size() + undo.size() << "\n"
+              << "xml_bytes " << xml.size() << "\n"
+              << "start_rss " << startRss << "\n"
+              << "readlog_rss " << readLogRss << "\n"
+              << "peak_rss " << StatusKiB("VmHWM") << "\n";
+    return 0;
+}
+
+// Child: the floor. The same rows as the run reads, by three SELECTs over
+// the period instead of two queries per entry; every value read as text.
+int MeasureFloor(const std::string& location, const std::string& user, const std::string& password)
+{
+    const char* const queries[] = {
+        "select lt.id, lt.operation, lt.table_name, lt.date_time, lt.user_name\n"
+        "from ibe$log_tables lt\n"
+        "where lt.date_time >= :BEGD and lt.date_time <= :ENDD\n"
+        "order by lt.id",
+        "select lf.log_tables_id, lf.field_name, lf.new_value, lf.old_value\n"
+        "from ibe$log_fields lf\n"
+        "inner join ibe$log_tables lt on lt.id = lf.log_tables_id\n"
+        "where lt.date_time >= :BEGD and lt.date_time <= :ENDD",
+        "select lk.log_tables_id, lk.key_field, lk.key_value\n"
+        "from ibe$log_keys lk\n"
+        "inner join ibe$log_tables lt on lt.id = lk.log_tables_id\n"
+        "where lt.date_time >= :BEGD and lt.date_time <= :ENDD",
+    };
+    const auto t0 = Clock::now();
+    TDBManager& manager = TDBManager::GetInstance();
+    manager.Connect(location, user, password);
+    manager.StartTransaction();
+    TParams params;
+    params.CreateParam(ftDateTime, "BEGD").SetAsDateTime(PeriodBegin());
+    params.CreateParam(ftDateTime, "ENDD").SetAsDateTime(PeriodEnd());
+    long long rows = 0, bytes = 0;
+    for (const char* query : queries) {
+        std::unique_ptr<TDataSet> data = manager.OpenQuery(query, &params);
+        for (; !data->Eof(); data->Next()) {
+            ++rows;
+            for (std::size_t c = 0; c < data->FieldCount(); ++c)
+                bytes += static_cast<long long>(data->Fields(c).AsString().size());
+        }
+    }
+    const auto t1 = Clock::now();
+    manager.Rollback();
+    std::cout << "floor " << Seconds(t0, t1) << "\n"
+              << "floor_rows " << rows << "\n"
+              << "floor_bytes " << bytes << "\n";
+    return 0;
+}
+
+std::map<std::string, double> ParseFigures(const std::string& text)
+{
+    std::map<std::string, double> figures;
+    std::istringstream in(text);
+    std::string key;
+    double value = 0;
+    while (in >> key >> value)
+        figures[key] = value;
+    return figures;
+}
+
+std::map<std::string, double> RunChild(const char* mode, const Target& target)
+{
+    const Child child = Spawn({ExecutablePath(), "--child", mode, target.location, target.user, target.password},
+                              target.folder / "bench-child.out");
+    if (!Succeeded(child))
+        throw std::runtime_error(std::string("the ") + mode + " measurement failed");
+    std::map<std::string, double> figures = ParseFigures(child.output);
+    figures["maxrss"] = static_cast<double>(child.maxRssKiB);
+    return figures;
+}
+
+void PrintHeader(const Target& target)
+{
+    std::printf("\n%s (%s)\n", target.engine.c_str(),
+                target.engine == "server" ? ("server " + Env("NORVANE_TEST_SERVER")).c_str() : "in-process engine");
+    std::printf("%9s %8s | %8s %8s %8s %8s %10s | %9s %9s | %8s %8s\n", "entries", "build s", "run s", "ReadLog",
+                "scripts", "XML", "entries/s", "peak MiB", "start MiB", "floor s", "run/floor");
+}
+
+void Measure(const Target& target, int entries)
+{
+    const auto b0 = Clock::now();
+    CreateLoggedDatabase(target, entries);
+    const double build = Seconds(b0, Clock::now());
+
+    std::map<std::string, double> floor = RunChild("floor", target);
+    std::map<std::string, double> run = RunChild("run", target);
+    DropDatabase(target);
+
+    const double total = run["readlog"] + run["scripts"] + run["xml"];
+    std::printf("%9d %8.2f | %8.2f %8.2f %8.2f %8.2f %10.0f | %9.1f %9.1f | %8.3f %8.0f\n", entries, build, total,
+                run["readlog"], run["scripts"], run["xml"], total > 0 ? entries / total : 0.0,
+                run["maxrss"] / 1024.0, run["start_rss"] / 1024.0, floor["floor"],
+                floor["floor"] > 0 ? total / floor["floor"] : 0.0);
+    if (static_cast<int>(run["records"]) != entries)
+        std::printf("          ! the run read %.0f records, not %d\n", run["records"], entries);
+    std::printf("          memory after ReadLog %.1f MiB; scripts %.1f MiB, XML text %.1f MiB;\n"
+                "          floor read %.0f rows (%.1f MiB of values), peak %.1f MiB\n",
+                run["readlog_rss"] / 1024.0, run["script_bytes"] / 1048576.0, run["xml_bytes"] / 1048576.0,
+                floor["floor_rows"], floor["floor_bytes"] / 1048576.0, floor["maxrss"] / 1024.0);
+    std::fflush(stdout);
+}
+
+std::vector<int> ParseSizes(const std::string& text)
+{
+    std::vector<int> sizes;
+    std::istringstream in(text);
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        char* end = nullptr;
+        const long value = std::strtol(item.c_str(), &end, 10);
+        if (item.empty() || *end != '\0' || value < 1 || value > 10000000)
+            throw std::invalid_argument("not a size: '" + item + "'");
+        sizes.push_back(static_cast<int>(value));
+    }
+    if (sizes.empty())
+        throw std::invalid_argument("no sizes given");
+    return sizes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        if (args.size() == 5 && args[0] == "--child") {
+            if (args[1] == "run")
+                return MeasureRun(args[2], args[3], args[4]);
+            if (args[1] == "floor")
+                return MeasureFloor(args[2], args[3], args[4]);
+        }
+
+        std::vector<int> sizes = {1000, 10000, 100000};
+        std::string engines = Env("NORVANE_TEST_SERVER").empty() ? "embedded" : "both";
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            if (args[i] == "--help" || args[i] == "-h") {
+                std::cout << kUsage;
+                return 0;
+            }
+            if (args[i] == "--sizes" && i + 1 < args.size())
+                sizes = ParseSizes(args[++i]);
+            else if (args[i] == "--engine" && i + 1 < args.size() &&
+                     (args[i + 1] == "embedded" || args[i + 1] == "server" || args[i + 1] == "both"))
+                engines = args[++i];
+            else {
+                std::cerr << "norvane-bench: bad argument '" << args[i] << "'\n" << kUsage;
+                return 2;
+            }
+        }
+
+        std::vector<Target> targets;
+        std::string pattern = (fs::temp_directory_path() / "norvane-bench-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("cannot make a temporary folder");
+        const fs::path folder = pattern;
+        if (engines != "server")
+            targets.push_back({"embedded", (folder / "bench.fdb").string(), "SYSDBA", "", folder});
+        if (engines != "embedded") {
+            const std::string host = Env("NORVANE_TEST_SERVER"), dir = Env("NORVANE_TEST_SERVER_DIR");
+            if (host.empty() || dir.empty()) {
+                std::cerr << "norvane-bench: NORVANE_TEST_SERVER and NORVANE_TEST_SERVER_DIR are not set; "
+                             "start the server with: eval \"$(bash scripts/fbserver.sh start)\"\n";
+                fs::remove_all(folder);
+                return 2;
+            }
+            const std::string file = (fs::path(dir) / ("bench-" + std::to_string(::getpid()) + ".fdb")).string();
+            targets.push_back({"server", host + ":" + file, Env("NORVANE_TEST_USER", "SYSDBA"),
+                               Env("NORVANE_TEST_PASSWORD"), folder});
+        }
+
+        std::printf("norvane-bench: a run is ReadLog over the whole period, both scripts and the XML text;\n"
+                    "the floor reads the same log rows with three plain SELECTs. Build: the database and its\n"
+                    "logged changes. Peak and start: resident memory of the measuring process.\n");
+        for (const Target& target : targets) {
+            PrintHeader(target);
+            for (int entries : sizes)
+                Measure(target, entries);
+        }
+        fs::remove_all(folder);
+        return 0;
+    } catch (const std::exception& e) {
+        std::cerr << "norvane-bench: " << e.what() << "\n";
+        return 1;
+    }
+}
