@@ -94,6 +94,26 @@ long StatusKiB(const char* key)
     return 0;
 }
 
+// A folder of its own for the embedded database and isql's files, removed
+// with everything in it on every way out.
+struct TempFolder {
+    fs::path path;
+    TempFolder()
+    {
+        std::string pattern = (fs::temp_directory_path() / "norvane-bench-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("cannot make a temporary folder");
+        path = pattern;
+    }
+    ~TempFolder()
+    {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+};
+
 struct Child {
     int status = 0;
     std::string output;
@@ -354,8 +374,18 @@ void Measure(const Target& target, int entries)
     CreateLoggedDatabase(target, entries);
     const double build = Seconds(b0, Clock::now());
 
-    std::map<std::string, double> floor = RunChild("floor", target);
-    std::map<std::string, double> run = RunChild("run", target);
+    std::map<std::string, double> floor, run;
+    try {
+        floor = RunChild("floor", target);
+        run = RunChild("run", target);
+    } catch (...) {
+        try {
+            DropDatabase(target);
+        } catch (const std::exception&) {
+            // the first failure is the one to report
+        }
+        throw;
+    }
     DropDatabase(target);
 
     const double total = run["readlog"] + run["scripts"] + run["xml"];
@@ -409,9 +439,14 @@ int main(int argc, char** argv)
                 std::cout << kUsage;
                 return 0;
             }
-            if (args[i] == "--sizes" && i + 1 < args.size())
-                sizes = ParseSizes(args[++i]);
-            else if (args[i] == "--engine" && i + 1 < args.size() &&
+            if (args[i] == "--sizes" && i + 1 < args.size()) {
+                try {
+                    sizes = ParseSizes(args[++i]);
+                } catch (const std::invalid_argument& e) {
+                    std::cerr << "norvane-bench: " << e.what() << "\n" << kUsage;
+                    return 2;
+                }
+            } else if (args[i] == "--engine" && i + 1 < args.size() &&
                      (args[i + 1] == "embedded" || args[i + 1] == "server" || args[i + 1] == "both"))
                 engines = args[++i];
             else {
@@ -421,10 +456,8 @@ int main(int argc, char** argv)
         }
 
         std::vector<Target> targets;
-        std::string pattern = (fs::temp_directory_path() / "norvane-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot make a temporary folder");
-        const fs::path folder = pattern;
+        const TempFolder temp;
+        const fs::path& folder = temp.path;
         if (engines != "server")
             targets.push_back({"embedded", (folder / "bench.fdb").string(), "SYSDBA", "", folder});
         if (engines != "embedded") {
@@ -432,7 +465,6 @@ int main(int argc, char** argv)
             if (host.empty() || dir.empty()) {
                 std::cerr << "norvane-bench: NORVANE_TEST_SERVER and NORVANE_TEST_SERVER_DIR are not set; "
                              "start the server with: eval \"$(bash scripts/fbserver.sh start)\"\n";
-                fs::remove_all(folder);
                 return 2;
             }
             const std::string file = (fs::path(dir) / ("bench-" + std::to_string(::getpid()) + ".fdb")).string();
@@ -448,7 +480,6 @@ int main(int argc, char** argv)
             for (int entries : sizes)
                 Measure(target, entries);
         }
-        fs::remove_all(folder);
         return 0;
     } catch (const std::exception& e) {
         std::cerr << "norvane-bench: " << e.what() << "\n";
