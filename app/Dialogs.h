@@ -1,0 +1,31 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// What a standard file dialog asks: the dialog's name (OpenDialog1, sdSQL,
+// sdXML), its title, its filters in Qt's "Name (*.ext)" form and the
+// extension added to a typed name that has none.
+struct TFileDialogSpec {
+    QString name;
+    QString title;
+    QStringList filters;
+    QString defaultSuffix;
+};
+
+// Every message box and file dialog of the window goes through this one
+// seam, so that the tests can answer them. The default shows Qt's boxes and
+// dialogs and returns when the user has closed them.
+class TDialogs {
+public:
+    virtual ~TDialogs() = default;
+    // A message with an OK button.
+    virtual void ShowMessage(QWidget* parent, const QString& text);
+    // The error box of an error that no handler took; the window stays open.
+    virtual void ShowError(QWidget* parent, const QString& text);
+    // The chosen file's path, or an empty text when the user cancels.
+    virtual QString GetOpenFileName(QWidget* parent, const TFileDialogSpec& spec, const QString& fileName);
+    // Asks before replacing an existing file.
+    virtual QString GetSaveFileName(QWidget* parent, const TFileDialogSpec& spec, const QString& fileName);
+};

@@ -1,0 +1,492 @@
+#include "app/Gui.h"
+
+#include "app/About.h"
+#include "app/Cp1251.h"
+#include "app/Flowlayout.h"
+#include "app/Statusbar.h"
+#include "app/core/Createexcfile.h"
+#include "app/core/IniFile.h"
+#include "app/core/Resfuncs.h"
+#include "app/core/Textfile.h"
+#include "db/Tdbmanager.h"
+#include "engine/Cfieldvalue.h"
+#include "engine/Clogrecord.h"
+#include "engine/Cnorvane.h"
+#include "engine/Cstringaccumulator.h"
+#include "locale/Messages.h"
+#include "locale/Regional.h"
+#include "xml/Xmlutil.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// Paths are file-system bytes; the window shows and stores them as text.
+QString PathText(const std::string& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+std::string PathBytes(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+// Texts for the editors: Windows-1251 with any line ends.
+QString EditorText(const std::string& text)
+{
+    QString s = FromCp1251(text);
+    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return s;
+}
+
+// Day, month and four-digit year in the locale's order, joined by its date
+// separator; '_' marks a blank position.
+QString DateMask()
+{
+    const TFormatSettings& fs = FormatSettings();
+    QString separator = QChar::fromLatin1(fs.DateSeparator);
+    if (QStringLiteral("AaNnXx90Dd#HhBb><!\\[]{};").contains(separator))
+        separator.prepend(QLatin1Char('\\'));
+    QStringList parts;
+    for (char part : fs.order)
+        parts << (part == 'Y' ? QStringLiteral("9999") : QStringLiteral("99"));
+    return parts.join(separator) + QStringLiteral(";_");
+}
+
+TFileDialogSpec OpenDialogSpec()
+{
+    return {"OpenDialog1", "Select database file for creating log script",
+            {"Interbase databases (*.gdb)", "Firebird databases (*.fdb)", "All files (*)"}, "gdb"};
+}
+
+TFileDialogSpec SQLDialogSpec()
+{
+    return {"sdSQL", "Save SQL script as", {"SQL-Files (*.sql)", "Text files (*.txt)"}, "sql"};
+}
+
+TFileDialogSpec XMLDialogSpec()
+{
+    return {"sdXML", "Save XML log as", {"XML-Files (*.xml)"}, "xml"};
+}
+
+}  // namespace
+
+// While a script is made: the progress panel shows, and nothing that could
+// start a second run, rebuild the forms or close the window can begin. A
+// close asked for meanwhile happens when the run is over.
+class TfrmGUI::TRun {
+public:
+    explicit TRun(TfrmGUI& w) : w(w) { w.SetRunning(true); }
+    ~TRun()
+    {
+        w.SetRunning(false);
+        if (w.closeRequested) {
+            w.closeRequested = false;
+            QTimer::singleShot(0, &w, &QWidget::close);
+        }
+    }
+    TRun(const TRun&) = delete;
+    TRun& operator=(const TRun&) = delete;
+
+private:
+    TfrmGUI& w;
+};
+
+template <class T>
+T* TfrmGUI::Own(T* component, const char* name)
+{
+    component->setObjectName(QString::fromLatin1(name));
+    components.append(component);
+    return component;
+}
+
+template <class F>
+void TfrmGUI::Handle(F&& handler) noexcept
+{
+    try {
+        handler();
+    } catch (...) {
+        ShowException(std::current_exception());
+    }
+}
+
+TfrmGUI::TfrmGUI(TDialogs& d, std::string path, QWidget* parent)
+    : QMainWindow(parent), dialogs(d), programPath(std::move(path))
+{
+    programDir = programPath.substr(0, programPath.rfind('/') + 1);
+    setObjectName("frmGUI");
+    setWindowTitle(QStringLiteral("Norvane (Scripting tool for IBExpert\u00AE Log)"));
+    CreateControls();
+    CreateActions();
+    move(275, 107);
+    resize(553, 480);
+
+    const std::string settingsPath = ChangeFileExt(programPath, ".ini");
+    if (!FileExists(settingsPath))
+        mmSQL->setPlainText(EditorText(msgWelcome));
+    // The file may hold a password: only its owner reads it.
+    settings = std::make_unique<TIniFile>(settingsPath, 0600);
+    LoadSettings();
+    engine = std::make_unique<Norvane::CNorvane>(
+        [this](int& total, int& done) { ShowProgress(total, done); },
+        [this](const std::string& text) { dialogs.ShowMessage(this, FromCp1251(text)); });
+}
+
+TfrmGUI::~TfrmGUI() = default;
+
+void TfrmGUI::CreateControls()
+{
+    auto* central = new QWidget(this);
+    central->setObjectName("pnlMain");
+    setCentralWidget(central);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* pnlDB = Own(new QWidget(central), "pnlDB");
+    auto* lblDatabaseFile = Own(new QLabel("Database file:", pnlDB), "lblDatabaseFile");
+    edtDatabaseFile = Own(new QLineEdit(pnlDB), "edtDatabaseFile");
+    SpeedButton1 = Own(new QToolButton(pnlDB), "SpeedButton1");
+    SpeedButton1->setAutoRaise(true);
+    SpeedButton1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    SpeedButton1->setToolTip("Select Database file for creating log script");
+    auto* lblUserName = Own(new QLabel("User name:", pnlDB), "lblUserName");
+    edtUserName = Own(new QLineEdit(pnlDB), "edtUserName");
+    auto* lblPassword = Own(new QLabel("Password:", pnlDB), "lblPassword");
+    edtPassword = Own(new QLineEdit(pnlDB), "edtPassword");
+    edtPassword->setEchoMode(QLineEdit::Password);
+    edtPassword->setStyleSheet("lineedit-password-character: 42");
+    chbRememberPassword = Own(new QCheckBox("Remember password", pnlDB), "chbRememberPassword");
+    lblDatabaseFile->setBuddy(edtDatabaseFile);
+    lblUserName->setBuddy(edtUserName);
+    lblPassword->setBuddy(edtPassword);
+    for (QLineEdit* e : {edtUserName, edtPassword}) {
+        e->setMinimumWidth(70);
+        e->setMaximumWidth(160);
+    }
+
+    auto* fileRow = new QHBoxLayout;
+    fileRow->setSpacing(2);
+    fileRow->addWidget(edtDatabaseFile, 1);
+    fileRow->addWidget(SpeedButton1);
+    auto* loginRow = new QHBoxLayout;
+    loginRow->addWidget(edtUserName, 1);
+    loginRow->addSpacing(6);
+    loginRow->addWidget(lblPassword);
+    loginRow->addWidget(edtPassword, 1);
+    loginRow->addSpacing(6);
+    loginRow->addWidget(chbRememberPassword);
+    loginRow->addStretch(0);
+    auto* db = new QGridLayout(pnlDB);
+    db->setContentsMargins(8, 8, 8, 4);
+    db->setVerticalSpacing(6);
+    db->addWidget(lblDatabaseFile, 0, 0);
+    db->addLayout(fileRow, 0, 1);
+    db->addWidget(lblUserName, 1, 0);
+    db->addLayout(loginRow, 1, 1);
+    column->addWidget(pnlDB);
+
+    auto* pnlScriptSettings = Own(new QWidget(central), "pnlScriptSettings");
+    rdbReproducingScript = Own(new QRadioButton("Reproducing script", pnlScriptSettings), "rdbReproducingScript");
+    rdbUndoScript = Own(new QRadioButton("Undo script", pnlScriptSettings), "rdbUndoScript");
+    chbIncludeComments =
+        Own(new QCheckBox("Include date and user comments", pnlScriptSettings), "chbIncludeComments");
+    rdbReproducingScript->setChecked(true);
+    chbIncludeComments->setChecked(true);
+    auto* options = new TFlowLayout(pnlScriptSettings, 16);
+    options->setContentsMargins(8, 4, 8, 4);
+    options->addWidget(rdbReproducingScript);
+    options->addWidget(rdbUndoScript);
+    options->addWidget(chbIncludeComments);
+    column->addWidget(pnlScriptSettings);
+
+    auto* pnlDates = Own(new QWidget(central), "pnlDates");
+    auto* lblPeriodSince = Own(new QLabel("Data changes period: since", pnlDates), "lblPeriodSince");
+    meDateBegin = Own(new QLineEdit(pnlDates), "meDateBegin");
+    auto* lblPeriodTo = Own(new QLabel("to", pnlDates), "lblPeriodTo");
+    meDateEnd = Own(new QLineEdit(pnlDates), "meDateEnd");
+    for (QLineEdit* e : {meDateBegin, meDateEnd}) {
+        e->setInputMask(DateMask());
+        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("00.00.00000")) + 16);
+    }
+    lblPeriodSince->setBuddy(meDateBegin);
+    lblPeriodTo->setBuddy(meDateEnd);
+    auto* dates = new QHBoxLayout(pnlDates);
+    dates->setContentsMargins(8, 4, 8, 6);
+    dates->addWidget(lblPeriodSince);
+    dates->addWidget(meDateBegin);
+    dates->addSpacing(4);
+    dates->addWidget(lblPeriodTo);
+    dates->addWidget(meDateEnd);
+    dates->addStretch();
+    column->addWidget(pnlDates);
+
+    pnlProgressBar = Own(new QWidget(central), "pnlProgressBar");
+    ProgressBar1 = Own(new QProgressBar(pnlProgressBar), "ProgressBar1");
+    ProgressBar1->setRange(0, 100);
+    auto* progress = new QHBoxLayout(pnlProgressBar);
+    progress->setContentsMargins(8, 2, 8, 4);
+    progress->addWidget(ProgressBar1);
+    pnlProgressBar->hide();
+    column->addWidget(pnlProgressBar);
+
+    auto* pnlTextEditor = Own(new QWidget(central), "pnlTextEditor");
+    PageControl = Own(new QTabWidget(pnlTextEditor), "PageControl");
+    tsSQL = Own(new QWidget, "tsSQL");
+    mmSQL = Own(new QPlainTextEdit(tsSQL), "mmSQL");
+    tsXML = Own(new QWidget, "tsXML");
+    mmXML = Own(new QPlainTextEdit(tsXML), "mmXML");
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    for (auto [page, memo] : {std::pair{tsSQL, mmSQL}, std::pair{tsXML, mmXML}}) {
+        memo->setFont(fixed);
+        memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        memo->setContextMenuPolicy(Qt::CustomContextMenu);
+        auto* layout = new QVBoxLayout(page);
+        layout->setContentsMargins(2, 2, 2, 2);
+        layout->addWidget(memo);
+    }
+    PageControl->addTab(tsSQL, "SQL");
+    PageControl->addTab(tsXML, "XML");
+    PageControl->setCurrentWidget(tsSQL);
+    auto* editor = new QVBoxLayout(pnlTextEditor);
+    editor->setContentsMargins(4, 2, 4, 2);
+    editor->addWidget(PageControl);
+    column->addWidget(pnlTextEditor, 1);
+
+    StatusBar = Own(new TStatusBar(this), "StatusBar");
+    StatusBar->AddPanel(150);
+    StatusBar->AddPanel(50);
+    setStatusBar(StatusBar);
+}
+
+void TfrmGUI::CreateActions()
+{
+    miFile = Own(menuBar()->addMenu("&File"), "miFile");
+    miLanguage = Own(menuBar()->addMenu("&Language"), "miLanguage");
+    miEnglish = Own(new QAction("&English", this), "miEnglish");
+    miRussian = Own(new QAction(QStringLiteral("&\u0420\u0443\u0441\u0441\u043A\u0438\u0439"), this), "miRussian");
+    miHelp = Own(menuBar()->addMenu("&?"), "miHelp");
+    languageGroup = new QActionGroup(this);
+    languageGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    for (QAction* item : {miEnglish, miRussian}) {
+        item->setCheckable(true);
+        languageGroup->addAction(item);
+        miLanguage->addAction(item);
+    }
+    miEnglish->setChecked(true);
+
+    auto action = [this](const char* name, const char* caption, const char* hint, QKeySequence shortcut) {
+        QAction* a = Own(new QAction(caption, this), name);
+        a->setStatusTip(hint);
+        a->setToolTip(hint);
+        a->setShortcut(shortcut);
+        addAction(a);
+        return a;
+    };
+    actSelectDatabase = action("actSelectDatabase", "Select &database file",
+                               "Select Database file for creating log script", QKeySequence(Qt::CTRL | Qt::Key_O));
+    actExecute = action("actExecute", "&Create script",
+                        "Build script whith IB Expert log of the specified DB file", QKeySequence(Qt::Key_F9));
+    actSave = action("actSave", "&Save as", "Save the editor contents to file", QKeySequence(Qt::CTRL | Qt::Key_S));
+    actClose = action("actClose", "E&xit", "", {});
+    actAbout = action("actAbout", "&About", "", {});
+    actShowReadme = action("actShowReadme", "R&eadme", "", {});
+    actCreateIntFile = action("actCreateIntFile", "actCreateIntFile", "", QKeySequence(Qt::CTRL | Qt::Key_F3));
+    actSelectDatabase->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    actExecute->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+    actSave->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+
+    miFile->addAction(actSelectDatabase);
+    miFile->addAction(actExecute);
+    miFile->addAction(actSave);
+    miFile->addSeparator();
+    miFile->addAction(actClose);
+    miHelp->addAction(actAbout);
+    miHelp->addSeparator();
+    miHelp->addAction(actShowReadme);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    PopupMenu1->addAction(actExecute);
+    PopupMenu1->addAction(actSave);
+    for (QPlainTextEdit* memo : {mmSQL, mmXML})
+        connect(memo, &QWidget::customContextMenuRequested, this,
+                [this, memo](const QPoint& at) { PopupMenu1->popup(memo->viewport()->mapToGlobal(at)); });
+
+    connect(actSelectDatabase, &QAction::triggered, this, [this] { Handle([this] { actSelectDatabaseExecute(); }); });
+    connect(SpeedButton1, &QToolButton::clicked, actSelectDatabase, &QAction::trigger);
+    connect(actExecute, &QAction::triggered, this, [this] { Handle([this] { actExecuteExecute(); }); });
+    connect(actSave, &QAction::triggered, this, [this] { Handle([this] { actSaveExecute(); }); });
+    connect(actClose, &QAction::triggered, this, [this] { Handle([this] { actCloseExecute(); }); });
+    connect(actAbout, &QAction::triggered, this, [this] { Handle([this] { actAboutExecute(); }); });
+    connect(actShowReadme, &QAction::triggered, this, [this] { Handle([this] { actShowReadmeExecute(); }); });
+}
+
+void TfrmGUI::SetRunning(bool on)
+{
+    running = on;
+    for (QAction* a : {actSelectDatabase, actExecute, actSave, actClose, actAbout, actShowReadme, actCreateIntFile,
+                       miEnglish, miRussian})
+        a->setEnabled(!on);
+    SpeedButton1->setEnabled(!on);
+    if (on) {
+        ProgressBar1->setValue(0);
+        sinceEvents.start();
+    }
+    pnlProgressBar->setVisible(on);
+}
+
+void TfrmGUI::actExecuteExecute()
+{
+    if (running)
+        return;
+    TRun run(*this);
+    const std::string databaseFile = PathBytes(edtDatabaseFile->text());
+    const std::string userName = ToCp1251(edtUserName->text());
+    const std::string password = ToCp1251(edtPassword->text());
+    const bool english = !miRussian->isChecked();
+    try {
+        TDateTime begin = StrToDate(ToCp1251(meDateBegin->text()));
+        // The engine takes the start of the day after the last day.
+        TDateTime end = StrToDate(ToCp1251(meDateEnd->text())) + 1.0;
+        engine->ReadLog(databaseFile, userName, password, begin, end, chbIncludeComments->isChecked());
+        mmSQL->setPlainText(EditorText(rdbReproducingScript->isChecked() ? engine->GetReproducingScript()
+                                                                        : engine->GetUndoScript()));
+        mmXML->setPlainText(EditorText(engine->GetXMLLog()));
+    } catch (const ConnectError&) {
+        dialogs.ShowMessage(this, FromCp1251(msgNoConnect));
+    } catch (const SQLError&) {
+        dialogs.ShowMessage(this, FromCp1251(msgNoLog));
+    } catch (const NorvaneImpl::CEUnknownIBType& e) {
+        CreateExceptionFile(e.what(), english);
+    } catch (const CEUnknownActionLetter& e) {
+        CreateExceptionFile(e.what(), english);
+    } catch (const StringAccumulator::CEEmptyStrList& e) {
+        CreateExceptionFile(e.what(), english);
+    } catch (const XMLutil::CEXMLproblem& e) {
+        CreateExceptionFile(e.what(), english);
+    } catch (const Exception& e) {
+        CreateExceptionFile(e.Message, english);
+    } catch (const std::exception& e) {
+        CreateExceptionFile(e.what(), english);
+    } catch (...) {
+        dialogs.ShowMessage(this, FromCp1251(msgUnforeseen));
+    }
+}
+
+void TfrmGUI::ShowProgress(int& total, int& done)
+{
+    // Repaint only when the bar visibly moves, and let waiting input through
+    // a few times a second: a long log must not spend its time painting.
+    const int percent = total > 0 ? static_cast<int>(static_cast<long long>(done) * 100 / total) : 0;
+    const bool moved = percent != ProgressBar1->value();
+    if (moved)
+        ProgressBar1->setValue(percent);
+    if (moved || sinceEvents.elapsed() >= 50) {
+        QCoreApplication::processEvents();
+        sinceEvents.restart();
+    }
+}
+
+void TfrmGUI::actSaveExecute()
+{
+    const bool sql = PageControl->currentWidget() == tsSQL;
+    const char* key = sql ? "SQLFileName" : "XMLFileName";
+    const std::string byDefault = ToCp1251(PathText(ChangeFileExt(programPath, sql ? ".sql" : ".xml")));
+    const QString initial = FromCp1251(settings->ReadString("Files", key, byDefault));
+    const QString name = sql ? dialogs.GetSaveFileName(this, SQLDialogSpec(), initial)
+                             : dialogs.GetSaveFileName(this, XMLDialogSpec(), initial);
+    if (name.isEmpty())
+        return;
+    settings->WriteString("Files", key, ToCp1251(name));
+    if (sql)
+        SaveTextToFile(ToCp1251(mmSQL->toPlainText()), PathBytes(name));
+    else
+        engine->SaveXMLLog(PathBytes(name));
+}
+
+void TfrmGUI::actCloseExecute()
+{
+    close();
+}
+
+void TfrmGUI::actSelectDatabaseExecute()
+{
+    const QString name = dialogs.GetOpenFileName(this, OpenDialogSpec(), edtDatabaseFile->text());
+    if (!name.isEmpty())
+        edtDatabaseFile->setText(QFileInfo(name).absoluteFilePath());
+}
+
+void TfrmGUI::actAboutExecute()
+{
+    if (frmAbout)
+        frmAbout->exec();
+}
+
+void TfrmGUI::actShowReadmeExecute()
+{
+    mmSQL->setPlainText(EditorText(LoadResourceText(miRussian->isChecked() ? 10111 : 10110, "HELP")));
+}
+
+void TfrmGUI::closeEvent(QCloseEvent* event)
+{
+    if (running) {
+        // The engine is still reading: close once it is done.
+        closeRequested = true;
+        event->ignore();
+        return;
+    }
+    try {
+        SaveSettings();
+        event->accept();
+    } catch (...) {
+        // A begin date that is not a date keeps the window open until mended.
+        event->ignore();
+        ShowException(std::current_exception());
+    }
+}
+
+void TfrmGUI::CreateExceptionFile(const std::string& Text, bool English)
+{
+    const std::string path = WriteExceptionFile(Text, programDir);
+    dialogs.ShowMessage(this, FromCp1251(ExceptionNotice(ToCp1251(PathText(path)), English)));
+}
+
+void TfrmGUI::ShowException(std::exception_ptr error)
+{
+    QString text;
+    try {
+        std::rethrow_exception(error);
+    } catch (const Exception& e) {
+        text = FromCp1251(e.Message);
+    } catch (const std::exception& e) {
+        text = FromCp1251(e.what());
+    } catch (...) {
+        text = FromCp1251(msgUnforeseen);
+    }
+    dialogs.ShowError(this, text);
+}

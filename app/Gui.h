@@ -1,0 +1,129 @@
+#pragma once
+#include "app/Dialogs.h"
+#include "app/core/ProgramPath.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QMainWindow>
+
+#include <exception>
+#include <memory>
+#include <string>
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QRadioButton;
+class QTabWidget;
+class QToolButton;
+class TIniFile;
+class TStatusBar;
+class TfrmAbout;
+
+namespace Norvane {
+class CNorvane;
+}
+
+// The main window: connection parameters, script options and period; runs
+// the script engine and shows the SQL script and the XML log; saves them,
+// shows the readme and the About box; keeps the user's settings in the
+// settings file beside the program (the program's path with ".ini").
+class TfrmGUI : public QMainWindow {
+    Q_OBJECT
+public:
+    // programPath names the program file whose folder holds the settings,
+    // language and report files.
+    explicit TfrmGUI(TDialogs& dialogs, std::string programPath = ExecutablePath(), QWidget* parent = nullptr);
+    ~TfrmGUI() override;
+
+    // The About box that actAbout shows.
+    void SetAboutForm(TfrmAbout* about) { frmAbout = about; }
+    // The components in creation order, for the language files.
+    const QList<QObject*>& Components() const { return components; }
+    // Whether the engine is reading a log right now.
+    bool Running() const { return running; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    class TRun;
+
+    void CreateControls();
+    void CreateActions();
+
+    void actExecuteExecute();
+    void actSaveExecute();
+    void actCloseExecute();
+    void actSelectDatabaseExecute();
+    void actAboutExecute();
+    void actShowReadmeExecute();
+    void ShowProgress(int& total, int& done);
+
+    // The settings file (Inimanage.cpp).
+    void LoadSettings();
+    void SaveSettings();
+
+    // Writes the report of an unforeseen error and tells the user where it is.
+    void CreateExceptionFile(const std::string& Text, bool English);
+    // The one handler of errors that no other handler takes: the error box.
+    void ShowException(std::exception_ptr error);
+    // Runs a handler under ShowException.
+    template <class F>
+    void Handle(F&& handler) noexcept;
+    void SetRunning(bool on);
+
+    template <class T>
+    T* Own(T* component, const char* name);
+
+    TDialogs& dialogs;
+    std::string programPath;
+    std::string programDir;
+    TfrmAbout* frmAbout = nullptr;
+    QList<QObject*> components;
+
+    QLineEdit* edtDatabaseFile;
+    QToolButton* SpeedButton1;
+    QLineEdit* edtUserName;
+    QLineEdit* edtPassword;
+    QCheckBox* chbRememberPassword;
+    QRadioButton* rdbReproducingScript;
+    QRadioButton* rdbUndoScript;
+    QCheckBox* chbIncludeComments;
+    QLineEdit* meDateBegin;
+    QLineEdit* meDateEnd;
+    QWidget* pnlProgressBar;
+    QProgressBar* ProgressBar1;
+    QTabWidget* PageControl;
+    QWidget* tsSQL;
+    QWidget* tsXML;
+    QPlainTextEdit* mmSQL;
+    QPlainTextEdit* mmXML;
+    TStatusBar* StatusBar;
+    QMenu* miFile;
+    QMenu* miLanguage;
+    QMenu* miHelp;
+    QAction* miEnglish;
+    QAction* miRussian;
+    QActionGroup* languageGroup;
+    QMenu* PopupMenu1;
+    QAction* actSelectDatabase;
+    QAction* actExecute;
+    QAction* actSave;
+    QAction* actClose;
+    QAction* actAbout;
+    QAction* actShowReadme;
+    QAction* actCreateIntFile;
+
+    bool running = false;
+    bool closeRequested = false;
+    QElapsedTimer sinceEvents;
+
+    std::unique_ptr<TIniFile> settings;
+    std::unique_ptr<Norvane::CNorvane> engine;
+};

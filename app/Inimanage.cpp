@@ -1,0 +1,77 @@
+// The settings file of the main window: the program's path with ".ini".
+#include "app/Cp1251.h"
+#include "app/Gui.h"
+#include "app/core/IniFile.h"
+#include "locale/Regional.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
+
+namespace {
+
+const char kDBAccess[] = "DB Access";
+const char kForm[] = "Form";
+const char kSettings[] = "Settings";
+const char kPeriod[] = "Period";
+const char kLanguage[] = "Language";
+
+}  // namespace
+
+void TfrmGUI::LoadSettings()
+{
+    TIniFile& ini = *settings;
+    edtDatabaseFile->setText(FromCp1251(ini.ReadString(kDBAccess, "Database file", "")));
+    edtUserName->setText(FromCp1251(ini.ReadString(kDBAccess, "User name", "SYSDBA")));
+    edtPassword->setText(FromCp1251(ini.ReadString(kDBAccess, "Password", "tollgrove")));
+    chbRememberPassword->setChecked(ini.ReadBool(kDBAccess, "Remember Password", false));
+
+    move(x(), static_cast<int>(ini.ReadInteger(kForm, "Top", y())));
+    move(static_cast<int>(ini.ReadInteger(kForm, "Left", x())), y());
+    resize(static_cast<int>(ini.ReadInteger(kForm, "Width", width())), height());
+    resize(width(), static_cast<int>(ini.ReadInteger(kForm, "Height", height())));
+
+    const bool reproducing = ini.ReadBool(kSettings, "Reproducing", true);
+    rdbReproducingScript->setChecked(reproducing);
+    rdbUndoScript->setChecked(!reproducing);
+    chbIncludeComments->setChecked(ini.ReadBool(kSettings, "Include Comments", true));
+
+    TDateTime begin;
+    if (!TryStrToDate(ini.ReadString(kPeriod, "Begin", ""), begin))
+        begin = EncodeDate(1901, 1, 1);
+    meDateBegin->setText(FromCp1251(DateToStr(begin)));
+    meDateEnd->setText(FromCp1251(DateToStr(Date())));
+
+    // One radio group: checking one item unchecks the other, so when both
+    // read true the Russian one stays checked.
+    miEnglish->setChecked(ini.ReadBool(kLanguage, "English", true));
+    miRussian->setChecked(ini.ReadBool(kLanguage, "Russian", false));
+}
+
+void TfrmGUI::SaveSettings()
+{
+    TIniFile& ini = *settings;
+    ini.WriteString(kDBAccess, "Database file", ToCp1251(edtDatabaseFile->text()));
+    ini.WriteString(kDBAccess, "User name", ToCp1251(edtUserName->text()));
+    // A password is kept only while the user asks for it.
+    if (chbRememberPassword->isChecked())
+        ini.WriteString(kDBAccess, "Password", ToCp1251(edtPassword->text()));
+    else
+        ini.DeleteKey(kDBAccess, "Password");
+    ini.WriteBool(kDBAccess, "Remember Password", chbRememberPassword->isChecked());
+
+    ini.WriteInteger(kForm, "Top", y());
+    ini.WriteInteger(kForm, "Left", x());
+    ini.WriteInteger(kForm, "Width", width());
+    ini.WriteInteger(kForm, "Height", height());
+
+    ini.WriteBool(kSettings, "Include Comments", chbIncludeComments->isChecked());
+    ini.WriteBool(kSettings, "Reproducing", rdbReproducingScript->isChecked());
+
+    // A begin date that is not a date stops here, before the language.
+    ini.WriteString(kPeriod, "Begin", DateToStr(StrToDate(ToCp1251(meDateBegin->text()))));
+
+    ini.WriteBool(kLanguage, "English", miEnglish->isChecked());
+    ini.WriteBool(kLanguage, "Russian", miRussian->isChecked());
+}

@@ -1,0 +1,176 @@
+// Saving the pages, picking the database file and the readme, on real files.
+#include "GuiTestUtil.h"
+
+#include "app/core/Resfuncs.h"
+
+#include <QFileInfo>
+
+class TestSave : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        PinFormats();
+        ResetMessages();
+    }
+
+    void savingTheSqlPageWritesCrLfLinesAndStoresTheName()
+    {
+        TProgramDir dir;
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.Memo("mmSQL")->setPlainText(QStringLiteral("update T\nset A = 'Ёж'\nwhere ID = 1;\n\n"));
+        dialogs.fileAnswers = {dir.Path("out.sql")};
+        w.Action("actSave")->trigger();
+        QCOMPARE(dialogs.fileRequests.size(), 1);
+        QCOMPARE(dialogs.fileRequests[0].spec.name, QStringLiteral("sdSQL"));
+        QCOMPARE(dialogs.fileRequests[0].spec.title, QStringLiteral("Save SQL script as"));
+        QCOMPARE(dialogs.fileRequests[0].spec.filters,
+                 QStringList({"SQL-Files (*.sql)", "Text files (*.txt)"}));
+        QCOMPARE(dialogs.fileRequests[0].spec.defaultSuffix, QStringLiteral("sql"));
+        // Without a stored name the dialog offers the program's name with ".sql".
+        QCOMPARE(dialogs.fileRequests[0].fileName, dir.Path("norvane.sql"));
+        QCOMPARE(ReadBytes(dir.Path("out.sql")),
+                 "update T\r\nset A = '" + Cp(QStringLiteral("Ёж")) + "'\r\nwhere ID = 1;\r\n\r\n");
+        QVERIFY(ReadBytes(dir.Settings()).contains("[Files]\r\nSQLFileName=" + dir.Path("out.sql").toUtf8() + "\r\n"));
+
+        // The next save offers the stored name.
+        dialogs.fileAnswers = {QString()};
+        w.Action("actSave")->trigger();
+        QCOMPARE(dialogs.fileRequests[1].fileName, dir.Path("out.sql"));
+    }
+
+    void cancellingADialogWritesNothing()
+    {
+        TProgramDir dir;
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.Action("actSave")->trigger();
+        w.Find<QTabWidget>("PageControl")->setCurrentWidget(w.Find<QWidget>("tsXML"));
+        w.Action("actSave")->trigger();
+        QCOMPARE(dialogs.fileRequests.size(), 2);
+        QCOMPARE(dialogs.fileRequests[1].spec.name, QStringLiteral("sdXML"));
+        QCOMPARE(dialogs.fileRequests[1].fileName, dir.Path("norvane.xml"));
+        QVERIFY(!QFileInfo::exists(dir.Settings()));
+        QCOMPARE(QDir(dir.Path("")).entryList(QDir::Files), QStringList());
+
+        w.Edit("edtDatabaseFile")->setText("/data/kept.fdb");
+        w.Action("actSelectDatabase")->trigger();
+        QCOMPARE(w.Edit("edtDatabaseFile")->text(), QStringLiteral("/data/kept.fdb"));
+    }
+
+    void savingTheXmlPageWritesTheEnginesDocument()
+    {
+        TProgramDir dir;
+        QString output;
+        QVERIFY2(CreateDatabase(dir.Path("log.fdb"), LogTablesSql() + R"(
+create table T (ID integer not null primary key);
+commit;
+insert into IBE$LOG_TABLES values (1, 'T', 'I', '2024-03-01 10:00:00', 'SYSDBA');
+insert into IBE$LOG_KEYS values (1, 'ID', '1');
+insert into IBE$LOG_FIELDS values (1, 'ID', null, '1');
+)",
+                                 &output),
+                 qPrintable(output));
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.Edit("edtDatabaseFile")->setText(dir.Path("log.fdb"));
+        w.Action("actExecute")->trigger();
+        QCOMPARE(dialogs.messages, QStringList());
+        const QString shown = w.XmlText();
+        QCOMPARE(shown.count(QStringLiteral("<Record")), 1);
+
+        w.Memo("mmXML")->setPlainText("edited by hand");
+        w.Find<QTabWidget>("PageControl")->setCurrentWidget(w.Find<QWidget>("tsXML"));
+        dialogs.fileAnswers = {dir.Path("log.xml")};
+        w.Action("actSave")->trigger();
+        QVERIFY(dialogs.errors.isEmpty());
+        const QByteArray file = ReadBytes(dir.Path("log.xml"));
+        QVERIFY(!file.contains("edited by hand"));
+        QCOMPARE(file.count("<Record"), 1);
+        QVERIFY(ReadBytes(dir.Settings()).contains("XMLFileName=" + dir.Path("log.xml").toUtf8() + "\r\n"));
+    }
+
+    void saveErrorsShowInTheErrorBoxAndTheWindowStays()
+    {
+        TProgramDir dir;
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.gui->show();
+        dialogs.fileAnswers = {dir.Path("no/such/folder/out.sql")};
+        w.Action("actSave")->trigger();
+        QCOMPARE(dialogs.errors.size(), 1);
+        QVERIFY2(dialogs.errors[0].startsWith("Cannot create file \"" + dir.Path("no/such/folder/out.sql") + "\"."),
+                 qPrintable(dialogs.errors[0]));
+        QVERIFY(w.gui->isVisible());
+        // The name was stored before the file was written.
+        QVERIFY(ReadBytes(dir.Settings()).contains("SQLFileName="));
+    }
+
+    void readmeReplacesTheSqlPageAndIsSavedFromThere()
+    {
+        TProgramDir dir;
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.Action("actShowReadme")->trigger();
+        QString readme = FromCp1251(LoadResourceText(10110, "HELP"));
+        readme.replace("\r\n", "\n");
+        QVERIFY(readme.size() > 100);
+        QCOMPARE(w.SqlText(), readme);
+
+        dialogs.fileAnswers = {dir.Path("readme.txt")};
+        w.Action("actSave")->trigger();
+        // The file holds the readme's own bytes: Windows-1251, CR LF lines.
+        QByteArray expected = QByteArray::fromStdString(LoadResourceText(10110, "HELP"));
+        if (!expected.endsWith("\r\n"))
+            expected += "\r\n";
+        QCOMPARE(ReadBytes(dir.Path("readme.txt")), expected);
+
+        w.Action("miRussian")->setChecked(true);
+        w.Action("actShowReadme")->trigger();
+        QString russian = FromCp1251(LoadResourceText(10111, "HELP"));
+        QCOMPARE(w.SqlText(), russian.replace("\r\n", "\n"));
+    }
+
+    void selectDatabaseTakesTheChosenFullPath()
+    {
+        TProgramDir dir;
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.Edit("edtDatabaseFile")->setText("server:/srv/old.gdb");
+        w.gui->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.gui.get()));
+        QDir::setCurrent(dir.Path(""));
+        dialogs.fileAnswers = {"chosen.fdb"};
+        QTest::keyClick(w.gui.get(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(dialogs.fileRequests.size(), 1);
+        const auto& request = dialogs.fileRequests[0];
+        QCOMPARE(request.spec.name, QStringLiteral("OpenDialog1"));
+        QCOMPARE(request.spec.title, QStringLiteral("Select database file for creating log script"));
+        QCOMPARE(request.spec.filters, QStringList({"Interbase databases (*.gdb)", "Firebird databases (*.fdb)",
+                                                    "All files (*)"}));
+        QCOMPARE(request.fileName, QStringLiteral("server:/srv/old.gdb"));
+        QCOMPARE(w.Edit("edtDatabaseFile")->text(), QFileInfo(dir.Path("chosen.fdb")).absoluteFilePath());
+
+        // The button beside the edit does the same.
+        dialogs.fileAnswers = {dir.Path("second.gdb")};
+        QTest::mouseClick(w.Find<QWidget>("SpeedButton1"), Qt::LeftButton);
+        QCOMPARE(w.Edit("edtDatabaseFile")->text(), dir.Path("second.gdb"));
+    }
+
+    void windowTextsCrossTheCodePageBoundary()
+    {
+        QCOMPARE(FromCp1251("\xC0\xFF\xA8\xB8\xB9\x88 A"), QStringLiteral("АяЁё№€ A"));
+        QCOMPARE(ToCp1251(QStringLiteral("АяЁё№€ A")), std::string("\xC0\xFF\xA8\xB8\xB9\x88 A"));
+        // Every byte comes back as it went, the unassigned 0x98 included.
+        std::string all;
+        for (int b = 1; b < 256; ++b)
+            all += static_cast<char>(b);
+        QCOMPARE(ToCp1251(FromCp1251(all)), all);
+        // What the code page cannot hold becomes '?', one per character.
+        QCOMPARE(ToCp1251(QStringLiteral("a\u4E2Db\U0001F600c")), std::string("a?b?c"));
+    }
+};
+
+QTEST_MAIN(TestSave)
+#include "test_save.moc"

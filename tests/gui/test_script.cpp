@@ -1,0 +1,263 @@
+// Making a script in the window: real databases on the embedded engine, the
+// engine, the pages, the messages and the report file.
+#include "GuiTestUtil.h"
+
+#include "app/core/Createexcfile.h"
+
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QRegularExpression>
+
+namespace {
+
+// A customer table and its log: two entries inside 01.03.2024-02.03.2024, one
+// at 00:00:00 of the day after (inside: the end is that very moment), one a
+// second later and one a second before the begin (both outside).
+QString ShopSql()
+{
+    return LogTablesSql() + QStringLiteral(R"(
+create table CUSTOMER (ID integer not null primary key, NAME varchar(40));
+commit;
+insert into IBE$LOG_TABLES values (1, 'CUSTOMER', 'I', '2024-03-01 10:00:00', 'SYSDBA');
+insert into IBE$LOG_KEYS values (1, 'ID', '1');
+insert into IBE$LOG_FIELDS values (1, 'ID', null, '1');
+insert into IBE$LOG_FIELDS values (1, 'NAME', null, 'Иван');
+insert into IBE$LOG_TABLES values (2, 'CUSTOMER', 'U', '2024-03-02 23:59:00', 'ANNA');
+insert into IBE$LOG_KEYS values (2, 'ID', '1');
+insert into IBE$LOG_FIELDS values (2, 'NAME', 'Иван', 'Пётр');
+insert into IBE$LOG_TABLES values (3, 'CUSTOMER', 'D', '2024-03-03 00:00:00', 'ANNA');
+insert into IBE$LOG_KEYS values (3, 'ID', '7');
+insert into IBE$LOG_FIELDS values (3, 'ID', '7', null);
+insert into IBE$LOG_FIELDS values (3, 'NAME', 'O''Brien', null);
+insert into IBE$LOG_TABLES values (4, 'CUSTOMER', 'I', '2024-03-03 00:00:01', 'SYSDBA');
+insert into IBE$LOG_KEYS values (4, 'ID', '9');
+insert into IBE$LOG_FIELDS values (4, 'ID', null, '9');
+insert into IBE$LOG_TABLES values (5, 'CUSTOMER', 'I', '2024-02-29 23:59:59', 'SYSDBA');
+insert into IBE$LOG_KEYS values (5, 'ID', '5');
+insert into IBE$LOG_FIELDS values (5, 'ID', null, '5');
+)");
+}
+
+const QString kReproducing = QStringLiteral(
+    "/* 01.03.2024 10:00:00   Login: SYSDBA */\n"
+    "insert into CUSTOMER\n(ID, NAME)\nvalues (1, 'Иван');\n\n"
+    "/* 02.03.2024 23:59:00   Login: ANNA */\n"
+    "update CUSTOMER\nset NAME = 'Пётр'\nwhere ID = 1;\n\n"
+    "/* 03.03.2024   Login: ANNA */\n"
+    "delete from CUSTOMER\nwhere ID = 7;\n\n");
+
+const QString kUndoWithoutComments = QStringLiteral(
+    "insert into CUSTOMER\n(ID, NAME)\nvalues (7, 'O''Brien');\n\n"
+    "update CUSTOMER\nset NAME = 'Иван'\nwhere ID = 1;\n\n"
+    "delete from CUSTOMER\nwhere ID = 1;\n\n");
+
+}  // namespace
+
+class TestScript : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        PinFormats();
+        QString output;
+        QVERIFY2(CreateDatabase(dir.Path("shop.fdb"), ShopSql(), &output), qPrintable(output));
+    }
+    void init() { ResetMessages(); }
+
+    void createsBothScriptsAndTheXmlLog()
+    {
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.gui->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.gui.get()));
+        w.Edit("edtDatabaseFile")->setText(dir.Path("shop.fdb"));
+        w.Edit("edtPassword")->setText("");
+        w.Edit("meDateBegin")->setText("01.03.2024");
+        w.Edit("meDateEnd")->setText("02.03.2024");
+        QTest::keyClick(w.gui.get(), Qt::Key_F9);
+        QCOMPARE(dialogs.messages, QStringList());
+        QCOMPARE(w.SqlText(), kReproducing);
+        const QString xml = w.XmlText();
+        QVERIFY2(xml.startsWith(QStringLiteral("<?xml version=\"1.0\" encoding=\"Windows-1251\"")), qPrintable(xml));
+        QCOMPARE(xml.count(QStringLiteral("<Record")), 3);
+        QVERIFY(xml.contains(QStringLiteral("Пётр")));
+        QVERIFY(!xml.contains(QLatin1Char('\r')));
+        QVERIFY(w.Find<QWidget>("pnlProgressBar")->isHidden());
+        QVERIFY(w.Action("actExecute")->isEnabled());
+
+        // Undo: newest first; without comments.
+        w.Find<QRadioButton>("rdbUndoScript")->setChecked(true);
+        w.Find<QCheckBox>("chbIncludeComments")->setChecked(false);
+        w.Action("actExecute")->trigger();
+        QCOMPARE(w.SqlText(), kUndoWithoutComments);
+        // The XML log lists the records in log order whatever the script.
+        QVERIFY(w.XmlText().indexOf(QStringLiteral("Иван")) < w.XmlText().indexOf(QStringLiteral("O'Brien")));
+        QCOMPARE(dialogs.messages, QStringList());
+    }
+
+    void periodWithoutEntriesGivesTheNoRecordsText()
+    {
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.Edit("edtDatabaseFile")->setText(dir.Path("shop.fdb"));
+        w.Edit("meDateBegin")->setText("01.01.2020");
+        w.Edit("meDateEnd")->setText("31.12.2020");
+        w.Action("actExecute")->trigger();
+        QCOMPARE(w.SqlText(), QStringLiteral("/* Log has no matched records for specified period */"));
+    }
+
+    void refusedConnectionShowsNoConnect()
+    {
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.Memo("mmSQL")->setPlainText("earlier script");
+        w.Edit("edtDatabaseFile")->setText(dir.Path("missing/none.fdb"));
+        w.Action("actExecute")->trigger();
+        QCOMPARE(dialogs.messages, QStringList{"Can't connect to the specified database file."});
+        QCOMPARE(w.SqlText(), QStringLiteral("earlier script"));
+        QVERIFY(w.Find<QWidget>("pnlProgressBar")->isHidden());
+        QVERIFY(!QFileInfo::exists(dir.Path("Exception.txt")));
+    }
+
+    void databaseWithoutLogShowsNoLog()
+    {
+        QString output;
+        QVERIFY2(CreateDatabase(dir.Path("plain.fdb"), "create table T (ID integer);", &output), qPrintable(output));
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.Edit("edtDatabaseFile")->setText(dir.Path("plain.fdb"));
+        w.Action("actExecute")->trigger();
+        QCOMPARE(dialogs.messages,
+                 QStringList{"Extracting log data error. Make shure Your database has IB Expert Log structures."});
+    }
+
+    void unknownOperationWritesTheReport()
+    {
+        QString output;
+        QVERIFY2(CreateDatabase(dir.Path("odd.fdb"), LogTablesSql() + R"(
+create table T (ID integer not null primary key);
+commit;
+insert into IBE$LOG_TABLES values (1, 'T', 'X', '2024-03-01 10:00:00', 'SYSDBA');
+insert into IBE$LOG_KEYS values (1, 'ID', '1');
+)",
+                                 &output),
+                 qPrintable(output));
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.Edit("edtDatabaseFile")->setText(dir.Path("odd.fdb"));
+        w.Action("actExecute")->trigger();
+
+        const QString report = dir.Path("Exception.txt");
+        const QByteArray file = ReadBytes(report);
+        static const QRegularExpression stamp(
+            "^Unknown operation symbol: X\r\n\\d\\d\\.\\d\\d\\.\\d{4}( \\d\\d:\\d\\d:\\d\\d)?\n\r\n$");
+        QVERIFY2(stamp.match(QString::fromLatin1(file)).hasMatch(), file.constData());
+        QCOMPARE(dialogs.messages,
+                 QStringList{"Sorry, unforeseen exception has occured.\nIts text saved to " + report +
+                             ".\nPlease send this file to product developer by e-mail: " + kSupportMail +
+                             "\nThank You"});
+        QVERIFY(w.Find<QWidget>("pnlProgressBar")->isHidden());
+        QFile::remove(report);
+    }
+
+    void reportIsInRussianWhenRussianIsChosen()
+    {
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.Action("miRussian")->setChecked(true);
+        w.Edit("edtDatabaseFile")->setText(dir.Path("shop.fdb"));
+        w.Edit("meDateBegin")->setText("  .  .    ");
+        w.Action("actExecute")->trigger();
+        // The date never reached the engine: its conversion error is the report.
+        const QByteArray file = ReadBytes(dir.Path("Exception.txt"));
+        QVERIFY2(file.startsWith("'..' is not a valid date\r\n"), file.constData());
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY2(dialogs.messages[0].startsWith(QStringLiteral("Извините, получено непредусмотренное исключение.\n"
+                                                               "Его текст сохранен в ") +
+                                                dir.Path("Exception.txt")),
+                 qPrintable(dialogs.messages[0]));
+        QVERIFY(dialogs.messages[0].endsWith(QStringLiteral("\nСпасибо")));
+        QFile::remove(dir.Path("Exception.txt"));
+    }
+
+    void valueWithoutSqlFormIsShownAndLeavesTheScriptEmpty()
+    {
+        QString output;
+        QVERIFY2(CreateDatabase(dir.Path("blob.fdb"), LogTablesSql() + R"(
+create table DOC (ID integer not null primary key, BODY blob sub_type text);
+commit;
+insert into IBE$LOG_TABLES values (1, 'DOC', 'I', '2024-03-01 10:00:00', 'SYSDBA');
+insert into IBE$LOG_KEYS values (1, 'ID', '1');
+insert into IBE$LOG_FIELDS values (1, 'ID', null, '1');
+insert into IBE$LOG_FIELDS values (1, 'BODY', null, 'text');
+)",
+                                 &output),
+                 qPrintable(output));
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.gui->show();
+        // The engine shows its message while the run is still on: nothing that
+        // starts a run, switches the language or closes can begin meanwhile.
+        bool actionsEnabled = true;
+        bool closed = true;
+        dialogs.onMessage = [&](const QString&) {
+            actionsEnabled = w.Action("actExecute")->isEnabled() || w.Action("actClose")->isEnabled() ||
+                             w.Action("miRussian")->isEnabled();
+            closed = w.gui->close();
+        };
+        w.Edit("edtDatabaseFile")->setText(dir.Path("blob.fdb"));
+        w.Action("actExecute")->trigger();
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY2(dialogs.messages[0].contains("DOC") && dialogs.messages[0].contains("BODY"),
+                 qPrintable(dialogs.messages[0]));
+        QCOMPARE(w.SqlText(), QString());
+        QCOMPARE(w.XmlText().count(QStringLiteral("<Record")), 1);
+        QVERIFY(!actionsEnabled);
+        QVERIFY(!closed);
+        // The close asked for during the run happens once it is over.
+        QVERIFY(w.gui->isVisible());
+        QTRY_VERIFY(!w.gui->isVisible());
+        QVERIFY(QFileInfo::exists(dir.Settings()));
+        QFile::remove(dir.Settings());
+    }
+
+    void reportFileKeepsLinesAndReplacesTheLastOne()
+    {
+        const std::string folder = QFile::encodeName(dir.Path("")).toStdString();
+        WriteExceptionFile("first", folder);
+        const std::string path = WriteExceptionFile("line 1\nline 2\r\nline 3\r\r", folder);
+        const QByteArray file = ReadBytes(QFile::decodeName(path.c_str()));
+        QVERIFY2(file.startsWith("line 1\r\nline 2\r\nline 3\r\n\r\n"), file.constData());
+        QVERIFY(!file.contains("first"));
+        QVERIFY(file.endsWith("\n\r\n"));
+        const QByteArray empty = ReadBytes(QFile::decodeName(WriteExceptionFile("", folder).c_str()));
+        QCOMPARE(empty.count("\r\n"), 1);
+        QFile::remove(QFile::decodeName(path.c_str()));
+    }
+
+    void demoDatabaseGivesAScript()
+    {
+        const QString demo = QStringLiteral(NORVANE_SOURCE_DIR "/scripts/demo-db.sh");
+        if (!QFileInfo::exists(demo))
+            QSKIP("no demo database script");
+        QProcess make;
+        make.start("bash", {demo, dir.Path("demo.fdb")});
+        QVERIFY(make.waitForFinished(120000));
+        QVERIFY2(make.exitCode() == 0, make.readAllStandardError().constData());
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.Edit("edtDatabaseFile")->setText(dir.Path("demo.fdb"));
+        w.Edit("edtPassword")->setText("");
+        w.Action("actExecute")->trigger();
+        QCOMPARE(dialogs.messages, QStringList());
+        QVERIFY(w.SqlText().contains(QStringLiteral("insert into ")));
+        QVERIFY(w.SqlText().contains(QStringLiteral("Login: ")));
+        QVERIFY(w.XmlText().count(QStringLiteral("<Record")) > 3);
+    }
+
+private:
+    TProgramDir dir;
+};
+
+QTEST_MAIN(TestScript)
+#include "test_script.moc"

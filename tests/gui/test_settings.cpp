@@ -1,0 +1,243 @@
+// The main window's first start and its settings file, on real files.
+#include "GuiTestUtil.h"
+
+#include <QFileInfo>
+
+namespace {
+
+QString Today()
+{
+    return FromCp1251(DateToStr(Date()));
+}
+
+}  // namespace
+
+class TestSettings : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        PinFormats();
+        ResetMessages();
+    }
+
+    void firstStartShowsDefaultsAndWelcome()
+    {
+        TProgramDir dir;
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        QCOMPARE(w.gui->windowTitle(), QStringLiteral("Norvane (Scripting tool for IBExpert\u00AE Log)"));
+        QCOMPARE(w.SqlText(), QStringLiteral("Welcome to Norvane!!! Here comes resulting script"));
+        QCOMPARE(w.XmlText(), QString());
+        QCOMPARE(w.Edit("edtDatabaseFile")->text(), QString());
+        QCOMPARE(w.Edit("edtUserName")->text(), QStringLiteral("SYSDBA"));
+        QCOMPARE(w.Edit("edtPassword")->text(), QStringLiteral("tollgrove"));
+        QCOMPARE(w.Edit("edtPassword")->echoMode(), QLineEdit::Password);
+        QVERIFY(!w.Find<QCheckBox>("chbRememberPassword")->isChecked());
+        QVERIFY(w.Find<QRadioButton>("rdbReproducingScript")->isChecked());
+        QVERIFY(!w.Find<QRadioButton>("rdbUndoScript")->isChecked());
+        QVERIFY(w.Find<QCheckBox>("chbIncludeComments")->isChecked());
+        QCOMPARE(w.Edit("meDateBegin")->text(), QStringLiteral("01.01.1901"));
+        QCOMPARE(w.Edit("meDateEnd")->text(), Today());
+        QVERIFY(w.Action("miEnglish")->isChecked());
+        QVERIFY(!w.Action("miRussian")->isChecked());
+        QCOMPARE(w.gui->pos(), QPoint(275, 107));
+        QCOMPARE(w.gui->size(), QSize(553, 480));
+        QVERIFY(w.Find<QWidget>("pnlProgressBar")->isHidden());
+        QCOMPARE(w.Find<QTabWidget>("PageControl")->currentWidget(), w.Find<QWidget>("tsSQL"));
+        // Nothing is written before the window closes.
+        QVERIFY(!QFileInfo::exists(dir.Settings()));
+    }
+
+    void actionsCarryTheirCaptionsHintsAndShortcuts()
+    {
+        TProgramDir dir;
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        struct Expected {
+            const char* name;
+            const char* caption;
+            const char* hint;
+            QKeySequence shortcut;
+        };
+        const Expected expected[] = {
+            {"actSelectDatabase", "Select &database file", "Select Database file for creating log script",
+             QKeySequence("Ctrl+O")},
+            {"actExecute", "&Create script", "Build script whith IB Expert log of the specified DB file",
+             QKeySequence("F9")},
+            {"actSave", "&Save as", "Save the editor contents to file", QKeySequence("Ctrl+S")},
+            {"actClose", "E&xit", "", QKeySequence()},
+            {"actAbout", "&About", "", QKeySequence()},
+            {"actShowReadme", "R&eadme", "", QKeySequence()},
+            {"actCreateIntFile", "actCreateIntFile", "", QKeySequence("Ctrl+F3")},
+        };
+        for (const Expected& e : expected) {
+            QAction* a = w.Action(e.name);
+            QVERIFY2(a, e.name);
+            QCOMPARE(a->text(), QString::fromLatin1(e.caption));
+            QCOMPARE(a->statusTip(), QString::fromLatin1(e.hint));
+            QCOMPARE(a->shortcut(), e.shortcut);
+            // Shortcuts work without a menu: the window itself holds the action.
+            QVERIFY(w.gui->actions().contains(a));
+        }
+    }
+
+    void settingsSurviveCloseAndNewWindow()
+    {
+        TProgramDir dir;
+        TScriptedDialogs dialogs;
+        {
+            TWindow w(dialogs, dir.Program());
+            w.Edit("edtDatabaseFile")->setText("127.0.0.1:/srv/db/shop.fdb");
+            w.Edit("edtUserName")->setText(QStringLiteral("\u0410\u043D\u043D\u0430"));
+            w.Edit("edtPassword")->setText("secret");
+            w.Find<QCheckBox>("chbRememberPassword")->setChecked(true);
+            w.Find<QRadioButton>("rdbUndoScript")->setChecked(true);
+            w.Find<QCheckBox>("chbIncludeComments")->setChecked(false);
+            w.Edit("meDateBegin")->setText("05.06.2021");
+            w.Edit("meDateEnd")->setText("07.06.2021");
+            w.gui->move(300, 120);
+            w.gui->resize(640, 500);
+            w.Action("miRussian")->setChecked(true);
+            w.gui->show();
+            w.Action("actClose")->trigger();
+            QVERIFY(!w.gui->isVisible());
+            QVERIFY(dialogs.errors.isEmpty());
+        }
+        const QByteArray file = ReadBytes(dir.Settings());
+        QVERIFY(file.contains("[DB Access]\r\n"));
+        QVERIFY(file.contains("Database file=127.0.0.1:/srv/db/shop.fdb\r\n"));
+        QVERIFY(file.contains("User name=" + Cp(QStringLiteral("\u0410\u043D\u043D\u0430")) + "\r\n"));
+        QVERIFY(file.contains("Password=secret\r\n"));
+        QVERIFY(file.contains("Remember Password=1\r\n"));
+        QVERIFY(file.contains("Reproducing=0\r\n"));
+        QVERIFY(file.contains("Include Comments=0\r\n"));
+        QVERIFY(file.contains("Begin=05.06.2021\r\n"));
+        QVERIFY(file.contains("English=0\r\n"));
+        QVERIFY(file.contains("Russian=1\r\n"));
+        QVERIFY(!file.contains("07.06.2021"));
+        QVERIFY(!QByteArray(file).replace("\r\n", "").contains('\n'));
+        // It may hold a password: readable and writable by its owner only.
+        QCOMPARE(QFileInfo(dir.Settings()).permissions(),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                     QFileDevice::WriteUser);
+
+        TWindow again(dialogs, dir.Program());
+        QCOMPARE(again.SqlText(), QString());
+        QCOMPARE(again.Edit("edtDatabaseFile")->text(), QStringLiteral("127.0.0.1:/srv/db/shop.fdb"));
+        QCOMPARE(again.Edit("edtUserName")->text(), QStringLiteral("\u0410\u043D\u043D\u0430"));
+        QCOMPARE(again.Edit("edtPassword")->text(), QStringLiteral("secret"));
+        QVERIFY(again.Find<QCheckBox>("chbRememberPassword")->isChecked());
+        QVERIFY(again.Find<QRadioButton>("rdbUndoScript")->isChecked());
+        QVERIFY(!again.Find<QRadioButton>("rdbReproducingScript")->isChecked());
+        QVERIFY(!again.Find<QCheckBox>("chbIncludeComments")->isChecked());
+        QCOMPARE(again.Edit("meDateBegin")->text(), QStringLiteral("05.06.2021"));
+        // The end of the period is today at every start.
+        QCOMPARE(again.Edit("meDateEnd")->text(), Today());
+        QCOMPARE(again.gui->pos(), QPoint(300, 120));
+        QCOMPARE(again.gui->size(), QSize(640, 500));
+        QVERIFY(again.Action("miRussian")->isChecked());
+        QVERIFY(!again.Action("miEnglish")->isChecked());
+    }
+
+    void uncheckedRememberPasswordRemovesTheStoredPassword()
+    {
+        TProgramDir dir;
+        TScriptedDialogs dialogs;
+        WriteBytes(dir.Settings(), "[DB Access]\r\nPassword=old\r\nRemember Password=1\r\n");
+        {
+            TWindow w(dialogs, dir.Program());
+            QCOMPARE(w.Edit("edtPassword")->text(), QStringLiteral("old"));
+            w.Find<QCheckBox>("chbRememberPassword")->setChecked(false);
+            QVERIFY(w.gui->close());
+        }
+        const QByteArray file = ReadBytes(dir.Settings());
+        QVERIFY(!file.contains("Password=old"));
+        QVERIFY(file.contains("Remember Password=0\r\n"));
+        TWindow again(dialogs, dir.Program());
+        QCOMPARE(again.Edit("edtPassword")->text(), QStringLiteral("tollgrove"));
+        QVERIFY(!again.Find<QCheckBox>("chbRememberPassword")->isChecked());
+    }
+
+    void languageEntriesFormOneRadioGroup()
+    {
+        TProgramDir dir;
+        TScriptedDialogs dialogs;
+        WriteBytes(dir.Settings(), "[Language]\r\nEnglish=0\r\nRussian=0\r\n");
+        {
+            TWindow w(dialogs, dir.Program());
+            QVERIFY(!w.Action("miEnglish")->isChecked());
+            QVERIFY(!w.Action("miRussian")->isChecked());
+        }
+        WriteBytes(dir.Settings(), "[Language]\r\nEnglish=1\r\nRussian=1\r\n");
+        TWindow w(dialogs, dir.Program());
+        QVERIFY(!w.Action("miEnglish")->isChecked());
+        QVERIFY(w.Action("miRussian")->isChecked());
+    }
+
+    void unreadableValuesReadAsDefaults()
+    {
+        TProgramDir dir;
+        TScriptedDialogs dialogs;
+        WriteBytes(dir.Settings(), "[Form]\r\nTop=abc\r\nLeft=12\r\n[Settings]\r\nReproducing=yes\r\n"
+                                   "[Period]\r\nBegin=31.02.2020\r\n[Other]\r\nKeep=me\r\n");
+        {
+            TWindow w(dialogs, dir.Program());
+            QCOMPARE(w.gui->pos(), QPoint(12, 107));
+            QVERIFY(w.Find<QRadioButton>("rdbReproducingScript")->isChecked());
+            QCOMPARE(w.Edit("meDateBegin")->text(), QStringLiteral("01.01.1901"));
+            QVERIFY(w.gui->close());
+        }
+        // Entries the window does not know stay as they were.
+        QVERIFY(ReadBytes(dir.Settings()).contains("[Other]\r\nKeep=me\r\n"));
+    }
+
+    void beginDateThatIsNoDateKeepsTheWindowOpen()
+    {
+        TProgramDir dir;
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.gui->show();
+        w.Edit("meDateBegin")->setText("31.02.2021");
+        w.Action("actClose")->trigger();
+        QVERIFY(w.gui->isVisible());
+        QCOMPARE(dialogs.errors, QStringList{"'31.02.2021' is not a valid date"});
+        // The settings were written up to the period; the language was not.
+        const QByteArray file = ReadBytes(dir.Settings());
+        QVERIFY(file.contains("Reproducing=1\r\n"));
+        QVERIFY(!file.contains("[Period]"));
+        QVERIFY(!file.contains("[Language]"));
+
+        w.Edit("meDateBegin")->setText("01.02.2021");
+        w.Action("actClose")->trigger();
+        QVERIFY(!w.gui->isVisible());
+        QVERIFY(ReadBytes(dir.Settings()).contains("Begin=01.02.2021\r\n"));
+    }
+
+    void dateEditsTakeDayMonthAndFourDigitYear()
+    {
+        TProgramDir dir;
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        QLineEdit* begin = w.Edit("meDateBegin");
+        QCOMPARE(begin->inputMask(), QStringLiteral("99.99.9999;_"));
+        begin->clear();
+        begin->setCursorPosition(0);
+        QTest::keyClicks(begin, "2802x1999");
+        QCOMPARE(begin->text(), QStringLiteral("28.02.1999"));
+
+        // A locale with the year first and a dash.
+        TFormatSettings iso;
+        iso.order[0] = 'Y';
+        iso.order[1] = 'M';
+        iso.order[2] = 'D';
+        iso.DateSeparator = '-';
+        SetFormatSettings(&iso);
+        TWindow other(dialogs, dir.Path("other"));
+        QCOMPARE(other.Edit("meDateBegin")->inputMask(), QStringLiteral("9999-99-99;_"));
+        QCOMPARE(other.Edit("meDateBegin")->text(), QStringLiteral("1901-01-01"));
+    }
+};
+
+QTEST_MAIN(TestSettings)
+#include "test_settings.moc"
