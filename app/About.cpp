@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -144,4 +146,12 @@ TfrmAbout::TfrmAbout(QWidget* parent)
     all->addWidget(pnlBottom);
 
     setFixedSize(396, 238);
+}
+
+void TfrmAbout::showEvent(QShowEvent* event)
+{
+    // Centred on the screen at every showing.
+    if (!event->spontaneous())
+        move(screen()->availableGeometry().center() - rect().center());
+    QDialog::showEvent(event);
 }

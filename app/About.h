@@ -29,6 +29,9 @@ public:
     // The components in creation order, for the language files.
     const QList<QObject*>& Components() const { return components; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     template <class T>
     T* Own(T* component, const char* name)
