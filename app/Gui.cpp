@@ -3,6 +3,7 @@
 #include "app/About.h"
 #include "app/Cp1251.h"
 #include "app/Flowlayout.h"
+#include "app/Localize.h"
 #include "app/Statusbar.h"
 #include "app/core/Createexcfile.h"
 #include "app/core/IniFile.h"
@@ -13,6 +14,7 @@
 #include "engine/Clogrecord.h"
 #include "engine/Cnorvane.h"
 #include "engine/Cstringaccumulator.h"
+#include "locale/Localize.h"
 #include "locale/Messages.h"
 #include "locale/Regional.h"
 #include "xml/Xmlutil.h"
@@ -34,6 +36,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
@@ -290,9 +293,12 @@ void TfrmGUI::CreateActions()
     miEnglish = Own(new QAction("&English", this), "miEnglish");
     miRussian = Own(new QAction(QStringLiteral("&\u0420\u0443\u0441\u0441\u043A\u0438\u0439"), this), "miRussian");
     miHelp = Own(menuBar()->addMenu("&?"), "miHelp");
+    // Radio items: a click on the checked one unchecks it for a moment, which
+    // tells LanguageClick that nothing is to be done.
     languageGroup = new QActionGroup(this);
-    languageGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    languageGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (QAction* item : {miEnglish, miRussian}) {
+        MarkAsMenuItem(item);
         item->setCheckable(true);
         languageGroup->addAction(item);
         miLanguage->addAction(item);
@@ -344,6 +350,10 @@ void TfrmGUI::CreateActions()
     connect(actClose, &QAction::triggered, this, [this] { Handle([this] { actCloseExecute(); }); });
     connect(actAbout, &QAction::triggered, this, [this] { Handle([this] { actAboutExecute(); }); });
     connect(actShowReadme, &QAction::triggered, this, [this] { Handle([this] { actShowReadmeExecute(); }); });
+    connect(actCreateIntFile, &QAction::triggered, this, [this] { Handle([this] { actCreateIntFileExecute(); }); });
+    for (QAction* item : {miEnglish, miRussian})
+        connect(item, &QAction::triggered, this,
+                [this, item](bool checked) { Handle([this, item, checked] { LanguageClick(item, checked); }); });
 }
 
 void TfrmGUI::SetRunning(bool on)
@@ -450,6 +460,69 @@ void TfrmGUI::actAboutExecute()
 void TfrmGUI::actShowReadmeExecute()
 {
     mmSQL->setPlainText(EditorText(LoadResourceText(miRussian->isChecked() ? 10111 : 10110, "HELP")));
+}
+
+void TfrmGUI::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // The window shows once; a window restored from an icon is no new show.
+    if (!shown && !event->spontaneous()) {
+        shown = true;
+        Handle([this] { FormShow(); });
+    }
+}
+
+void TfrmGUI::FormShow()
+{
+    InitLanguage(true);
+}
+
+void TfrmGUI::LanguageClick(QAction* item, bool checked)
+{
+    if (!checked) {
+        // The item was checked already.
+        item->setChecked(true);
+        return;
+    }
+    InitLanguage(false);
+}
+
+void TfrmGUI::InitLanguage(bool atStartup)
+{
+    const std::string path = programDir + "Locale.ini";
+    if (atStartup) {
+        // The designed texts are English: only another language is applied,
+        // from the file as the user may have edited it.
+        if (FileExists(path) && !miEnglish->isChecked())
+            ApplyLanguageFile(path);
+        return;
+    }
+    SaveTextToFile(LoadResourceText(miEnglish->isChecked() ? 10120 : 10121, "LOCALE"), path);
+    ApplyLanguageFile(path);
+}
+
+void TfrmGUI::ApplyLanguageFile(const std::string& path)
+{
+    TQtLocalizableForm main(*this, components);
+    LocalizeForm(main, path);
+    if (frmAbout) {
+        TQtLocalizableForm about(*frmAbout, frmAbout->Components());
+        LocalizeForm(about, path);
+    }
+    LoadMessages(path);
+    mmSQL->setPlainText(EditorText(msgWelcome));
+}
+
+void TfrmGUI::actCreateIntFileExecute()
+{
+    const std::string path = programDir + "English.ini";
+    TQtLocalizableForm main(*this, components);
+    ExportFormTexts(main, path);
+    if (frmAbout) {
+        TQtLocalizableForm about(*frmAbout, frmAbout->Components());
+        ExportFormTexts(about, path);
+    }
+    ExportMessages(path);
 }
 
 void TfrmGUI::closeEvent(QCloseEvent* event)

@@ -49,6 +49,7 @@ public:
     bool Running() const { return running; }
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -64,6 +65,13 @@ private:
     void actAboutExecute();
     void actShowReadmeExecute();
     void ShowProgress(int& total, int& done);
+
+    // The interface language (Locale.ini beside the program).
+    void FormShow();
+    void LanguageClick(QAction* item, bool checked);
+    void actCreateIntFileExecute();
+    void InitLanguage(bool atStartup);
+    void ApplyLanguageFile(const std::string& path);
 
     // The settings file (Inimanage.cpp).
     void LoadSettings();
@@ -120,6 +128,7 @@ private:
     QAction* actShowReadme;
     QAction* actCreateIntFile;
 
+    bool shown = false;
     bool running = false;
     bool closeRequested = false;
     QElapsedTimer sinceEvents;
