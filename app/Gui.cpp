@@ -363,11 +363,11 @@ void TfrmGUI::SetRunning(bool on)
                        miEnglish, miRussian})
         a->setEnabled(!on);
     SpeedButton1->setEnabled(!on);
+    pnlProgressBar->setVisible(on);
     if (on) {
         ProgressBar1->setValue(0);
         sinceEvents.start();
     }
-    pnlProgressBar->setVisible(on);
 }
 
 void TfrmGUI::actExecuteExecute()

@@ -140,6 +140,7 @@ insert into IBE$LOG_FIELDS values (1, 'ID', null, '1');
         w.Edit("edtDatabaseFile")->setText("server:/srv/old.gdb");
         w.gui->show();
         QVERIFY(QTest::qWaitForWindowActive(w.gui.get()));
+        const QString cwd = QDir::currentPath();
         QDir::setCurrent(dir.Path(""));
         dialogs.fileAnswers = {"chosen.fdb"};
         QTest::keyClick(w.gui.get(), Qt::Key_O, Qt::ControlModifier);
@@ -151,6 +152,7 @@ insert into IBE$LOG_FIELDS values (1, 'ID', null, '1');
                                                     "All files (*)"}));
         QCOMPARE(request.fileName, QStringLiteral("server:/srv/old.gdb"));
         QCOMPARE(w.Edit("edtDatabaseFile")->text(), QFileInfo(dir.Path("chosen.fdb")).absoluteFilePath());
+        QDir::setCurrent(cwd);
 
         // The button beside the edit does the same.
         dialogs.fileAnswers = {dir.Path("second.gdb")};

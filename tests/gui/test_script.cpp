@@ -221,6 +221,49 @@ insert into IBE$LOG_FIELDS values (1, 'BODY', null, 'text');
         QFile::remove(dir.Settings());
     }
 
+    void progressBarMovesOnlyWhenThePercentageChanges()
+    {
+        QString output;
+        QVERIFY2(CreateDatabase(dir.Path("long.fdb"), LogTablesSql() + R"(
+create table T (ID integer not null primary key);
+commit;
+set term ^;
+execute block as
+  declare i integer = 1;
+begin
+  while (i <= 1500) do begin
+    insert into IBE$LOG_TABLES values (:i, 'T', 'I', '2024-03-01 10:00:00', 'SYSDBA');
+    insert into IBE$LOG_KEYS values (:i, 'ID', :i);
+    insert into IBE$LOG_FIELDS values (:i, 'ID', null, :i);
+    i = i + 1;
+  end
+end^
+set term ;^
+)",
+                                 &output),
+                 qPrintable(output));
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.gui->show();
+        auto* bar = w.Find<QProgressBar>("ProgressBar1");
+        QList<int> values;
+        bool shownWhileMoving = true;
+        connect(bar, &QProgressBar::valueChanged, this, [&](int value) {
+            values << value;
+            shownWhileMoving = shownWhileMoving && w.Find<QWidget>("pnlProgressBar")->isVisible();
+        });
+        w.Edit("edtDatabaseFile")->setText(dir.Path("long.fdb"));
+        w.Action("actExecute")->trigger();
+        QCOMPARE(dialogs.messages, QStringList());
+        QCOMPARE(w.SqlText().count(QStringLiteral("insert into T")), 1500);
+        // 0 at the start, then every percent once: never one repaint per entry.
+        QCOMPARE(values.size(), 101);
+        QCOMPARE(values.first(), 0);
+        QCOMPARE(values.last(), 100);
+        QVERIFY(shownWhileMoving);
+        QVERIFY(w.Find<QWidget>("pnlProgressBar")->isHidden());
+    }
+
     void reportFileKeepsLinesAndReplacesTheLastOne()
     {
         const std::string folder = QFile::encodeName(dir.Path("")).toStdString();
