@@ -61,6 +61,10 @@ void TIniFile::Store()
 {
     std::string text;
     impl->ini.Save(text);
+    // SimpleIni keeps the blank line it read before a section and adds its
+    // own; one blank line between sections is enough.
+    for (size_t at = text.find("\n\n\n"); at != std::string::npos; at = text.find("\n\n\n", at))
+        text.erase(at, 1);
     std::string crlf;
     crlf.reserve(text.size() + text.size() / 16);
     for (size_t i = 0; i < text.size(); ++i) {
