@@ -5,6 +5,8 @@
 #include "locale/Messages.h"
 #include "res/BuiltinTexts.h"
 
+#include "FbTestUtil.h"
+
 #include <gtest/gtest.h>
 #include <iconv.h>
 #include <unistd.h>
@@ -14,21 +16,6 @@
 
 namespace {
 
-// UTF-8 source text as the program's Windows-1251 bytes.
-std::string Win1251(const std::string& utf8)
-{
-    iconv_t cd = iconv_open("WINDOWS-1251", "UTF-8");
-    std::string out(utf8.size(), '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* to = &out[0];
-    size_t toLeft = out.size();
-    size_t rc = iconv(cd, &in, &inLeft, &to, &toLeft);
-    iconv_close(cd);
-    EXPECT_NE(rc, static_cast<size_t>(-1)) << utf8;
-    out.resize(out.size() - toLeft);
-    return out;
-}
 
 // A built-in text written to a file of its own, removed at the end.
 class TextFile {
@@ -198,7 +185,7 @@ void CheckFormTexts(const std::string& path, bool russian)
         SCOPED_TRACE(std::string(e.section) + "/" + e.key);
         EXPECT_EQ(ini.ValueExists(e.section, e.key), expected != nullptr);
         if (expected) {
-            EXPECT_EQ(ini.ReadString(e.section, e.key, "<missing>"), Win1251(expected));
+            EXPECT_EQ(ini.ReadString(e.section, e.key, "<missing>"), Cp1251(expected));
         }
     }
 }
@@ -230,15 +217,15 @@ TEST_F(LanguageFiles, RussianFormTextsAndMessagesInWindows1251)
     TextFile file(LoadResourceText(10121, "LOCALE"));
     CheckFormTexts(file.path, true);
     LoadMessages(file.path);
-    EXPECT_EQ(msgNoConnect, Win1251("Ошибка при подключении к указанному файлу базы данных"));
-    EXPECT_EQ(msgNoLog, Win1251("Ошибка при извлечении данных журнала. Возможно, выбранный файл базы данных "
+    EXPECT_EQ(msgNoConnect, Cp1251("Ошибка при подключении к указанному файлу базы данных"));
+    EXPECT_EQ(msgNoLog, Cp1251("Ошибка при извлечении данных журнала. Возможно, выбранный файл базы данных "
                                 "не содержит журнала IBExpert"));
-    EXPECT_EQ(msgUnforeseen, Win1251("Непредусмотренное исключение. Сообщите, пожалуйста, разработчику"));
+    EXPECT_EQ(msgUnforeseen, Cp1251("Непредусмотренное исключение. Сообщите, пожалуйста, разработчику"));
     EXPECT_EQ(msgNoMatchedRecords,
-              Win1251("/* Журнал не содержит записей, удовлетворяющих наложенным условиям */"));
-    EXPECT_EQ(msgWelcome, Win1251("Вас приветствует Norvane!!! Это окно для скрипта"));
-    EXPECT_EQ(msgUnknownOperation, Win1251("Непредусмотренный символ операции"));
-    EXPECT_EQ(msgUser, Win1251("Пользователь"));
+              Cp1251("/* Журнал не содержит записей, удовлетворяющих наложенным условиям */"));
+    EXPECT_EQ(msgWelcome, Cp1251("Вас приветствует Norvane!!! Это окно для скрипта"));
+    EXPECT_EQ(msgUnknownOperation, Cp1251("Непредусмотренный символ операции"));
+    EXPECT_EQ(msgUser, Cp1251("Пользователь"));
 }
 
 TEST_F(LanguageFiles, SectionsInReadingOrderWithoutStatusBar)
@@ -266,5 +253,5 @@ TEST(Resources, ReadmeTexts)
     EXPECT_NE(english.find("IBExpert\xAE"), std::string::npos) << "the registered sign in Windows-1251";
     for (const char* word : {"F9", "BLOB", "Воспроизводящий скрипт", "Отменяющий скрипт", "Запомнить пароль",
                              "Включить в скрипт комментарии"})
-        EXPECT_NE(russian.find(Win1251(word)), std::string::npos) << word;
+        EXPECT_NE(russian.find(Cp1251(word)), std::string::npos) << word;
 }

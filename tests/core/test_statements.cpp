@@ -3,11 +3,14 @@
 #include "engine/Cstringaccumulator.h"
 #include "locale/Messages.h"
 
+#include "RecordBuilders.h"
+
 #include <gtest/gtest.h>
 
 #include <list>
 
 using namespace NorvaneImpl;
+using namespace RecordBuilders;
 using StringAccumulator::Accumulate;
 using StringAccumulator::CEEmptyStrList;
 
@@ -15,27 +18,6 @@ namespace {
 
 constexpr int kSmallint = 7, kInteger = 8, kChar = 14, kDouble = 27, kTimestamp = 35, kVarchar = 37;
 
-std::unique_ptr<CFieldCast> V(const std::string& text) { return std::make_unique<CFieldCast>(false, text); }
-std::unique_ptr<CFieldCast> Null() { return std::make_unique<CFieldCast>(true, ""); }
-
-std::unique_ptr<const CFieldValue> Key(const std::string& name, int type, std::unique_ptr<CFieldCast> value)
-{
-    return std::make_unique<CFieldValue>(type, std::move(value), nullptr, name);
-}
-
-std::unique_ptr<const CFieldValue> Field(const std::string& name, int type, std::unique_ptr<CFieldCast> newValue,
-                                         std::unique_ptr<CFieldCast> oldValue)
-{
-    return std::make_unique<CFieldValue>(type, std::move(newValue), std::move(oldValue), name);
-}
-
-template <class... T>
-TFieldList List(T... items)
-{
-    TFieldList list;
-    (list.push_back(std::move(items)), ...);
-    return list;
-}
 
 CLogRecord Goods(char action, bool comments, bool withKey)
 {

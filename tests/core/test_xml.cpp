@@ -4,6 +4,9 @@
 #include "engine/Clogrecord.h"
 #include "xml/Xmlutil.h"
 
+#include "FbTestUtil.h"
+#include "RecordBuilders.h"
+
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <iconv.h>
@@ -20,6 +23,7 @@
 #include <vector>
 
 using namespace NorvaneImpl;
+using namespace RecordBuilders;
 using namespace XMLutil;
 
 namespace {
@@ -28,43 +32,7 @@ constexpr int kInteger = 8, kVarchar = 37, kBlob = 261;
 
 const char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"Windows-1251\"?>\n";
 
-// UTF-8 source text as the program's Windows-1251 bytes.
-std::string Win1251(const std::string& utf8)
-{
-    iconv_t cd = iconv_open("WINDOWS-1251", "UTF-8");
-    std::string out(utf8.size(), '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* to = &out[0];
-    size_t toLeft = out.size();
-    size_t rc = iconv(cd, &in, &inLeft, &to, &toLeft);
-    iconv_close(cd);
-    EXPECT_NE(rc, static_cast<size_t>(-1)) << utf8;
-    out.resize(out.size() - toLeft);
-    return out;
-}
 
-std::unique_ptr<CFieldCast> V(const std::string& text) { return std::make_unique<CFieldCast>(false, text); }
-std::unique_ptr<CFieldCast> Null() { return std::make_unique<CFieldCast>(true, ""); }
-
-std::unique_ptr<const CFieldValue> Key(const std::string& name, int type, std::unique_ptr<CFieldCast> value)
-{
-    return std::make_unique<CFieldValue>(type, std::move(value), nullptr, name);
-}
-
-std::unique_ptr<const CFieldValue> Field(const std::string& name, int type, std::unique_ptr<CFieldCast> newValue,
-                                         std::unique_ptr<CFieldCast> oldValue)
-{
-    return std::make_unique<CFieldValue>(type, std::move(newValue), std::move(oldValue), name);
-}
-
-template <class... T>
-TFieldList List(T... items)
-{
-    TFieldList list;
-    (list.push_back(std::move(items)), ...);
-    return list;
-}
 
 std::unique_ptr<TXMLDocument> FromTemplate()
 {
@@ -232,10 +200,10 @@ TEST(XmlUtil, LoadingReplacesTheWholeContent)
 TEST(XmlUtil, EightBitTextIsConvertedOnLoad)
 {
     auto document = CreateParser();
-    LoadFromText("<?xml version=\"1.0\" encoding=\"Windows-1251\"?><Log Name=\"" + Win1251("Журнал") + "\"/>",
+    LoadFromText("<?xml version=\"1.0\" encoding=\"Windows-1251\"?><Log Name=\"" + Cp1251("Журнал") + "\"/>",
                  *document);
     EXPECT_EQ(Attr(GetDocumentElement(*document), "Name"), "Журнал");
-    EXPECT_NE(GetXMLText(*document).find(Win1251("Журнал")), std::string::npos);
+    EXPECT_NE(GetXMLText(*document).find(Cp1251("Журнал")), std::string::npos);
 }
 
 TEST(XmlUtil, AttributesAreOverwrittenAndMayBeEmpty)
@@ -281,8 +249,8 @@ TEST(XmlUtil, SavedFileHoldsTheBytesOfTheText)
 {
     ScratchDir dir;
     auto document = FromTemplate();
-    CLogRecord('U', false, Win1251("ТОВАРЫ"), "SYSDBA", "01.02.2003", {},
-               List(Field(Win1251("ЦЕНА"), kVarchar, V(Win1251("новая")), V(Win1251("старая")))))
+    CLogRecord('U', false, Cp1251("ТОВАРЫ"), "SYSDBA", "01.02.2003", {},
+               List(Field(Cp1251("ЦЕНА"), kVarchar, V(Cp1251("новая")), V(Cp1251("старая")))))
         .AddXMLElement(*document);
     std::string path = dir.File("log.xml");
     SaveToFile(path, *document);
@@ -304,13 +272,13 @@ TEST(XmlUtil, SavedFileHoldsTheBytesOfTheText)
 TEST(RecordXml, ExactTextOfOneRecord)
 {
     auto document = FromTemplate();
-    CLogRecord('U', true, Win1251("ТОВАРЫ"), "SYSDBA", "01.02.2003 10:15:00", List(Key("ID", kInteger, V("7"))),
+    CLogRecord('U', true, Cp1251("ТОВАРЫ"), "SYSDBA", "01.02.2003 10:15:00", List(Key("ID", kInteger, V("7"))),
                List(Field("PRICE", kInteger, V("12"), Null()), Field("NOTE", kVarchar, V("a < b & \"c\""), V(""))))
         .AddXMLElement(*document);
     EXPECT_EQ(GetXMLText(*document),
               std::string(kDeclaration) +
                   "<Log xmlns:NV=\"https://www.norvane.org/\">\n"
-                  "  <Record Table=\"" + Win1251("ТОВАРЫ") + "\" Action=\"U\" User=\"SYSDBA\" "
+                  "  <Record Table=\"" + Cp1251("ТОВАРЫ") + "\" Action=\"U\" User=\"SYSDBA\" "
                   "DateTime=\"01.02.2003 10:15:00\">\n"
                   "    <Key>\n"
                   "      <Field Name=\"ID\" Type=\"8\">\n"
@@ -418,8 +386,8 @@ TEST(RecordXml, SavedFileReadsBackEveryValue)
 {
     // Each value as logged (Windows-1251 bytes) and as a parser gives it back (UTF-8).
     const std::pair<std::string, std::string> values[] = {
-        {Win1251("Иванов Пётр"), "Иванов Пётр"},
-        {Win1251("«цена» № 5 — €"), "«цена» № 5 — €"},
+        {Cp1251("Иванов Пётр"), "Иванов Пётр"},
+        {Cp1251("«цена» № 5 — €"), "«цена» № 5 — €"},
         {"<tag attr=\"v\">&amp; 'q'</tag>]]>", "<tag attr=\"v\">&amp; 'q'</tag>]]>"},
         {"  padded  ", "  padded  "},
         {"line1\r\nline2\nline3\rend", "line1\r\nline2\nline3\rend"},
@@ -431,8 +399,8 @@ TEST(RecordXml, SavedFileReadsBackEveryValue)
     TFieldList fields;
     for (size_t i = 0; i < std::size(values); ++i)
         fields.push_back(Field("F" + std::to_string(i), kVarchar, V(values[i].first), V(values[i].first)));
-    CLogRecord('U', false, Win1251("ТАБЛИЦА"), values[2].first, values[4].first,
-               List(Key(Win1251("КЛЮЧ"), kVarchar, V(values[0].first))), std::move(fields))
+    CLogRecord('U', false, Cp1251("ТАБЛИЦА"), values[2].first, values[4].first,
+               List(Key(Cp1251("КЛЮЧ"), kVarchar, V(values[0].first))), std::move(fields))
         .AddXMLElement(*document);
 
     ScratchDir dir;
