@@ -104,40 +104,36 @@ void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userN
     BuildXMLLog();
 }
 
-TFieldList CNorvane::ReadKeys(long long logId)
+// The values of one log entry from the keys or the fields query: the name,
+// the column's type code and the new value, and the old value when the query
+// has one (a key has none).
+static TFieldList ReadValues(int query, long long logId, const char* nameColumn, const char* newColumn,
+                             const char* oldColumn)
 {
     TParams params;
     params.CreateParam(ftInteger, "ID").SetAsInteger(logId);
-    std::unique_ptr<TDataSet> data = TDBManager::GetInstance().OpenQuery(LoadResourceText(kKeysQuery, "LOG"), &params);
+    std::unique_ptr<TDataSet> data = TDBManager::GetInstance().OpenQuery(LoadResourceText(query, "LOG"), &params);
     TFieldList list;
     if (data->Eof())
         return list;
     TField& type = Column(*data, "RDB$FIELD_TYPE");
-    TField& name = Column(*data, "KEY_FIELD");
-    TField& value = Column(*data, "KEY_VALUE");
+    TField& name = Column(*data, nameColumn);
+    TField& newValue = Column(*data, newColumn);
+    TField* oldValue = oldColumn ? &Column(*data, oldColumn) : nullptr;
     for (; !data->Eof(); data->Next())
-        list.push_back(std::make_unique<CFieldValue>(static_cast<int>(type.AsInteger() & 0xFF), Snapshot(value),
-                                                     nullptr, name.AsString()));
+        list.push_back(std::make_unique<CFieldValue>(static_cast<int>(type.AsInteger() & 0xFF), Snapshot(newValue),
+                                                     oldValue ? Snapshot(*oldValue) : nullptr, name.AsString()));
     return list;
+}
+
+TFieldList CNorvane::ReadKeys(long long logId)
+{
+    return ReadValues(kKeysQuery, logId, "KEY_FIELD", "KEY_VALUE", nullptr);
 }
 
 TFieldList CNorvane::ReadFields(long long logId)
 {
-    TParams params;
-    params.CreateParam(ftInteger, "ID").SetAsInteger(logId);
-    std::unique_ptr<TDataSet> data =
-        TDBManager::GetInstance().OpenQuery(LoadResourceText(kFieldsQuery, "LOG"), &params);
-    TFieldList list;
-    if (data->Eof())
-        return list;
-    TField& type = Column(*data, "RDB$FIELD_TYPE");
-    TField& name = Column(*data, "FIELD_NAME");
-    TField& newValue = Column(*data, "NEW_VALUE");
-    TField& oldValue = Column(*data, "OLD_VALUE");
-    for (; !data->Eof(); data->Next())
-        list.push_back(std::make_unique<CFieldValue>(static_cast<int>(type.AsInteger() & 0xFF), Snapshot(newValue),
-                                                     Snapshot(oldValue), name.AsString()));
-    return list;
+    return ReadValues(kFieldsQuery, logId, "FIELD_NAME", "NEW_VALUE", "OLD_VALUE");
 }
 
 void CNorvane::BuildXMLLog()
