@@ -11,15 +11,15 @@ QString BoxTitle()
     return QApplication::applicationName();
 }
 
-QString RunFileDialog(QWidget* parent, const TFileDialogSpec& spec, const QString& fileName,
+QString RunFileDialog(QWidget* parent, const TFileDialogSetup& setup, const QString& fileName,
                       QFileDialog::AcceptMode mode)
 {
-    QFileDialog dialog(parent, spec.title);
-    dialog.setObjectName(spec.name);
+    QFileDialog dialog(parent, setup.title);
+    dialog.setObjectName(setup.name);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    dialog.setNameFilters(spec.filters);
-    dialog.setDefaultSuffix(spec.defaultSuffix);
+    dialog.setNameFilters(setup.filters);
+    dialog.setDefaultSuffix(setup.defaultSuffix);
     if (!fileName.isEmpty())
         dialog.selectFile(fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -41,12 +41,12 @@ void TDialogs::ShowError(QWidget* parent, const QString& text)
     box.exec();
 }
 
-QString TDialogs::GetOpenFileName(QWidget* parent, const TFileDialogSpec& spec, const QString& fileName)
+QString TDialogs::GetOpenFileName(QWidget* parent, const TFileDialogSetup& setup, const QString& fileName)
 {
-    return RunFileDialog(parent, spec, fileName, QFileDialog::AcceptOpen);
+    return RunFileDialog(parent, setup, fileName, QFileDialog::AcceptOpen);
 }
 
-QString TDialogs::GetSaveFileName(QWidget* parent, const TFileDialogSpec& spec, const QString& fileName)
+QString TDialogs::GetSaveFileName(QWidget* parent, const TFileDialogSetup& setup, const QString& fileName)
 {
-    return RunFileDialog(parent, spec, fileName, QFileDialog::AcceptSave);
+    return RunFileDialog(parent, setup, fileName, QFileDialog::AcceptSave);
 }

@@ -7,7 +7,7 @@ class QWidget;
 // What a standard file dialog asks: the dialog's name (OpenDialog1, sdSQL,
 // sdXML), its title, its filters in Qt's "Name (*.ext)" form and the
 // extension added to a typed name that has none.
-struct TFileDialogSpec {
+struct TFileDialogSetup {
     QString name;
     QString title;
     QStringList filters;
@@ -25,7 +25,7 @@ public:
     // The error box of an error that no handler took; the window stays open.
     virtual void ShowError(QWidget* parent, const QString& text);
     // The chosen file's path, or an empty text when the user cancels.
-    virtual QString GetOpenFileName(QWidget* parent, const TFileDialogSpec& spec, const QString& fileName);
+    virtual QString GetOpenFileName(QWidget* parent, const TFileDialogSetup& setup, const QString& fileName);
     // Asks before replacing an existing file.
-    virtual QString GetSaveFileName(QWidget* parent, const TFileDialogSpec& spec, const QString& fileName);
+    virtual QString GetSaveFileName(QWidget* parent, const TFileDialogSetup& setup, const QString& fileName);
 };

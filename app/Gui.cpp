@@ -79,18 +79,18 @@ QString DateMask()
     return parts.join(separator) + QStringLiteral(";_");
 }
 
-TFileDialogSpec OpenDialogSpec()
+TFileDialogSetup OpenDialogSetup()
 {
     return {"OpenDialog1", "Select database file for creating log script",
             {"Interbase databases (*.gdb)", "Firebird databases (*.fdb)", "All files (*)"}, "gdb"};
 }
 
-TFileDialogSpec SQLDialogSpec()
+TFileDialogSetup SQLDialogSetup()
 {
     return {"sdSQL", "Save SQL script as", {"SQL-Files (*.sql)", "Text files (*.txt)"}, "sql"};
 }
 
-TFileDialogSpec XMLDialogSpec()
+TFileDialogSetup XMLDialogSetup()
 {
     return {"sdXML", "Save XML log as", {"XML-Files (*.xml)"}, "xml"};
 }
@@ -428,8 +428,8 @@ void TfrmGUI::actSaveExecute()
     const char* key = sql ? "SQLFileName" : "XMLFileName";
     const std::string byDefault = ToCp1251(PathText(ChangeFileExt(programPath, sql ? ".sql" : ".xml")));
     const QString initial = FromCp1251(settings->ReadString("Files", key, byDefault));
-    const QString name = sql ? dialogs.GetSaveFileName(this, SQLDialogSpec(), initial)
-                             : dialogs.GetSaveFileName(this, XMLDialogSpec(), initial);
+    const QString name = sql ? dialogs.GetSaveFileName(this, SQLDialogSetup(), initial)
+                             : dialogs.GetSaveFileName(this, XMLDialogSetup(), initial);
     if (name.isEmpty())
         return;
     settings->WriteString("Files", key, ToCp1251(name));
@@ -446,7 +446,7 @@ void TfrmGUI::actCloseExecute()
 
 void TfrmGUI::actSelectDatabaseExecute()
 {
-    const QString name = dialogs.GetOpenFileName(this, OpenDialogSpec(), edtDatabaseFile->text());
+    const QString name = dialogs.GetOpenFileName(this, OpenDialogSetup(), edtDatabaseFile->text());
     if (!name.isEmpty())
         edtDatabaseFile->setText(QFileInfo(name).absoluteFilePath());
 }

@@ -56,7 +56,7 @@ inline QByteArray Cp(const QString& text)
 class TScriptedDialogs : public TDialogs {
 public:
     struct FileRequest {
-        TFileDialogSpec spec;
+        TFileDialogSetup setup;
         QString fileName;
     };
 
@@ -67,13 +67,13 @@ public:
             onMessage(text);
     }
     void ShowError(QWidget*, const QString& text) override { errors << text; }
-    QString GetOpenFileName(QWidget*, const TFileDialogSpec& spec, const QString& fileName) override
+    QString GetOpenFileName(QWidget*, const TFileDialogSetup& setup, const QString& fileName) override
     {
-        return Answer(spec, fileName);
+        return Answer(setup, fileName);
     }
-    QString GetSaveFileName(QWidget*, const TFileDialogSpec& spec, const QString& fileName) override
+    QString GetSaveFileName(QWidget*, const TFileDialogSetup& setup, const QString& fileName) override
     {
-        return Answer(spec, fileName);
+        return Answer(setup, fileName);
     }
 
     QStringList messages;
@@ -83,9 +83,9 @@ public:
     std::function<void(const QString&)> onMessage;
 
 private:
-    QString Answer(const TFileDialogSpec& spec, const QString& fileName)
+    QString Answer(const TFileDialogSetup& setup, const QString& fileName)
     {
-        fileRequests.append({spec, fileName});
+        fileRequests.append({setup, fileName});
         if (fileAnswers.empty())
             return {};
         QString answer = fileAnswers.front();

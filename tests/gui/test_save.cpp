@@ -23,11 +23,11 @@ private slots:
         dialogs.fileAnswers = {dir.Path("out.sql")};
         w.Action("actSave")->trigger();
         QCOMPARE(dialogs.fileRequests.size(), 1);
-        QCOMPARE(dialogs.fileRequests[0].spec.name, QStringLiteral("sdSQL"));
-        QCOMPARE(dialogs.fileRequests[0].spec.title, QStringLiteral("Save SQL script as"));
-        QCOMPARE(dialogs.fileRequests[0].spec.filters,
+        QCOMPARE(dialogs.fileRequests[0].setup.name, QStringLiteral("sdSQL"));
+        QCOMPARE(dialogs.fileRequests[0].setup.title, QStringLiteral("Save SQL script as"));
+        QCOMPARE(dialogs.fileRequests[0].setup.filters,
                  QStringList({"SQL-Files (*.sql)", "Text files (*.txt)"}));
-        QCOMPARE(dialogs.fileRequests[0].spec.defaultSuffix, QStringLiteral("sql"));
+        QCOMPARE(dialogs.fileRequests[0].setup.defaultSuffix, QStringLiteral("sql"));
         // Without a stored name the dialog offers the program's name with ".sql".
         QCOMPARE(dialogs.fileRequests[0].fileName, dir.Path("norvane.sql"));
         QCOMPARE(ReadBytes(dir.Path("out.sql")),
@@ -49,7 +49,7 @@ private slots:
         w.Find<QTabWidget>("PageControl")->setCurrentWidget(w.Find<QWidget>("tsXML"));
         w.Action("actSave")->trigger();
         QCOMPARE(dialogs.fileRequests.size(), 2);
-        QCOMPARE(dialogs.fileRequests[1].spec.name, QStringLiteral("sdXML"));
+        QCOMPARE(dialogs.fileRequests[1].setup.name, QStringLiteral("sdXML"));
         QCOMPARE(dialogs.fileRequests[1].fileName, dir.Path("norvane.xml"));
         QVERIFY(!QFileInfo::exists(dir.Settings()));
         QCOMPARE(QDir(dir.Path("")).entryList(QDir::Files), QStringList());
@@ -146,9 +146,9 @@ insert into IBE$LOG_FIELDS values (1, 'ID', null, '1');
         QTest::keyClick(w.gui.get(), Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(dialogs.fileRequests.size(), 1);
         const auto& request = dialogs.fileRequests[0];
-        QCOMPARE(request.spec.name, QStringLiteral("OpenDialog1"));
-        QCOMPARE(request.spec.title, QStringLiteral("Select database file for creating log script"));
-        QCOMPARE(request.spec.filters, QStringList({"Interbase databases (*.gdb)", "Firebird databases (*.fdb)",
+        QCOMPARE(request.setup.name, QStringLiteral("OpenDialog1"));
+        QCOMPARE(request.setup.title, QStringLiteral("Select database file for creating log script"));
+        QCOMPARE(request.setup.filters, QStringList({"Interbase databases (*.gdb)", "Firebird databases (*.fdb)",
                                                     "All files (*)"}));
         QCOMPARE(request.fileName, QStringLiteral("server:/srv/old.gdb"));
         QCOMPARE(w.Edit("edtDatabaseFile")->text(), QFileInfo(dir.Path("chosen.fdb")).absoluteFilePath());
