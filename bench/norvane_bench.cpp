@@ -39,6 +39,8 @@
 extern char** environ;
 
 namespace fs = std::filesystem;
+// SQL string literals (paths, user names) are quoted as the scripts quote values.
+using NorvaneImpl::Quoted;
 
 namespace {
 
@@ -69,17 +71,6 @@ std::string ReadFile(const fs::path& file)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-std::string Quoted(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'')
-            out += c;
-    }
-    return out + "'";
 }
 
 // A line of /proc/self/status in KiB (VmRSS, VmHWM).

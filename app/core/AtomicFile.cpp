@@ -15,19 +15,19 @@ namespace {
 
 std::string ErrorText(const std::string& what, const std::string& path, int err)
 {
-    return what + " \"" + path + "\": " + std::strerror(err);
+    return what + " \"" + path + "\". " + std::strerror(err);
 }
 
-mode_t DefaultMode()
+}  // namespace
+
+mode_t TAtomicFile::DefaultFileMode()
 {
     mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
 }
 
-}  // namespace
-
-TAtomicFile::TAtomicFile(std::string t) : target(std::move(t))
+TAtomicFile::TAtomicFile(std::string t, mode_t createMode) : target(std::move(t))
 {
     std::vector<char> name(target.begin(), target.end());
     const char suffix[] = ".XXXXXX";
@@ -38,7 +38,7 @@ TAtomicFile::TAtomicFile(std::string t) : target(std::move(t))
     temp = name.data();
     // A new file gets the usual permissions; a replaced one keeps its own.
     struct stat st {};
-    fchmod(fd, stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : DefaultMode());
+    fchmod(fd, stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : createMode);
     close(fd);
 }
 
@@ -70,9 +70,9 @@ void TAtomicFile::Commit()
     committed = true;
 }
 
-void WriteFileAtomically(const std::string& path, const std::string& data)
+void WriteFileAtomically(const std::string& path, const std::string& data, mode_t createMode)
 {
-    TAtomicFile file(path);
+    TAtomicFile file(path, createMode);
     file.Write(data);
     file.Commit();
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include <sys/types.h>
+
 #include <string>
 
 // Writes a file so that readers see either the old content or the whole new
@@ -6,7 +8,10 @@
 // the target only on Commit. Without Commit the temporary file is removed.
 class TAtomicFile {
 public:
-    explicit TAtomicFile(std::string target);
+    // createMode: permission bits when the target does not exist yet (by
+    // default those of a new file under the umask); a replaced file keeps its own.
+    explicit TAtomicFile(std::string target, mode_t createMode = DefaultFileMode());
+    static mode_t DefaultFileMode();
     ~TAtomicFile();
     TAtomicFile(const TAtomicFile&) = delete;
     TAtomicFile& operator=(const TAtomicFile&) = delete;
@@ -24,5 +29,7 @@ private:
     bool committed = false;
 };
 
-// Writes data to path through a TAtomicFile.
-void WriteFileAtomically(const std::string& path, const std::string& data);
+// Writes data to path through a TAtomicFile. Throws Exception
+// "Cannot create file \"path\". reason" or "Cannot write file ...".
+void WriteFileAtomically(const std::string& path, const std::string& data,
+                         mode_t createMode = TAtomicFile::DefaultFileMode());

@@ -1,6 +1,6 @@
 #include "app/core/IniFile.h"
 
-#include "db/Exception.h"
+#include "app/core/AtomicFile.h"
 
 // 8-bit text only: no wide-character converter is needed.
 #define SI_NO_CONVERSION
@@ -8,9 +8,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -72,25 +70,8 @@ void TIniFile::Store()
             crlf += '\r';
         crlf += text[i];
     }
-
-    // Write beside the file and rename over it, so a failed write never leaves
-    // a half-written file behind.
-    mode_t mode = createMode;
+    WriteFileAtomically(path, crlf, createMode);
     struct stat st {};
-    if (stat(path.c_str(), &st) == 0)
-        mode = st.st_mode & 07777;
-    std::string tmp = path + ".tmp";
-    FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (!f)
-        throw Exception("Cannot create file \"" + path + "\". " + std::strerror(errno));
-    chmod(tmp.c_str(), mode);
-    bool ok = std::fwrite(crlf.data(), 1, crlf.size(), f) == crlf.size();
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-        int err = errno;
-        std::remove(tmp.c_str());
-        throw Exception("Cannot write file \"" + path + "\". " + std::strerror(err));
-    }
     if (stat(path.c_str(), &st) == 0) {
         impl->seen = st;
         impl->loaded = true;

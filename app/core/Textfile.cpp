@@ -1,11 +1,6 @@
 #include "app/core/Textfile.h"
 
-#include "db/Exception.h"
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include "app/core/AtomicFile.h"
 
 std::vector<std::string> SplitLines(const std::string& text)
 {
@@ -25,28 +20,14 @@ std::vector<std::string> SplitLines(const std::string& text)
     return lines;
 }
 
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-};
-
-}  // namespace
-
 void SaveLinesToFile(const std::vector<std::string>& lines, const std::string& path)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file)
-        throw Exception("Cannot create file \"" + path + "\". " + std::strerror(errno));
     std::string data;
     for (const std::string& line : lines) {
         data += line;
         data += "\r\n";
     }
-    bool ok = std::fwrite(data.data(), 1, data.size(), file.get()) == data.size();
-    ok = std::fclose(file.release()) == 0 && ok;
-    if (!ok)
-        throw Exception("Cannot write file \"" + path + "\". " + std::strerror(errno));
+    WriteFileAtomically(path, data);
 }
 
 void SaveTextToFile(const std::string& text, const std::string& path)

@@ -7,8 +7,9 @@
 // empty text has none.
 std::vector<std::string> SplitLines(const std::string& text);
 
-// Writes each line followed by CR LF, replacing the file. Throws Exception
-// "Cannot create file ..." or "Cannot write file ..." with the system's reason.
+// Writes each line followed by CR LF, replacing the file whole (through a
+// temporary file beside it). Throws Exception "Cannot create file ..." or
+// "Cannot write file ..." with the system's reason.
 void SaveLinesToFile(const std::vector<std::string>& lines, const std::string& path);
 
 // SaveLinesToFile(SplitLines(text), path).

@@ -1,6 +1,7 @@
 #include "FbTestUtil.h"
 
 #include "db/Tdbmanager.h"
+#include "engine/Cfieldvalue.h"
 
 #include <fcntl.h>
 #include <iconv.h>
@@ -21,6 +22,8 @@
 extern char** environ;
 
 namespace fs = std::filesystem;
+// SQL string literals (paths, user names) are quoted as the scripts quote values.
+using NorvaneImpl::Quoted;
 
 namespace {
 
@@ -92,17 +95,6 @@ std::string RunIsql(const fs::path& folder, std::vector<std::string> args, const
         printed.find("SQLSTATE") != std::string::npos)
         throw std::runtime_error("isql-fb failed:\n" + printed + "\nscript:\n" + script);
     return printed;
-}
-
-std::string Quoted(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text) {
-        quoted += c;
-        if (c == '\'')
-            quoted += c;
-    }
-    return quoted + "'";
 }
 
 }  // namespace
