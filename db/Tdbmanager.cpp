@@ -302,6 +302,7 @@ void TDataSet::Open(TDBManager& owner, TIBDatabase& database, TIBTransaction& tr
     cursor = std::make_unique<TCursor>(database.Handle(), transaction.Handle(), database.Dialect());
     manager = &owner;
     owner.Register(this);
+    ++owner.preparedStatements;
     cursor->Prepare(statementText);
 
     // Each marker sends its parameter's value as a 64-bit integer or a

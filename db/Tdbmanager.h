@@ -206,6 +206,8 @@ public:
     // parameter the text does not use is ignored, a parameter of the text
     // not given stays null. Throws TooShortSQLError.
     void PrepareQuery(TDataSet& query, const std::string& sql, const TParams* params);
+    // How many statements the manager has prepared since the process began.
+    std::size_t PreparedStatements() const { return preparedStatements; }
 
 private:
     friend class TDataSet;
@@ -222,4 +224,5 @@ private:
     std::unique_ptr<IBClient::TIBDatabase> database;
     std::unique_ptr<IBClient::TIBTransaction> transaction;
     std::vector<TDataSet*> openDataSets;
+    std::size_t preparedStatements = 0;
 };

@@ -1,0 +1,283 @@
+// How a run reads the log: the records, both scripts and the XML text of a
+// log with composite keys, nulls, a dropped table, entries on both sides of
+// the period and an entry committed between two runs, compared byte for byte
+// with the texts kept in tests/core/data/log-reading. Those texts were made by
+// reading each entry's keys and fields with queries of its own, the way the
+// program first read the log; reading the whole period at once must not
+// change a byte. And a run prepares the same number of statements whatever
+// the number of entries.
+//
+// NORVANE_UPDATE_EXPECTED=1 rewrites the kept texts instead of comparing.
+#include "FbTestUtil.h"
+
+#include "db/Tdbmanager.h"
+#include "engine/Cnorvane.h"
+#include "locale/Messages.h"
+
+#include <ibase.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+using Norvane::CNorvane;
+using NorvaneImpl::CFieldCast;
+using NorvaneImpl::CFieldValue;
+using NorvaneImpl::CLogRecord;
+
+namespace {
+
+const std::string kExpectedDir = std::string(NORVANE_SOURCE_DIR) + "/tests/core/data/log-reading/";
+
+std::string ReadSource(const std::string& relative)
+{
+    std::ifstream in(std::string(NORVANE_SOURCE_DIR) + "/" + relative, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string Entry(int id, const std::string& table, const std::string& letter, const std::string& stamp,
+                  const std::string& user = "SYSDBA")
+{
+    return "insert into IBE$LOG_TABLES (ID, TABLE_NAME, OPERATION, DATE_TIME, USER_NAME) values (" +
+           std::to_string(id) + ", '" + table + "', '" + letter + "', '" + stamp + "', '" + user + "');\n";
+}
+
+std::string Key(int id, const std::string& field, const std::string& value)
+{
+    return "insert into IBE$LOG_KEYS (LOG_TABLES_ID, KEY_FIELD, KEY_VALUE) values (" + std::to_string(id) +
+           ", '" + field + "', " + value + ");\n";
+}
+
+std::string Field(int id, const std::string& field, const std::string& oldValue, const std::string& newValue)
+{
+    return "insert into IBE$LOG_FIELDS (LOG_TABLES_ID, FIELD_NAME, OLD_VALUE, NEW_VALUE) values (" +
+           std::to_string(id) + ", '" + field + "', " + oldValue + ", " + newValue + ");\n";
+}
+
+// A log whose rows are stored out of entry order: the rows of one entry are
+// written between those of others, so only storage order within an entry
+// keeps the keys and fields as each entry's own query returned them.
+std::string MixedLog()
+{
+    std::string sql = ReadSource("scripts/demo/log-tables.sql") +
+                      "create table GOODS (ID integer not null, SHOP char(4) not null, TITLE varchar(40),"
+                      " PRICE numeric(9,2), STAMP timestamp, primary key (ID, SHOP));\n"
+                      "create table NOTES (TXT varchar(60), N smallint);\n"
+                      "create table GONE (ID integer);\n";
+    // Outside the period on both sides, and ids out of date order.
+    sql += Entry(1, "GOODS", "I", "2003-01-31 23:59:59") + Key(1, "ID", "'1'") + Key(1, "SHOP", "'A'") +
+           Field(1, "ID", "null", "'1'") + Field(1, "SHOP", "null", "'A'");
+    sql += Entry(2, "GOODS", "I", "2003-02-01 00:00:00") + Key(2, "ID", "'7'") +
+           Field(2, "TITLE", "null", "'" + Cp1251("Чай ''зелёный''") + "'") + Field(2, "ID", "null", "'7'");
+    sql += Entry(3, "GOODS", "U", "2003-02-01 10:00:00", "OLGA") + Key(3, "SHOP", "'B'") +
+           Field(3, "TITLE", "'" + Cp1251("Чай ''зелёный''") + "'", "'Tea'");
+    // Rows of entry 2 written after some of entry 3, and entry 3's key after
+    // its first field.
+    sql += Key(2, "SHOP", "'B'") + Field(2, "SHOP", "null", "'B'") + Field(2, "PRICE", "null", "'10.50'") +
+           Field(2, "STAMP", "null", "null") + Key(3, "ID", "'7'") +
+           Field(3, "PRICE", "'10.50'", "null") + Field(3, "OBSOLETE", "'x'", "'y'");
+    sql += Entry(4, "NOTES", "D", "2003-02-02 00:00:00") + Field(4, "TXT", "'a;b -- c /* d */ ''e'''", "null") +
+           Field(4, "N", "null", "null");
+    sql += Entry(5, "GONE", "U", "2003-02-02 08:00:00") + Key(5, "ID", "'1'") + Field(5, "ID", "'1'", "'2'");
+    sql += Entry(6, "NO_SUCH_TABLE", "D", "2003-02-02 09:00:00") + Key(6, "ID", "'1'");
+    // A key change, and a key whose logged value is null.
+    sql += Entry(7, "GOODS", "U", "2003-02-02 09:30:00") + Field(7, "ID", "'7'", "'8'") + Key(7, "ID", "'8'") +
+           Key(7, "SHOP", "null") + Field(7, "STAMP", "null", "'2003-02-02 09:30:15'");
+    sql += Entry(8, "NOTES", "I", "2003-02-04 00:00:00") + Field(8, "N", "null", "'4'");
+    sql += Entry(9, "NOTES", "I", "2003-02-04 00:00:01") + Field(9, "N", "null", "'5'");
+    sql += Entry(10, "NOTES", "U", "2003-01-15 12:00:00") + Field(10, "N", "'1'", "'2'");
+    sql += Entry(11, "NOTES", "I", "2003-02-03 12:00:00", "IVAN") + Field(11, "TXT", "null", "'late\r\nline'");
+    // Rows of an entry the log does not have.
+    sql += Key(999, "ID", "'9'") + Field(999, "ID", "'9'", "'10'");
+    // Forty entries whose rows are written in reverse, interleaved.
+    for (int id = 20; id < 60; ++id) {
+        const std::string day = id % 3 == 0 ? "2003-02-05" : "2003-02-0" + std::to_string(1 + id % 3);
+        sql += Entry(id, id % 2 ? "GOODS" : "NOTES", id % 4 == 0 ? "D" : id % 4 == 1 ? "I" : "U",
+                     day + " 1" + std::to_string(id % 10) + ":00:00", id % 5 ? "SYSDBA" : "PETR");
+    }
+    for (int id = 59; id >= 20; --id) {
+        const std::string n = std::to_string(id);
+        if (id % 2) {
+            sql += Key(id, "SHOP", "'S" + n + "'") + Field(id, "PRICE", "'" + n + ".25'", "'" + n + ".75'") +
+                   Key(id, "ID", "'" + n + "'");
+            sql += Field(id, "TITLE", id % 7 ? "'t" + n + "'" : "null", "'T" + n + "'");
+        } else {
+            sql += Field(id, "N", "'" + n + "'", id % 6 ? "'" + std::to_string(id + 1) + "'" : "null") +
+                   Field(id, "TXT", "'x" + n + "'", "'y" + n + "'");
+        }
+    }
+    sql += "drop table GONE;\n";
+    return sql;
+}
+
+// The entry committed by someone else while the run's connection stays.
+const char* const kLateEntry[] = {
+    "insert into IBE$LOG_TABLES (ID, TABLE_NAME, OPERATION, DATE_TIME, USER_NAME)"
+    " values (100, 'GOODS', 'D', '2003-02-01 23:00:00', 'ANNA')",
+    "insert into IBE$LOG_KEYS (LOG_TABLES_ID, KEY_FIELD, KEY_VALUE) values (100, 'ID', '8')",
+    "insert into IBE$LOG_FIELDS (LOG_TABLES_ID, FIELD_NAME, OLD_VALUE, NEW_VALUE) values (100, 'ID', '8', null)",
+    "insert into IBE$LOG_KEYS (LOG_TABLES_ID, KEY_FIELD, KEY_VALUE) values (100, 'SHOP', 'B')",
+    "insert into IBE$LOG_FIELDS (LOG_TABLES_ID, FIELD_NAME, OLD_VALUE, NEW_VALUE) values (100, 'TITLE', 'Tea', null)",
+};
+
+// Runs the statements in a transaction of a connection of its own, in this
+// process (the embedded engine lets no other process open the file), and
+// commits.
+void CommitElsewhere(const TestDatabase& db, const std::vector<std::string>& statements)
+{
+    ISC_STATUS_ARRAY status{};
+    std::string dpb(1, static_cast<char>(isc_dpb_version1));
+    auto add = [&dpb](char item, const std::string& value) {
+        dpb += item;
+        dpb += static_cast<char>(value.size());
+        dpb += value;
+    };
+    add(isc_dpb_user_name, db.User());
+    if (!db.Password().empty())
+        add(isc_dpb_password, db.Password());
+    add(isc_dpb_lc_ctype, "WIN1251");
+    isc_db_handle handle = 0;
+    isc_tr_handle transaction = 0;
+    auto check = [&status](ISC_STATUS result, const char* what) {
+        if (result) {
+            char text[512];
+            const ISC_STATUS* vector = status;
+            std::string message = what;
+            while (fb_interpret(text, sizeof text, &vector))
+                message += std::string(": ") + text;
+            throw std::runtime_error(message);
+        }
+    };
+    check(isc_attach_database(status, 0, db.Location().c_str(), &handle, static_cast<short>(dpb.size()),
+                              dpb.data()),
+          "attach");
+    try {
+        check(isc_start_transaction(status, &transaction, 1, &handle, 0, nullptr), "start");
+        for (const std::string& statement : statements)
+            check(isc_dsql_execute_immediate(status, &handle, &transaction, 0, statement.c_str(), SQL_DIALECT_V6,
+                                             nullptr),
+                  statement.c_str());
+        check(isc_commit_transaction(status, &transaction), "commit");
+    } catch (...) {
+        if (transaction)
+            isc_rollback_transaction(status, &transaction);
+        isc_detach_database(status, &handle);
+        throw;
+    }
+    isc_detach_database(status, &handle);
+}
+
+std::string Value(const CFieldCast* value)
+{
+    if (!value)
+        return "-";
+    return value->isNull ? "null" : "[" + value->value + "]";
+}
+
+// Everything a run hands to the records, one line per record and value.
+std::string Dump(const CNorvane& engine)
+{
+    std::string text;
+    for (const auto& record : engine.Records()) {
+        text += std::string("record ") + record->GetAction() + " " + record->GetTableName() + " by " +
+                record->GetUserName() + " at " + record->GetDateTime() + "\n";
+        for (const auto& key : record->GetKeys())
+            text += "  key " + key->GetName() + " " + std::to_string(key->GetType()) + " " +
+                    Value(key->GetNewValue()) + " " + Value(key->GetOldValue()) + "\n";
+        for (const auto& field : record->GetFields())
+            text += "  field " + field->GetName() + " " + std::to_string(field->GetType()) + " new " +
+                    Value(field->GetNewValue()) + " old " + Value(field->GetOldValue()) + "\n";
+    }
+    return text;
+}
+
+class LogReading : public FbEngineTest {
+protected:
+    void SetUp() override
+    {
+        FbEngineTest::SetUp();
+        SetFormatSettings(&fixedFormats);
+        ResetMessages();
+    }
+    void TearDown() override { SetFormatSettings(nullptr); }
+
+    // The records, both scripts and the XML text of the run, each against
+    // its kept text.
+    void ExpectKept(CNorvane& engine, const std::string& run)
+    {
+        const std::pair<std::string, std::string> texts[] = {
+            {run + ".records.txt", Dump(engine)},
+            {run + ".reproducing.sql", engine.GetReproducingScript()},
+            {run + ".undo.sql", engine.GetUndoScript()},
+            {run + ".log.xml", engine.GetXMLLog()},
+        };
+        const char* update = std::getenv("NORVANE_UPDATE_EXPECTED");
+        for (const auto& [name, actual] : texts) {
+            if (update && *update == '1' && Engine() == TestEngine::Embedded) {
+                std::ofstream(kExpectedDir + name, std::ios::binary) << actual;
+                continue;
+            }
+            EXPECT_EQ(actual, ReadSource("tests/core/data/log-reading/" + name)) << name;
+        }
+    }
+
+    TFormatSettings fixedFormats;
+};
+
+}  // namespace
+
+TEST_P(LogReading, SameTextsAsReadingEachEntryAlone)
+{
+    TestDatabase db(Engine());
+    db.Exec(MixedLog());
+    std::vector<std::pair<int, int>> calls;
+    CNorvane engine([&](int& total, int& done) { calls.emplace_back(total, done); });
+
+    engine.ReadLog(db.Location(), db.User(), db.Password(), EncodeDate(2003, 2, 1), EncodeDate(2003, 2, 4), true);
+    ASSERT_EQ(engine.Records().size(), 35u);
+    ExpectKept(engine, "period");
+    ASSERT_EQ(calls.size(), 35u);
+    EXPECT_EQ(calls.front(), std::make_pair(35, 1));
+    EXPECT_EQ(calls.back(), std::make_pair(35, 35));
+
+    // Someone commits one more entry while the connection stays; the next run
+    // on the same object reads it with the rest.
+    CommitElsewhere(db, std::vector<std::string>(std::begin(kLateEntry), std::end(kLateEntry)));
+    engine.ReadLog(db.Location(), db.User(), db.Password(), EncodeDate(2003, 2, 1), EncodeDate(2003, 2, 4), true);
+    ExpectKept(engine, "period-again");
+
+    // Everything the log has, without comments.
+    engine.ReadLog(db.Location(), db.User(), db.Password(), EncodeDate(1901, 1, 1), EncodeDate(2100, 1, 1), false);
+    ExpectKept(engine, "everything");
+    engine.Clear();
+}
+
+TEST_P(LogReading, StatementsDoNotGrowWithEntries)
+{
+    auto preparedFor = [this](int entries) {
+        TestDatabase db(Engine());
+        std::string sql = ReadSource("scripts/demo/log-tables.sql") + "create table NOTES (N smallint);\n";
+        for (int id = 1; id <= entries; ++id)
+            sql += Entry(id, "NOTES", "I", "2003-02-01 10:00:00") + Field(id, "N", "null", "'1'");
+        db.Exec(sql);
+        CNorvane engine;
+        const std::size_t before = TDBManager::GetInstance().PreparedStatements();
+        engine.ReadLog(db.Location(), db.User(), db.Password(), EncodeDate(2003, 2, 1), EncodeDate(2003, 2, 2),
+                       false);
+        const std::size_t prepared = TDBManager::GetInstance().PreparedStatements() - before;
+        EXPECT_EQ(engine.Records().size(), static_cast<std::size_t>(entries));
+        engine.Clear();
+        return prepared;
+    };
+    const std::size_t few = preparedFor(2);
+    EXPECT_EQ(preparedFor(50), few);
+    EXPECT_LE(few, 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, LogReading, FbEngines(), FbEngineName);
