@@ -14,10 +14,11 @@ namespace Norvane {
 
 namespace {
 
-// Built-in query texts, by their numbers among the "LOG" texts.
+// Built-in query texts, by their numbers among the "LOG" texts: the log of
+// the period, and the fields and the keys of all its entries.
 constexpr int kLogQuery = 10100;
-constexpr int kFieldsQuery = 10101;
-constexpr int kKeysQuery = 10102;
+constexpr int kPeriodFieldsQuery = 10103;
+constexpr int kPeriodKeysQuery = 10104;
 constexpr int kXMLTemplate = 10130;
 
 TField& Column(TDataSet& data, const char* name)
@@ -32,6 +33,14 @@ std::unique_ptr<CFieldCast> Snapshot(const TField& field)
 {
     bool isNull = field.IsNull();
     return std::make_unique<CFieldCast>(isNull, isNull ? std::string() : field.AsString());
+}
+
+TParams PeriodParams(TDateTime periodBegin, TDateTime periodEnd)
+{
+    TParams params;
+    params.CreateParam(ftDateTime, "BEGD").SetAsDateTime(periodBegin);
+    params.CreateParam(ftDateTime, "ENDD").SetAsDateTime(periodEnd);
+    return params;
 }
 
 }  // namespace
@@ -55,6 +64,8 @@ void CNorvane::Clear()
 {
     xmlError.clear();
     TDBManager& db = TDBManager::GetInstance();
+    periodKeys.reset();
+    periodFields.reset();
     if (db.IsTransactionActive())
         db.Rollback();
     records.clear();
@@ -68,10 +79,13 @@ void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userN
     db.Connect(databaseFile, userName, password);
     db.StartTransaction();
 
-    TParams params;
-    params.CreateParam(ftDateTime, "BEGD").SetAsDateTime(periodBegin);
-    params.CreateParam(ftDateTime, "ENDD").SetAsDateTime(periodEnd);
-    std::unique_ptr<TDataSet> log = db.OpenQuery(LoadResourceText(kLogQuery, "LOG"), &params);
+    const TParams period = PeriodParams(periodBegin, periodEnd);
+    std::unique_ptr<TDataSet> log = db.OpenQuery(LoadResourceText(kLogQuery, "LOG"), &period);
+    // The keys and the fields of the period come with two more queries,
+    // opened when the first entry asks for them.
+    periodKeys = std::make_unique<TPeriodValues>(kPeriodKeysQuery, period, "KEY_FIELD", "KEY_VALUE", nullptr);
+    periodFields =
+        std::make_unique<TPeriodValues>(kPeriodFieldsQuery, period, "FIELD_NAME", "NEW_VALUE", "OLD_VALUE");
 
     // Fetch every row first, so the progress handler knows the total from
     // its first call on.
@@ -101,39 +115,83 @@ void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userN
         }
         log->Next();
     }
+    periodKeys.reset();
+    periodFields.reset();
     BuildXMLLog();
 }
 
-// The values of one log entry from the keys or the fields query: the name,
-// the column's type code and the new value, and the old value when the query
-// has one (a key has none).
-static TFieldList ReadValues(int query, long long logId, const char* nameColumn, const char* newColumn,
-                             const char* oldColumn)
-{
-    TParams params;
-    params.CreateParam(ftInteger, "ID").SetAsInteger(logId);
-    std::unique_ptr<TDataSet> data = TDBManager::GetInstance().OpenQuery(LoadResourceText(query, "LOG"), &params);
-    TFieldList list;
-    if (data->Eof())
+// The keys or the fields of all entries of a period: one query, ordered by
+// the log id and, within an entry, by where each row is stored, which is the
+// order in which a query of that entry alone returns them. A row's place is
+// its record number, which the row's db_key holds as a high byte (the third)
+// and four low bytes (the fifth to the eighth) least significant first, as
+// the server lays them out; the order puts those bytes most significant
+// first. The query is opened when the first entry asks, so that a log
+// without entries in the period never runs it, and it fails where the
+// reading of that entry's own values would have failed.
+class TPeriodValues {
+public:
+    TPeriodValues(int query, const TParams& period, const char* nameColumn, const char* newColumn,
+                  const char* oldColumn)
+        : query(query), period(period), nameColumn(nameColumn), newColumn(newColumn), oldColumn(oldColumn)
+    {
+    }
+
+    // The values of one entry: the name, the column's type code and the
+    // new value, and the old value when the query has one (a key has none).
+    // Entries are asked for in ascending log id; rows of ids that are not
+    // asked for are passed over.
+    TFieldList Take(long long logId)
+    {
+        if (!data)
+            Open();
+        TFieldList list;
+        for (; !data->Eof(); data->Next()) {
+            const long long rowId = id->AsInteger();
+            if (rowId > logId)
+                break;
+            if (rowId < logId)
+                continue;
+            list.push_back(std::make_unique<CFieldValue>(static_cast<int>(type->AsInteger() & 0xFF),
+                                                         Snapshot(*newValue),
+                                                         oldValue ? Snapshot(*oldValue) : nullptr,
+                                                         name->AsString()));
+        }
         return list;
-    TField& type = Column(*data, "RDB$FIELD_TYPE");
-    TField& name = Column(*data, nameColumn);
-    TField& newValue = Column(*data, newColumn);
-    TField* oldValue = oldColumn ? &Column(*data, oldColumn) : nullptr;
-    for (; !data->Eof(); data->Next())
-        list.push_back(std::make_unique<CFieldValue>(static_cast<int>(type.AsInteger() & 0xFF), Snapshot(newValue),
-                                                     oldValue ? Snapshot(*oldValue) : nullptr, name.AsString()));
-    return list;
-}
+    }
+
+private:
+    void Open()
+    {
+        data = TDBManager::GetInstance().OpenQuery(LoadResourceText(query, "LOG"), &period);
+        id = &Column(*data, "LOG_TABLES_ID");
+        type = &Column(*data, "RDB$FIELD_TYPE");
+        name = &Column(*data, nameColumn);
+        newValue = &Column(*data, newColumn);
+        oldValue = oldColumn ? &Column(*data, oldColumn) : nullptr;
+    }
+
+    int query;
+    const TParams period;
+    const char* nameColumn;
+    const char* newColumn;
+    const char* oldColumn;
+    std::unique_ptr<TDataSet> data;
+    TField* id = nullptr;
+    TField* type = nullptr;
+    TField* name = nullptr;
+    TField* newValue = nullptr;
+    TField* oldValue = nullptr;
+};
 
 TFieldList CNorvane::ReadKeys(long long logId)
 {
-    return ReadValues(kKeysQuery, logId, "KEY_FIELD", "KEY_VALUE", nullptr);
+    return periodKeys->Take(logId);
 }
 
 TFieldList CNorvane::ReadFields(long long logId)
 {
-    return ReadValues(kFieldsQuery, logId, "FIELD_NAME", "NEW_VALUE", "OLD_VALUE");
+    return periodFields->Take(logId);
 }
 
 void CNorvane::BuildXMLLog()

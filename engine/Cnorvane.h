@@ -10,6 +10,8 @@
 
 namespace Norvane {
 
+class TPeriodValues;
+
 // Progress of a run: total log entries to read and how many are done. The
 // handler only reads the two counts.
 using TProgressEvent = std::function<void(int& total, int& done)>;
@@ -51,6 +53,10 @@ private:
     TProgressEvent onProgress;
     std::string xmlError;
     TShowMessage showMessage;
+    // The keys and the fields of every entry of the run's period, read once
+    // and handed out entry by entry by ReadKeys and ReadFields.
+    std::unique_ptr<TPeriodValues> periodKeys;
+    std::unique_ptr<TPeriodValues> periodFields;
 };
 
 }  // namespace Norvane

@@ -280,4 +280,33 @@ TEST_P(LogReading, StatementsDoNotGrowWithEntries)
     EXPECT_LE(few, 3u);
 }
 
+// Two entries whose rows alternate over many pages: each entry's values come
+// in the order they were stored, past every page and every byte boundary of
+// the record numbers.
+TEST_P(LogReading, StorageOrderWithinEntriesOverManyPages)
+{
+    TestDatabase db(Engine());
+    std::string sql = ReadSource("scripts/demo/log-tables.sql") + "create table NOTES (N integer);\n" +
+                      Entry(1, "NOTES", "I", "2003-02-01 10:00:00") + Entry(2, "NOTES", "I", "2003-02-01 10:00:00");
+    const int rows = 1500;
+    for (int i = 0; i < rows; ++i)
+        sql += Field(1 + i % 2, "N", "null", "'" + std::to_string(i) + "'") +
+               (i % 3 ? std::string() : Key(2 - i % 2, "N", "'" + std::to_string(i) + "'"));
+    db.Exec(sql);
+    CNorvane engine;
+    engine.ReadLog(db.Location(), db.User(), db.Password(), EncodeDate(2003, 2, 1), EncodeDate(2003, 2, 2), false);
+    ASSERT_EQ(engine.Records().size(), 2u);
+    for (int entry = 0; entry < 2; ++entry) {
+        const auto& fields = engine.Records()[entry]->GetFields();
+        ASSERT_EQ(fields.size(), static_cast<std::size_t>(rows / 2));
+        for (int i = 0; i < rows / 2; ++i)
+            ASSERT_EQ(fields[i]->GetNewValue()->value, std::to_string(2 * i + entry)) << "entry " << entry + 1;
+        const auto& keys = engine.Records()[entry]->GetKeys();
+        ASSERT_EQ(keys.size(), static_cast<std::size_t>(rows / 6));
+        for (int i = 0; i < rows / 6; ++i)
+            ASSERT_EQ(keys[i]->GetNewValue()->value, std::to_string(6 * i + 3 * (1 - entry))) << "entry " << entry + 1;
+    }
+    engine.Clear();
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, LogReading, FbEngines(), FbEngineName);
