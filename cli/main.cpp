@@ -127,6 +127,13 @@ int Run(const CliOptions& o)
         Say(msgNoLog);
         Say(e.Message);
         return exNoLog;
+    } catch (const Exception& e) {
+        // The text alone ("Range check error" for an entry without an
+        // operation letter) does not say that the log was being read.
+        progress.Finish();
+        Say("Cannot read the change log:");
+        Say(e.Message);
+        return exFailure;
     }
     progress.Finish();
 

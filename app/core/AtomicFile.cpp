@@ -29,6 +29,11 @@ mode_t TAtomicFile::DefaultFileMode()
 
 TAtomicFile::TAtomicFile(std::string t, mode_t createMode) : target(std::move(t))
 {
+    // A folder in the target's place would refuse the rename only at Commit,
+    // when other files of the same run may already have been replaced.
+    struct stat existing {};
+    if (stat(target.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode))
+        throw Exception(ErrorText("Cannot create file", target, EISDIR));
     std::vector<char> name(target.begin(), target.end());
     const char suffix[] = ".XXXXXX";
     name.insert(name.end(), suffix, suffix + sizeof suffix);

@@ -5,8 +5,13 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <random>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -43,8 +48,9 @@ class Cli : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("norvane-cli-" + std::to_string(::getpid()) + "-" +
-                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');  // parameterised names hold slashes
+        dir = fs::temp_directory_path() / ("norvane-cli-" + std::to_string(::getpid()) + "-" + name);
         fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
@@ -137,32 +143,226 @@ TEST_F(Cli, ScriptsToStdoutAndFiles)
     EXPECT_EQ(none.out, "/* Log has no matched records for specified period */");
 }
 
-TEST_F(Cli, FailuresLeaveOutputFilesAlone)
+// Bad input, end to end: for each, the exact text on standard error, the
+// exit status, and the output files of an earlier run left as they were,
+// with no temporary file beside them.
+namespace {
+
+const std::string kNoConnect = "Can't connect to the specified database file.\n" +
+                               Cp1251("Ошибка при попытке подключения к базе данных:") + "\n";
+const std::string kLocationHeading = "\n" + Cp1251("Расположение базы данных:") + "\n";
+const std::string kNoLog = "Extracting log data error. Make shure Your database has IB Expert Log structures.\n" +
+                           Cp1251("Ошибка при попытке выполнения запроса:") + "\n";
+
+std::string ServerLocation(const std::string& file)
 {
-    fs::path sql = dir / "kept.sql";
+    return std::string(std::getenv("NORVANE_TEST_SERVER")) + ":" + std::getenv("NORVANE_TEST_SERVER_DIR") + "/" + file;
+}
+
+// What one bad input makes of a run.
+struct Outcome {
+    std::vector<std::string> args;  // after the database and the two output files
+    int status;
+    std::string err;                // the whole of standard error, or its start when errStart is set
+    bool errStart = false;
+    std::vector<std::string> errHolds = {};  // texts standard error holds besides
+};
+
+using Databases = std::vector<std::unique_ptr<TestDatabase>>;
+
+struct BadInput {
+    std::string name;
+    bool needsServer;
+    // Makes what the case needs under the folder and in keep; returns the
+    // database location and the outcome.
+    std::function<std::pair<std::string, Outcome>(const fs::path& dir, Databases& keep)> make;
+};
+
+void PrintTo(const BadInput& input, std::ostream* out) { *out << input.name; }
+
+// A database with the change log whose tables the extra SQL changes.
+std::string LogDatabase(Databases& keep, const std::string& sql)
+{
+    keep.push_back(std::make_unique<TestDatabase>());
+    keep.back()->Exec(sql);
+    return keep.back()->Location();
+}
+
+std::string LogTables() { return Slurp(fs::path(NORVANE_SOURCE_DIR) / "scripts/demo/log-tables.sql"); }
+
+const char kTable[] = "create table T (ID integer not null primary key, NAME varchar(20), PIC blob);\n";
+
+class CliBadInput : public Cli, public ::testing::WithParamInterface<BadInput> {};
+
+}  // namespace
+
+TEST_P(CliBadInput, ClearMessageAndOutputUntouched)
+{
+    const BadInput& input = GetParam();
+    if (input.needsServer && !TestDatabase::ServerConfigured()) {
+        if (std::getenv("CI") && std::string(std::getenv("CI")) == "true")
+            FAIL() << "NORVANE_TEST_SERVER is not set under CI";
+        GTEST_SKIP() << "NORVANE_TEST_SERVER is not set (scripts/fbserver.sh starts a server)";
+    }
+    const fs::path sql = dir / "kept.sql";
+    const fs::path xml = dir / "kept.xml";
     std::ofstream(sql) << "earlier script";
+    std::ofstream(xml) << "earlier log";
+    Databases databases;
+    auto [location, expected] = input.make(dir, databases);
+    const std::set<fs::path> before{fs::directory_iterator(dir), fs::directory_iterator()};
 
-    Result refused = Run({"-d", (dir / "missing.fdb").string(), "--sql", sql.string()});
-    EXPECT_EQ(refused.status, 3);
-    EXPECT_EQ(refused.err.rfind("Can't connect to the specified database file.\n", 0), 0u) << refused.err;
-    EXPECT_NE(refused.err.find((dir / "missing.fdb").string()), std::string::npos);
+    std::vector<std::string> args = {"-d", location, "--sql", sql.string(), "--xml", xml.string()};
+    args.insert(args.end(), expected.args.begin(), expected.args.end());
+    const Result r = Run(args);
 
-    TestDatabase noLog;
-    noLog.Exec("create table T (ID integer);\n");
-    Result notLogged = Run({"-d", noLog.Location(), "--sql", sql.string()});
-    EXPECT_EQ(notLogged.status, 4);
-    EXPECT_EQ(notLogged.err.rfind("Extracting log data error.", 0), 0u) << notLogged.err;
-
-    TestDatabase blob;
-    MakeLog(blob, "insert into IBE$LOG_FIELDS values (1, 'PIC', null, 'x');\n");
-    fs::path xml = dir / "new.xml";
-    Result noForm = Run({"-d", blob.Location(), "--sql", sql.string(), "--xml", xml.string()});
-    EXPECT_EQ(noForm.status, 5);
-    EXPECT_NE(noForm.err.find("Unknown field type.\nTable name: 'T'\nField name: 'PIC'\nField type: 5"),
-              std::string::npos);
+    EXPECT_EQ(r.status, expected.status) << r.err;
+    if (expected.errStart)
+        EXPECT_EQ(r.err.substr(0, expected.err.size()), expected.err) << r.err;
+    else
+        EXPECT_EQ(r.err, expected.err);
+    for (const std::string& text : expected.errHolds)
+        EXPECT_NE(r.err.find(text), std::string::npos) << "no \"" << text << "\" in\n" << r.err;
+    EXPECT_EQ(r.out, "");
 
     EXPECT_EQ(Slurp(sql), "earlier script");
-    EXPECT_FALSE(fs::exists(xml));
-    // No temporary files are left beside the targets.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);  // kept.sql, stdout, stderr
+    EXPECT_EQ(Slurp(xml), "earlier log");
+    std::set<fs::path> after{fs::directory_iterator(dir), fs::directory_iterator()};
+    after.erase(dir / "stdout");
+    after.erase(dir / "stderr");
+    EXPECT_EQ(after, before) << "files were left beside the outputs";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliBadInput,
+    ::testing::Values(
+        BadInput{"MissingDatabase", false,
+                 [](const fs::path& dir, Databases&) {
+                     const std::string path = (dir / "missing.fdb").string();
+                     return std::make_pair(path, Outcome{{}, 3,
+                                                         kNoConnect + "I/O error during \"open\" operation for file \"" +
+                                                             path + "\"\nError while trying to open file\n"
+                                                             "No such file or directory" + kLocationHeading + path + "\n"});
+                 }},
+        BadInput{"DirectoryAsDatabase", false,
+                 [](const fs::path& dir, Databases&) {
+                     const std::string path = (dir / "folder.fdb").string();
+                     fs::create_directory(path);
+                     return std::make_pair(path, Outcome{{}, 3,
+                                                         kNoConnect + "I/O error during \"read\" operation for file \"" +
+                                                             path + "\"\nError while trying to read from file\n"
+                                                             "Is a directory" + kLocationHeading + path + "\n"});
+                 }},
+        BadInput{"RandomBytesAsDatabase", false,
+                 [](const fs::path& dir, Databases&) {
+                     const std::string path = (dir / "noise.fdb").string();
+                     std::mt19937 rng(99);
+                     std::string noise(64 * 1024, '\0');
+                     for (char& c : noise)
+                         c = static_cast<char>(rng());
+                     std::ofstream(path, std::ios::binary) << noise;
+                     return std::make_pair(path, Outcome{{}, 3,
+                                                         kNoConnect + "file " + path + " is not a valid database" +
+                                                             kLocationHeading + path + "\n"});
+                 }},
+        BadInput{"WrongPassword", true,
+                 [](const fs::path&, Databases&) {
+                     const std::string location = ServerLocation("none.fdb");
+                     return std::make_pair(
+                         location, Outcome{{"-u", "SYSDBA", "-p", "not the password"}, 3,
+                                           kNoConnect + "Your user name and password are not defined. Ask your database "
+                                                        "administrator to set up a Firebird login." +
+                                               kLocationHeading + location + "\n"});
+                 }},
+        BadInput{"ServerDown", false,
+                 [](const fs::path&, Databases&) {
+                     // Nothing listens on port 1.
+                     const std::string location = "127.0.0.1/1:/var/lib/none.fdb";
+                     return std::make_pair(location, Outcome{{}, 3,
+                                                             kNoConnect + "Unable to complete network request to host "
+                                                                          "\"127.0.0.1\".\nFailed to establish a "
+                                                                          "connection." + kLocationHeading + location +
+                                                                 "\n"});
+                 }},
+        BadInput{"NoLogTables", false,
+                 [](const fs::path&, Databases& keep) {
+                     return std::make_pair(LogDatabase(keep, kTable),
+                                           Outcome{{}, 4,
+                                                   kNoLog + "Dynamic SQL Error\nSQL error code = -204\nTable unknown\n"
+                                                            "IBE$LOG_TABLES\n",
+                                                   true});
+                 }},
+        BadInput{"LogEntriesWithoutUserColumn", false,
+                 [](const fs::path&, Databases& keep) {
+                     return std::make_pair(
+                         LogDatabase(keep, LogTables() + kTable + "alter table IBE$LOG_TABLES drop USER_NAME;\n"),
+                         Outcome{{}, 4, kNoLog + "Dynamic SQL Error\nSQL error code = -206\nColumn unknown\n", true,
+                                 {"USER_NAME\n"}});
+                 }},
+        BadInput{"LogFieldsWithoutOldValue", false,
+                 [](const fs::path&, Databases& keep) {
+                     return std::make_pair(
+                         LogDatabase(keep, LogTables() + kTable + "alter table IBE$LOG_FIELDS drop OLD_VALUE;\n"
+                                                                  "insert into IBE$LOG_TABLES values (1, 'T', 'I', "
+                                                                  "'2003-02-01 10:15:00', 'SYSDBA');\n"),
+                         Outcome{{}, 4, kNoLog + "Dynamic SQL Error\nSQL error code = -206\nColumn unknown\n", true,
+                                 {"OLD_VALUE\n"}});
+                 }},
+        BadInput{"NullOperation", false,
+                 [](const fs::path&, Databases& keep) {
+                     return std::make_pair(
+                         LogDatabase(keep, LogTables() + kTable +
+                                               "insert into IBE$LOG_TABLES values (1, 'T', null, "
+                                               "'2003-02-01 10:15:00', 'SYSDBA');\n"),
+                         Outcome{{}, 1, "Cannot read the change log:\nRange check error\n"});
+                 }},
+        BadInput{"EmptyOperation", false,
+                 [](const fs::path&, Databases& keep) {
+                     return std::make_pair(
+                         LogDatabase(keep, LogTables() + kTable +
+                                               "insert into IBE$LOG_TABLES values (1, 'T', '', "
+                                               "'2003-02-01 10:15:00', 'SYSDBA');\n"),
+                         Outcome{{}, 1, "Cannot read the change log:\nRange check error\n"});
+                 }},
+        BadInput{"ValueWithoutSqlForm", false,
+                 [](const fs::path&, Databases& keep) {
+                     return std::make_pair(
+                         LogDatabase(keep, LogTables() + kTable +
+                                               "insert into IBE$LOG_TABLES values (1, 'T', 'I', "
+                                               "'2003-02-01 10:15:00', 'SYSDBA');\n"
+                                               "insert into IBE$LOG_FIELDS values (1, 'PIC', null, 'x');\n"),
+                         Outcome{{}, 5, "Unknown field type.\nTable name: 'T'\nField name: 'PIC'\nField type: 5\n"});
+                 }},
+        BadInput{"OutputUnderARegularFile", false,
+                 [](const fs::path& dir, Databases& keep) {
+                     // Even root cannot make a file below a file.
+                     const std::string target = (dir / "kept.sql" / "out.sql").string();
+                     return std::make_pair(LogDatabase(keep, LogTables() + kTable),
+                                           Outcome{{"--sql", target}, 1,
+                                                   "Cannot create file \"" + target + "\". Not a directory\n"});
+                 }},
+        BadInput{"OutputInAMissingFolder", false,
+                 [](const fs::path& dir, Databases& keep) {
+                     const std::string target = (dir / "no" / "such" / "log.xml").string();
+                     return std::make_pair(LogDatabase(keep, LogTables() + kTable),
+                                           Outcome{{"--xml", target}, 1,
+                                                   "Cannot create file \"" + target + "\". No such file or directory\n"});
+                 }},
+        BadInput{"OutputIsAFolder", false,
+                 [](const fs::path& dir, Databases& keep) {
+                     // The script is ready first; the folder must not let it
+                     // replace kept.sql on its own.
+                     const std::string target = (dir / "folder.xml").string();
+                     fs::create_directory(target);
+                     return std::make_pair(LogDatabase(keep, LogTables() + kTable),
+                                           Outcome{{"--xml", target}, 1,
+                                                   "Cannot create file \"" + target + "\". Is a directory\n"});
+                 }},
+        BadInput{"DateWithLetters", false,
+                 [](const fs::path& dir, Databases&) {
+                     return std::make_pair((dir / "x.fdb").string(),
+                                           Outcome{{"--from", "2003-O1-01"}, 2,
+                                                   "norvane-cli: --from: '2003-O1-01' is not a date in the form "
+                                                   "YYYY-MM-DD\nTry 'norvane-cli --help' for more information.\n"});
+                 }}),
+    [](const ::testing::TestParamInfo<BadInput>& info) { return info.param.name; });
