@@ -5,12 +5,18 @@
 // log and its triggers (scripts/demo), makes that many logged changes inside
 // the database, and then measures, each in a process of its own so that the
 // peak memory belongs to one measurement alone:
-//   the run:   ReadLog over the whole period, both scripts and the XML text;
+//   the run:   ReadLog over the whole period, both scripts and the XML text,
+//              stage by stage: reading the log into records, building the
+//              XML log, the reproducing script, the undo script, the XML text;
 //   the floor: the log's rows read by three plain SELECTs (header rows, field
 //              rows and key rows of the period), through the same database
 //              manager.
 // Embedded always; through the server on 127.0.0.1 too when
-// NORVANE_TEST_SERVER is set (scripts/fbserver.sh).
+// NORVANE_TEST_SERVER is set (scripts/fbserver.sh), directly and through a
+// loopback relay that adds a round trip of a LAN (1 ms) and of a WAN (20 ms)
+// to every exchange with the server.
+#include "Delayproxy.h"
+
 #include "app/core/ProgramPath.h"
 #include "db/Tdbmanager.h"
 #include "engine/Cnorvane.h"
@@ -46,9 +52,13 @@ namespace {
 
 const char* const kUsage =
     "usage: norvane-bench [--sizes N[,N...]] [--engine embedded|server|both]\n"
-    "  --sizes   numbers of log entries to measure (default 1000,10000,100000)\n"
-    "  --engine  embedded (default without NORVANE_TEST_SERVER), server, or both\n"
-    "            (default with NORVANE_TEST_SERVER set by scripts/fbserver.sh)\n";
+    "                     [--delays MS[,MS...]] [--delayed-sizes N[,N...]]\n"
+    "  --sizes          numbers of log entries to measure (default 1000,10000,100000)\n"
+    "  --engine         embedded (default without NORVANE_TEST_SERVER), server, or both\n"
+    "                   (default with NORVANE_TEST_SERVER set by scripts/fbserver.sh)\n"
+    "  --delays         round trips in ms added by a relay in front of the server\n"
+    "                   (default 1,20; 0 for none)\n"
+    "  --delayed-sizes  numbers of log entries to measure behind the relay (default 2000)\n";
 
 using Clock = std::chrono::steady_clock;
 
@@ -145,11 +155,12 @@ bool Succeeded(const Child& child) { return WIFEXITED(child.status) && WEXITSTAT
 
 // One database to measure: where it is and how to log in.
 struct Target {
-    std::string engine;    // "embedded" or "server"
-    std::string location;  // for the client library and isql
+    std::string engine;    // "embedded", "server" or "server +N ms"
+    std::string location;  // for isql, which builds the database
     std::string user;
     std::string password;
     fs::path folder;       // where isql's scripts and outputs go
+    std::string measured;  // for the measurements: the location, or the relay's
 };
 
 // Runs an SQL script with isql-fb from a file (isql drops non-UTF-8 bytes read
@@ -258,30 +269,47 @@ void DropDatabase(const Target& target)
 TDateTime PeriodBegin() { return EncodeDate(1901, 1, 1); }
 TDateTime PeriodEnd() { return Date() + 2.0; }
 
-// Child: one run of the engine. Prints "key value" lines.
+// Child: one run of the engine, stage by stage. Prints "key value" lines.
+// Reading ends with the last progress call, which comes after the last record
+// is made and before the XML log is built.
 int MeasureRun(const std::string& location, const std::string& user, const std::string& password)
 {
     const long startRss = StatusKiB("VmRSS");
     std::string shown;
+    Clock::time_point lastProgress{};
+    long readRss = 0;
+    Norvane::CNorvane engine(
+        [&](int& total, int& done) {
+            if (done == total) {
+                lastProgress = Clock::now();
+                readRss = StatusKiB("VmRSS");
+            }
+        },
+        [&shown](const std::string& text) { shown += text; });
     const auto t0 = Clock::now();
-    Norvane::CNorvane engine({}, [&shown](const std::string& text) { shown += text; });
     engine.ReadLog(location, user, password, PeriodBegin(), PeriodEnd(), true);
     const auto t1 = Clock::now();
     const long readLogRss = StatusKiB("VmRSS");
+    if (lastProgress == Clock::time_point{})
+        lastProgress = t1;
     const std::string reproducing = engine.GetReproducingScript();
-    const std::string undo = engine.GetUndoScript();
     const auto t2 = Clock::now();
-    const std::string xml = engine.GetXMLLog();
+    const std::string undo = engine.GetUndoScript();
     const auto t3 = Clock::now();
+    const std::string xml = engine.GetXMLLog();
+    const auto t4 = Clock::now();
     if (!shown.empty())
         std::cerr << "norvane-bench: the engine reported: " << shown << "\n";
     std::cout << "records " << engine.Records().size() << "\n"
-              << "readlog " << Seconds(t0, t1) << "\n"
-              << "scripts " << Seconds(t1, t2) << "\n"
-              << "xml " << Seconds(t2, t3) << "\n"
+              << "reading " << Seconds(t0, lastProgress) << "\n"
+              << "xmllog " << Seconds(lastProgress, t1) << "\n"
+              << "reproducing " << Seconds(t1, t2) << "\n"
+              << "undo " << Seconds(t2, t3) << "\n"
+              << "xmltext " << Seconds(t3, t4) << "\n"
               << "script_bytes " << reproducing.size() + undo.size() << "\n"
               << "xml_bytes " << xml.size() << "\n"
               << "start_rss " << startRss << "\n"
+              << "read_rss " << readRss << "\n"
               << "readlog_rss " << readLogRss << "\n"
               << "peak_rss " << StatusKiB("VmHWM") << "\n";
     return 0;
@@ -342,7 +370,7 @@ std::map<std::string, double> ParseFigures(const std::string& text)
 
 std::map<std::string, double> RunChild(const char* mode, const Target& target)
 {
-    const Child child = Spawn({ExecutablePath(), "--child", mode, target.location, target.user, target.password},
+    const Child child = Spawn({ExecutablePath(), "--child", mode, target.measured, target.user, target.password},
                               target.folder / "bench-child.out");
     if (!Succeeded(child))
         throw std::runtime_error(std::string("the ") + mode + " measurement failed");
@@ -354,9 +382,10 @@ std::map<std::string, double> RunChild(const char* mode, const Target& target)
 void PrintHeader(const Target& target)
 {
     std::printf("\n%s (%s)\n", target.engine.c_str(),
-                target.engine == "server" ? ("server " + Env("NORVANE_TEST_SERVER")).c_str() : "in-process engine");
-    std::printf("%9s %8s | %8s %8s %8s %8s %10s | %9s %9s | %8s %8s\n", "entries", "build s", "run s", "ReadLog",
-                "scripts", "XML", "entries/s", "peak MiB", "start MiB", "floor s", "run/floor");
+                target.engine == "embedded" ? "in-process engine" : target.measured.c_str());
+    std::printf("%9s %8s | %8s %8s %9s | %8s %8s %8s %8s %8s | %10s %9s\n", "entries", "build s", "floor s",
+                "read s", "read/flr", "run s", "read %", "XML log%", "scripts%", "XMLtext%", "entries/s",
+                "peak MiB");
 }
 
 void Measure(const Target& target, int entries)
@@ -379,21 +408,27 @@ void Measure(const Target& target, int entries)
     }
     DropDatabase(target);
 
-    const double total = run["readlog"] + run["scripts"] + run["xml"];
-    std::printf("%9d %8.2f | %8.2f %8.2f %8.2f %8.2f %10.0f | %9.1f %9.1f | %8.3f %8.0f\n", entries, build, total,
-                run["readlog"], run["scripts"], run["xml"], total > 0 ? entries / total : 0.0,
-                run["maxrss"] / 1024.0, run["start_rss"] / 1024.0, floor["floor"],
-                floor["floor"] > 0 ? total / floor["floor"] : 0.0);
+    const double scripts = run["reproducing"] + run["undo"];
+    const double total = run["reading"] + run["xmllog"] + scripts + run["xmltext"];
+    auto share = [total](double part) { return total > 0 ? 100.0 * part / total : 0.0; };
+    std::printf("%9d %8.2f | %8.3f %8.3f %9.2f | %8.2f %8.1f %8.1f %8.1f %8.1f | %10.0f %9.1f\n", entries, build,
+                floor["floor"], run["reading"], floor["floor"] > 0 ? run["reading"] / floor["floor"] : 0.0, total,
+                share(run["reading"]), share(run["xmllog"]), share(scripts), share(run["xmltext"]),
+                total > 0 ? entries / total : 0.0, run["maxrss"] / 1024.0);
     if (static_cast<int>(run["records"]) != entries)
         std::printf("          ! the run read %.0f records, not %d\n", run["records"], entries);
-    std::printf("          memory after ReadLog %.1f MiB; scripts %.1f MiB, XML text %.1f MiB;\n"
-                "          floor read %.0f rows (%.1f MiB of values), peak %.1f MiB\n",
-                run["readlog_rss"] / 1024.0, run["script_bytes"] / 1048576.0, run["xml_bytes"] / 1048576.0,
-                floor["floor_rows"], floor["floor_bytes"] / 1048576.0, floor["maxrss"] / 1024.0);
+    std::printf("          stages: reading %.3f s, XML log %.3f s, reproducing %.3f s, undo %.3f s, XML text %.3f s\n"
+                "          memory: %.1f MiB after reading, %.1f MiB with the XML log; scripts %.1f MiB,\n"
+                "          XML text %.1f MiB; the floor read %.0f rows (%.1f MiB of values), peak %.1f MiB\n",
+                run["reading"], run["xmllog"], run["reproducing"], run["undo"], run["xmltext"],
+                run["read_rss"] / 1024.0, run["readlog_rss"] / 1024.0, run["script_bytes"] / 1048576.0,
+                run["xml_bytes"] / 1048576.0, floor["floor_rows"], floor["floor_bytes"] / 1048576.0,
+                floor["maxrss"] / 1024.0);
     std::fflush(stdout);
 }
 
-std::vector<int> ParseSizes(const std::string& text)
+// A comma-separated list of whole numbers from least up.
+std::vector<int> ParseSizes(const std::string& text, long least = 1)
 {
     std::vector<int> sizes;
     std::istringstream in(text);
@@ -401,7 +436,7 @@ std::vector<int> ParseSizes(const std::string& text)
     while (std::getline(in, item, ',')) {
         char* end = nullptr;
         const long value = std::strtol(item.c_str(), &end, 10);
-        if (item.empty() || *end != '\0' || value < 1 || value > 10000000)
+        if (item.empty() || *end != '\0' || value < least || value > 10000000)
             throw std::invalid_argument("not a size: '" + item + "'");
         sizes.push_back(static_cast<int>(value));
     }
@@ -424,15 +459,21 @@ int main(int argc, char** argv)
         }
 
         std::vector<int> sizes = {1000, 10000, 100000};
+        std::vector<int> delays = {1, 20};
+        std::vector<int> delayedSizes = {2000};
         std::string engines = Env("NORVANE_TEST_SERVER").empty() ? "embedded" : "both";
         for (std::size_t i = 0; i < args.size(); ++i) {
             if (args[i] == "--help" || args[i] == "-h") {
                 std::cout << kUsage;
                 return 0;
             }
-            if (args[i] == "--sizes" && i + 1 < args.size()) {
+            const bool list = args[i] == "--sizes" || args[i] == "--delays" || args[i] == "--delayed-sizes";
+            if (list && i + 1 < args.size()) {
+                const std::string& option = args[i];
                 try {
-                    sizes = ParseSizes(args[++i]);
+                    std::vector<int>& target =
+                        option == "--sizes" ? sizes : option == "--delays" ? delays : delayedSizes;
+                    target = ParseSizes(args[++i], option == "--delays" ? 0 : 1);
                 } catch (const std::invalid_argument& e) {
                     std::cerr << "norvane-bench: " << e.what() << "\n" << kUsage;
                     return 2;
@@ -447,10 +488,15 @@ int main(int argc, char** argv)
         }
 
         std::vector<Target> targets;
+        std::vector<std::vector<int>> targetSizes;
+        std::vector<std::unique_ptr<TDelayProxy>> relays;
         const TempFolder temp;
         const fs::path& folder = temp.path;
-        if (engines != "server")
-            targets.push_back({"embedded", (folder / "bench.fdb").string(), "SYSDBA", "", folder});
+        if (engines != "server") {
+            const std::string file = (folder / "bench.fdb").string();
+            targets.push_back({"embedded", file, "SYSDBA", "", folder, file});
+            targetSizes.push_back(sizes);
+        }
         if (engines != "embedded") {
             const std::string host = Env("NORVANE_TEST_SERVER"), dir = Env("NORVANE_TEST_SERVER_DIR");
             if (host.empty() || dir.empty()) {
@@ -459,17 +505,32 @@ int main(int argc, char** argv)
                 return 2;
             }
             const std::string file = (fs::path(dir) / ("bench-" + std::to_string(::getpid()) + ".fdb")).string();
-            targets.push_back({"server", host + ":" + file, Env("NORVANE_TEST_USER", "SYSDBA"),
-                               Env("NORVANE_TEST_PASSWORD"), folder});
+            const Target server{"server", host + ":" + file, Env("NORVANE_TEST_USER", "SYSDBA"),
+                                Env("NORVANE_TEST_PASSWORD"), folder, host + ":" + file};
+            targets.push_back(server);
+            targetSizes.push_back(sizes);
+            // The relay forwards to the server's port on this machine.
+            for (int delay : delays) {
+                if (delay == 0)
+                    continue;
+                relays.push_back(std::make_unique<TDelayProxy>(3050, delay));
+                Target relayed = server;
+                relayed.engine = "server +" + std::to_string(delay) + " ms round trip";
+                relayed.measured = "127.0.0.1/" + std::to_string(relays.back()->Port()) + ":" + file;
+                targets.push_back(relayed);
+                targetSizes.push_back(delayedSizes);
+            }
         }
 
-        std::printf("norvane-bench: a run is ReadLog over the whole period, both scripts and the XML text;\n"
-                    "the floor reads the same log rows with three plain SELECTs. Build: the database and its\n"
-                    "logged changes. Peak and start: resident memory of the measuring process.\n");
-        for (const Target& target : targets) {
-            PrintHeader(target);
-            for (int entries : sizes)
-                Measure(target, entries);
+        std::printf("norvane-bench: a run is ReadLog over the whole period, both scripts and the XML text.\n"
+                    "The floor reads the same log rows with three plain SELECTs; read is the run's reading of\n"
+                    "the log into records (ReadLog without the XML log), read/flr its ratio to the floor. The\n"
+                    "shares split the run into reading, building the XML log, both scripts and the XML text.\n"
+                    "Build: making the database and its logged changes. Peak: resident memory of the run.\n");
+        for (std::size_t t = 0; t < targets.size(); ++t) {
+            PrintHeader(targets[t]);
+            for (int entries : targetSizes[t])
+                Measure(targets[t], entries);
         }
         return 0;
     } catch (const std::exception& e) {
