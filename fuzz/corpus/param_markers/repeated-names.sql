@@ -1,0 +1,1 @@
+select :A, :a, :B1 from rdb$database where x = ':' || :

@@ -1,0 +1,157 @@
+// A log record of arbitrary letters, type codes, names and values: its
+// reproducing and undo statements and its XML form. A value's literal must
+// always read back as the value itself.
+#include "FuzzUtil.h"
+
+#include "app/core/Resfuncs.h"
+#include "engine/Clogrecord.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+using namespace NorvaneImpl;
+using FuzzUtil::Check;
+
+namespace {
+
+const int kTypeCodes[] = {7, 8, 14, 27, 35, 37, 261, 12, 16};
+const char* const kNames[] = {"ID", "NAME", "id", "PRICE"};
+const int kXMLTemplate = 10130;
+
+int TypeCode(FuzzedDataProvider& input)
+{
+    if (input.ConsumeBool())
+        return kTypeCodes[input.ConsumeIntegralInRange<size_t>(0, std::size(kTypeCodes) - 1)];
+    return input.ConsumeIntegral<int>();
+}
+
+std::string Name(FuzzedDataProvider& input)
+{
+    if (input.ConsumeBool())
+        return kNames[input.ConsumeIntegralInRange<size_t>(0, std::size(kNames) - 1)];
+    return input.ConsumeRandomLengthString(40);
+}
+
+std::unique_ptr<CFieldCast> Snapshot(FuzzedDataProvider& input)
+{
+    const bool isNull = input.ConsumeIntegralInRange<int>(0, 4) == 0;
+    std::string value = input.ConsumeRandomLengthString(300);
+    return std::make_unique<CFieldCast>(isNull, isNull ? std::string() : value);
+}
+
+// The text a literal stands for: apostrophes around it, and every apostrophe
+// inside doubled.
+bool Unquote(const std::string& literal, std::string& text)
+{
+    if (literal.size() < 2 || literal.front() != '\'' || literal.back() != '\'')
+        return false;
+    text.clear();
+    for (size_t i = 1; i + 1 < literal.size(); ++i) {
+        if (literal[i] == '\'') {
+            if (i + 2 >= literal.size() || literal[i + 1] != '\'')
+                return false;
+            ++i;
+        }
+        text += literal[i];
+    }
+    return true;
+}
+
+void CheckLiteral(const CFieldValue& field, const CFieldCast& snapshot)
+{
+    std::string literal;
+    try {
+        literal = field.GetSQL(snapshot);
+    } catch (const CEUnknownIBType&) {
+        Check(!snapshot.isNull, "a null value of any type is null");
+        return;
+    }
+    if (snapshot.isNull) {
+        Check(literal == "null", "a null value is the word null", literal);
+        return;
+    }
+    switch (field.GetType()) {
+    case 14:
+    case 35:
+    case 37: {
+        std::string text;
+        Check(Unquote(literal, text), "a text literal is quoted, its apostrophes doubled", literal);
+        Check(text == snapshot.value, "a text literal stands for the value", literal);
+        break;
+    }
+    case 7:
+    case 8:
+    case 27:
+        Check(literal == snapshot.value, "a number is written as logged", literal);
+        break;
+    default:
+        FuzzUtil::Fail("a type without a literal form gave one", literal);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzedDataProvider input(data, size);
+    const uint8_t letter = input.ConsumeIntegral<uint8_t>();
+    const char action = letter < 240 ? "IUD"[letter % 3] : static_cast<char>(letter);
+    const bool comments = input.ConsumeBool();
+    const std::string table = Name(input);
+    const std::string user = input.ConsumeRandomLengthString(40);
+    const std::string dateTime = input.ConsumeRandomLengthString(40);
+
+    TFieldList keys;
+    const size_t keyCount = input.ConsumeIntegralInRange<size_t>(0, 3);
+    for (size_t i = 0; i < keyCount; ++i) {
+        const int type = TypeCode(input);
+        std::string name = Name(input);
+        keys.push_back(std::make_unique<CFieldValue>(type, Snapshot(input), nullptr, std::move(name)));
+    }
+    TFieldList fields;
+    const size_t fieldCount = input.ConsumeIntegralInRange<size_t>(0, 4);
+    for (size_t i = 0; i < fieldCount; ++i) {
+        const int type = TypeCode(input);
+        std::string name = Name(input);
+        auto newValue = Snapshot(input);
+        auto oldValue = Snapshot(input);
+        fields.push_back(std::make_unique<CFieldValue>(type, std::move(newValue), std::move(oldValue), std::move(name)));
+    }
+
+    for (const auto& key : keys)
+        CheckLiteral(*key, *key->GetNewValue());
+    for (const auto& field : fields) {
+        CheckLiteral(*field, *field->GetNewValue());
+        CheckLiteral(*field, *field->GetOldValue());
+    }
+
+    const CLogRecord record(action, comments, table, user, dateTime, std::move(keys), std::move(fields));
+    for (bool reproducing : {true, false}) {
+        try {
+            const std::string statement = record.GetStatement(reproducing);
+            Check(action == 'I' || action == 'U' || action == 'D' || statement.empty(),
+                  "only I, U and D give statements");
+            if (comments && !statement.empty())
+                Check(statement.rfind("/* " + dateTime, 0) == 0, "the comment comes first", statement);
+        } catch (const CEUnknownActionLetter&) {
+            Check(action != 'I' && action != 'U' && action != 'D', "I, U and D are known letters");
+        } catch (const CEUnknownIBType& e) {
+            // The message is a C string: a name holding a zero byte ends there.
+            const std::string named = "Table name: '" + table.substr(0, table.find('\0'));
+            Check(std::string(e.what()).find(named) != std::string::npos, "an unknown type names its table", e.what());
+        }
+    }
+
+    XMLutil::TXMLDocument document;
+    XMLutil::LoadFromText(LoadResourceText(kXMLTemplate, "XML"), document);
+    record.AddXMLElement(document);
+    const std::string text = XMLutil::GetXMLText(document);
+    xmlDoc* parsed = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, XML_PARSE_NONET);
+    Check(parsed != nullptr, "the XML log parses back", text);
+    xmlFreeDoc(parsed);
+    return 0;
+}
