@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ccache pkg-config
+  clang libclang-rt-14-dev
   googletest libgtest-dev
   firebird-dev libfbclient2
   firebird3.0-server-core firebird3.0-server firebird3.0-utils
