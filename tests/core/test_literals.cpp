@@ -494,4 +494,41 @@ TEST_P(LiteralScripts, ValuesIsqlReadsDifferently)
     EXPECT_EQ(Difference(expected, ReadTable(twin, logged)), "");
 }
 
+// The comment line before a statement holds the logged user name, which the
+// log keeps as any other text. A name holding "*/" must not end the comment
+// and turn the rest of the name into statements.
+TEST_P(LiteralScripts, UserNamesStayInTheirComments)
+{
+    const std::vector<std::string> users = {"X */ delete from T; /*", "*/", "a*/b", "/* nested */ */ commit; --"};
+    std::string log;
+    for (std::size_t i = 0; i < users.size(); ++i) {
+        const std::string entry = std::to_string(i + 1);
+        log += "insert into IBE$LOG_TABLES (ID, TABLE_NAME, OPERATION, DATE_TIME, USER_NAME) values (" + entry +
+               ", 'T', 'I', '2024-05-01 10:00:00', " + Hex(users[i]) + ");\n"
+               "insert into IBE$LOG_KEYS values (" + entry + ", 'ID', '" + entry + "');\n"
+               "insert into IBE$LOG_FIELDS values (" + entry + ", 'ID', null, '" + entry + "');\n";
+    }
+    TestDatabase logged(Engine()), twin(Engine());
+    logged.Exec(ReadSource("scripts/demo/log-tables.sql") + kTable + "commit;\n" + log);
+    // A row the names would delete.
+    twin.Exec(std::string(kTable) + "commit;\ninsert into T (ID, V) values (100, 'kept');\n");
+
+    Norvane::CNorvane engine;
+    engine.ReadLog(logged.Location(), logged.User(), logged.Password(), EncodeDate(2024, 5, 1),
+                   EncodeDate(2024, 5, 2), true);
+    const std::string reproducing = engine.GetReproducingScript();
+    engine.Clear();
+    try {
+        twin.Exec(reproducing);
+    } catch (const std::exception& e) {
+        FAIL() << e.what();
+    }
+
+    History::Rows expected;
+    expected[100] = {std::string("kept"), std::nullopt};
+    for (std::size_t i = 0; i < users.size(); ++i)
+        expected[static_cast<int>(i + 1)] = {};
+    EXPECT_EQ(Difference(expected, ReadTable(twin, logged)), "");
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, LiteralScripts, FbEngines(), FbEngineName);
