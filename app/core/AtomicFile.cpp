@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -27,14 +28,30 @@ mode_t TAtomicFile::DefaultFileMode()
     return 0666 & ~mask;
 }
 
-TAtomicFile::TAtomicFile(std::string t, mode_t createMode) : target(std::move(t))
+TAtomicFile::TAtomicFile(std::string t, mode_t createMode) : target(std::move(t)), replaced(target)
 {
-    // A folder in the target's place would refuse the rename only at Commit,
-    // when other files of the same run may already have been replaced.
     struct stat existing {};
-    if (stat(target.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode))
-        throw Exception(ErrorText("Cannot create file", target, EISDIR));
-    std::vector<char> name(target.begin(), target.end());
+    if (stat(target.c_str(), &existing) == 0) {
+        // A folder in the target's place would refuse the rename only at
+        // Commit, when other files of the same run may already have been
+        // replaced.
+        if (S_ISDIR(existing.st_mode))
+            throw Exception(ErrorText("Cannot create file", target, EISDIR));
+        // A device, a pipe or a socket (/dev/stdout, say) keeps no content
+        // that a failure could spoil; the data goes straight to it, and it
+        // is never replaced by a file of ours.
+        if (!S_ISREG(existing.st_mode)) {
+            temp = target;
+            direct = true;
+            return;
+        }
+        // A link stays a link: the file it leads to is the one replaced.
+        if (char* resolved = realpath(target.c_str(), nullptr)) {
+            replaced = resolved;
+            std::free(resolved);
+        }
+    }
+    std::vector<char> name(replaced.begin(), replaced.end());
     const char suffix[] = ".XXXXXX";
     name.insert(name.end(), suffix, suffix + sizeof suffix);
     int fd = mkstemp(name.data());
@@ -42,14 +59,13 @@ TAtomicFile::TAtomicFile(std::string t, mode_t createMode) : target(std::move(t)
         throw Exception(ErrorText("Cannot create file", target, errno));
     temp = name.data();
     // A new file gets the usual permissions; a replaced one keeps its own.
-    struct stat st {};
-    fchmod(fd, stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : createMode);
+    fchmod(fd, stat(replaced.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : createMode);
     close(fd);
 }
 
 TAtomicFile::~TAtomicFile()
 {
-    if (!committed)
+    if (!committed && !direct)
         unlink(temp.c_str());
 }
 
@@ -70,7 +86,7 @@ void TAtomicFile::Write(const std::string& data)
 
 void TAtomicFile::Commit()
 {
-    if (std::rename(temp.c_str(), target.c_str()) != 0)
+    if (!direct && std::rename(temp.c_str(), replaced.c_str()) != 0)
         throw Exception(ErrorText("Cannot write file", target, errno));
     committed = true;
 }

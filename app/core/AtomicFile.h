@@ -6,6 +6,8 @@
 // Writes a file so that readers see either the old content or the whole new
 // one: the data goes to a temporary file beside the target, which replaces
 // the target only on Commit. Without Commit the temporary file is removed.
+// A target that is a link replaces the file the link leads to; a target that
+// is a device or a pipe is written directly. A folder is refused at once.
 class TAtomicFile {
 public:
     // createMode: permission bits when the target does not exist yet (by
@@ -24,9 +26,11 @@ public:
     void Commit();
 
 private:
-    std::string target;
+    std::string target;    // as given: the name in messages
+    std::string replaced;  // the file the rename replaces: the target, or where its link leads
     std::string temp;
     bool committed = false;
+    bool direct = false;  // temp is the target itself
 };
 
 // Writes data to path through a TAtomicFile. Throws Exception

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -141,6 +144,42 @@ TEST_F(Cli, ScriptsToStdoutAndFiles)
     Result none = Run({"-d", db.Location(), "--from", "2003-02-02"});
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.out, "/* Log has no matched records for specified period */");
+}
+
+// Output names that are not plain files: a link stays a link and the file
+// it leads to gets the script; a pipe (as /dev/stdout may be) gets the
+// script through itself and stays a pipe.
+TEST_F(Cli, OutputsThroughLinksAndPipes)
+{
+    TestDatabase db;
+    MakeLog(db);
+    const fs::path real = dir / "real.sql";
+    const fs::path link = dir / "link.sql";
+    std::ofstream(real) << "earlier script";
+    fs::create_symlink(real, link);
+    const fs::path pipe = dir / "pipe.xml";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // Open for reading first and without waiting, so that the writer finds
+    // a reader and the pipe's buffer holds the log until it is read here.
+    const int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+
+    Result r = Run({"-d", db.Location(), "--from", "2003-02-01", "--to", "2003-02-01", "--sql", link.string(), "--xml",
+                    pipe.string()});
+    std::string piped;
+    char buffer[4096];
+    for (ssize_t n; (n = read(reader, buffer, sizeof buffer)) > 0;)
+        piped.append(buffer, static_cast<size_t>(n));
+    close(reader);
+
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Slurp(real), kReproducing);
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_EQ(piped.rfind("<?xml version=\"1.0\" encoding=\"Windows-1251\"?>", 0), 0u) << piped;
+    EXPECT_NE(piped.find("\xC8\xE2\xE0\xED"), std::string::npos);
+    // Nothing else was left in the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 5);
 }
 
 // Bad input, end to end: for each, the exact text on standard error, the
