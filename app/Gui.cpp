@@ -538,7 +538,14 @@ void TfrmGUI::closeEvent(QCloseEvent* event)
         event->accept();
     } catch (...) {
         // A begin date that is not a date keeps the window open until mended.
-        event->ignore();
+        // A settings file that cannot be written (a program folder closed to
+        // the user) would keep it open for good: that is reported, and the
+        // window closes.
+        TDateTime begin = 0;
+        if (TryStrToDate(ToCp1251(meDateBegin->text()), begin))
+            event->accept();
+        else
+            event->ignore();
         ShowException(std::current_exception());
     }
 }

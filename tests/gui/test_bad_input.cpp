@@ -342,6 +342,33 @@ private slots:
         QVERIFY(w.gui->close());
     }
 
+    // A settings file that cannot be written (here a folder in its place,
+    // which stops root too) is reported when the window closes, and the
+    // window closes all the same; a begin date that is no date still keeps
+    // it open until mended.
+    void unwritableSettingsFileLetsTheWindowClose()
+    {
+        TProgramDir program;
+        QVERIFY(QDir(program.Path("")).mkdir("norvane.ini"));
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, program.Program());
+        w.gui->show();
+        QCOMPARE(w.Edit("edtUserName")->text(), QStringLiteral("SYSDBA"));
+        const QString error = "Cannot create file \"" + program.Settings() + "\". Is a directory";
+
+        w.Edit("meDateBegin")->setText("31.02.2021");
+        w.Action("actClose")->trigger();
+        QVERIFY(w.gui->isVisible());
+        QCOMPARE(dialogs.errors, QStringList{error});
+
+        w.Edit("meDateBegin")->setText("01.02.2021");
+        w.Action("actClose")->trigger();
+        QVERIFY(!w.gui->isVisible());
+        QCOMPARE(dialogs.errors, (QStringList{error, error}));
+        QVERIFY(QFileInfo(program.Settings()).isDir());
+        QVERIFY(Names(program.Settings()).isEmpty());
+    }
+
 private:
     TProgramDir dir;
 };
