@@ -5,6 +5,9 @@
 #include "engine/Cstringaccumulator.h"
 #include "locale/Messages.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 using NorvaneImpl::CFieldCast;
 using NorvaneImpl::CFieldValue;
 using NorvaneImpl::CLogRecord;
@@ -15,10 +18,12 @@ namespace Norvane {
 namespace {
 
 // Built-in query texts, by their numbers among the "LOG" texts: the log of
-// the period, and the fields and the keys of all its entries.
+// the period, the fields and the keys of all its entries, and the columns of
+// the tables it names.
 constexpr int kLogQuery = 10100;
 constexpr int kPeriodFieldsQuery = 10103;
 constexpr int kPeriodKeysQuery = 10104;
+constexpr int kPeriodColumnsQuery = 10105;
 constexpr int kXMLTemplate = 10130;
 
 TField& Column(TDataSet& data, const char* name)
@@ -64,8 +69,7 @@ void CNorvane::Clear()
 {
     xmlError.clear();
     TDBManager& db = TDBManager::GetInstance();
-    periodKeys.reset();
-    periodFields.reset();
+    periodLog.reset();
     if (db.IsTransactionActive())
         db.Rollback();
     records.clear();
@@ -81,11 +85,9 @@ void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userN
 
     const TParams period = PeriodParams(periodBegin, periodEnd);
     std::unique_ptr<TDataSet> log = db.OpenQuery(LoadResourceText(kLogQuery, "LOG"), &period);
-    // The keys and the fields of the period come with two more queries,
-    // opened when the first entry asks for them.
-    periodKeys = std::make_unique<TPeriodValues>(kPeriodKeysQuery, period, "KEY_FIELD", "KEY_VALUE", nullptr);
-    periodFields =
-        std::make_unique<TPeriodValues>(kPeriodFieldsQuery, period, "FIELD_NAME", "NEW_VALUE", "OLD_VALUE");
+    // The keys and the fields of the period come with a few more queries,
+    // run when the first entry asks for them.
+    periodLog = std::make_unique<TPeriodLog>(period);
 
     // Fetch every row first, so the progress handler knows the total from
     // its first call on.
@@ -115,83 +117,154 @@ void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userN
         }
         log->Next();
     }
-    periodKeys.reset();
-    periodFields.reset();
+    periodLog.reset();
     BuildXMLLog();
 }
 
-// The keys or the fields of all entries of a period: one query, ordered by
-// the log id and, within an entry, by where each row is stored, which is the
-// order in which a query of that entry alone returns them. A row's place is
-// its record number, which the row's db_key holds as a high byte (the third)
-// and four low bytes (the fifth to the eighth) least significant first, as
-// the server lays them out; the order puts those bytes most significant
-// first. The query is opened when the first entry asks, so that a log
-// without entries in the period never runs it, and it fails where the
-// reading of that entry's own values would have failed.
-class TPeriodValues {
+// The keys and the fields of all entries of a period, each read by one query
+// when the first entry asks for them, and handed out entry by entry as the
+// run walks the log in ascending log id. A log without entries in the period
+// never runs them, and a failure comes where the reading of the first
+// entry's own keys or fields would have failed.
+//
+// An entry's values are those whose column its table has, with the column's
+// type code: the log's rows are matched here with the columns of the tables
+// the period names, which a third query reads, as an inner join of the log
+// with RDB$RELATION_FIELDS and RDB$FIELDS on the table and column names
+// would match them (names equal up to trailing blanks). Joining in the
+// server would cost two index lookups in the system tables for every row.
+//
+// Each entry gets its rows in the order in which they are stored, which is
+// the order in which a query of that entry alone returns them. The rows are
+// put in that order here rather than by the server, which would have to sort
+// every row at its full declared width: a row's place is its record number,
+// which its db_key holds as a high byte (the third) and four low bytes (the
+// fifth to the eighth), least significant first, as the server lays them out.
+class TPeriodLog {
 public:
-    TPeriodValues(int query, const TParams& period, const char* nameColumn, const char* newColumn,
-                  const char* oldColumn)
-        : query(query), period(period), nameColumn(nameColumn), newColumn(newColumn), oldColumn(oldColumn)
-    {
-    }
+    explicit TPeriodLog(const TParams& period) : period(period) {}
 
-    // The values of one entry: the name, the column's type code and the
-    // new value, and the old value when the query has one (a key has none).
-    // Entries are asked for in ascending log id; rows of ids that are not
-    // asked for are passed over.
-    TFieldList Take(long long logId)
-    {
-        if (!data)
-            Open();
-        TFieldList list;
-        for (; !data->Eof(); data->Next()) {
-            const long long rowId = id->AsInteger();
-            if (rowId > logId)
-                break;
-            if (rowId < logId)
-                continue;
-            list.push_back(std::make_unique<CFieldValue>(static_cast<int>(type->AsInteger() & 0xFF),
-                                                         Snapshot(*newValue),
-                                                         oldValue ? Snapshot(*oldValue) : nullptr,
-                                                         name->AsString()));
-        }
-        return list;
-    }
+    TFieldList TakeKeys(long long logId) { return keys.Take(*this, logId); }
+    TFieldList TakeFields(long long logId) { return fields.Take(*this, logId); }
 
 private:
-    void Open()
+    struct TRow {
+        long long logId;
+        unsigned long long place;
+        std::unique_ptr<const CFieldValue> value;
+    };
+
+    // The rows of one of the two queries, in log id and storage order.
+    struct TValues {
+        TValues(int query, const char* nameColumn, const char* newColumn, const char* oldColumn)
+            : query(query), nameColumn(nameColumn), newColumn(newColumn), oldColumn(oldColumn)
+        {
+        }
+
+        int query;
+        const char* nameColumn;
+        const char* newColumn;
+        const char* oldColumn;  // nullptr: the query has no old value
+        bool read = false;
+        std::vector<TRow> rows;
+        size_t next = 0;
+
+        TFieldList Take(TPeriodLog& log, long long logId)
+        {
+            if (!read)
+                log.Read(*this);
+            TFieldList list;
+            for (; next < rows.size() && rows[next].logId <= logId; ++next)
+                if (rows[next].logId == logId)
+                    list.push_back(std::move(rows[next].value));
+            return list;
+        }
+    };
+
+    // A name as SQL compares it: without its trailing blanks.
+    static std::string Trimmed(std::string name)
     {
-        data = TDBManager::GetInstance().OpenQuery(LoadResourceText(query, "LOG"), &period);
-        id = &Column(*data, "LOG_TABLES_ID");
-        type = &Column(*data, "RDB$FIELD_TYPE");
-        name = &Column(*data, nameColumn);
-        newValue = &Column(*data, newColumn);
-        oldValue = oldColumn ? &Column(*data, oldColumn) : nullptr;
+        name.erase(name.find_last_not_of(' ') + 1);
+        return name;
+    }
+    static std::string ColumnKey(const std::string& table, const std::string& column)
+    {
+        return Trimmed(table) + '\0' + Trimmed(column);
     }
 
-    int query;
+    static unsigned long long Place(const std::string& dbKey)
+    {
+        if (dbKey.size() != 8)
+            throw Exception("Unexpected RDB$DB_KEY of " + std::to_string(dbKey.size()) + " bytes");
+        auto byte = [&dbKey](size_t i) {
+            return static_cast<unsigned long long>(static_cast<unsigned char>(dbKey[i]));
+        };
+        return byte(2) << 32 | byte(7) << 24 | byte(6) << 16 | byte(5) << 8 | byte(4);
+    }
+
+    void ReadColumnTypes()
+    {
+        std::unique_ptr<TDataSet> data =
+            TDBManager::GetInstance().OpenQuery(LoadResourceText(kPeriodColumnsQuery, "LOG"), &period);
+        columnsRead = true;
+        if (data->Eof())
+            return;
+        TField& table = Column(*data, "RDB$RELATION_NAME");
+        TField& column = Column(*data, "RDB$FIELD_NAME");
+        TField& type = Column(*data, "RDB$FIELD_TYPE");
+        for (; !data->Eof(); data->Next())
+            columnTypes.emplace(ColumnKey(table.AsString(), column.AsString()),
+                                static_cast<int>(type.AsInteger() & 0xFF));
+    }
+
+    void Read(TValues& values)
+    {
+        if (!columnsRead)
+            ReadColumnTypes();
+        std::unique_ptr<TDataSet> data =
+            TDBManager::GetInstance().OpenQuery(LoadResourceText(values.query, "LOG"), &period);
+        values.read = true;
+        if (data->Eof())
+            return;
+        TField& id = Column(*data, "LOG_TABLES_ID");
+        TField& dbKey = Column(*data, "DB_KEY");
+        TField& table = Column(*data, "TABLE_NAME");
+        TField& name = Column(*data, values.nameColumn);
+        TField& newValue = Column(*data, values.newColumn);
+        TField* oldValue = values.oldColumn ? &Column(*data, values.oldColumn) : nullptr;
+        for (; !data->Eof(); data->Next()) {
+            // A null name or table matches no column, as in a join.
+            if (name.IsNull() || table.IsNull())
+                continue;
+            const std::string columnName = name.AsString();
+            const auto type = columnTypes.find(ColumnKey(table.AsString(), columnName));
+            if (type == columnTypes.end())
+                continue;
+            values.rows.push_back({id.AsInteger(), Place(dbKey.AsString()),
+                                   std::make_unique<CFieldValue>(type->second, Snapshot(newValue),
+                                                                 oldValue ? Snapshot(*oldValue) : nullptr,
+                                                                 columnName)});
+        }
+        std::sort(values.rows.begin(), values.rows.end(), [](const TRow& a, const TRow& b) {
+            return a.logId != b.logId ? a.logId < b.logId : a.place < b.place;
+        });
+    }
+
     const TParams period;
-    const char* nameColumn;
-    const char* newColumn;
-    const char* oldColumn;
-    std::unique_ptr<TDataSet> data;
-    TField* id = nullptr;
-    TField* type = nullptr;
-    TField* name = nullptr;
-    TField* newValue = nullptr;
-    TField* oldValue = nullptr;
+    bool columnsRead = false;
+    std::unordered_map<std::string, int> columnTypes;  // by ColumnKey
+    TValues keys{kPeriodKeysQuery, "KEY_FIELD", "KEY_VALUE", nullptr};
+    TValues fields{kPeriodFieldsQuery, "FIELD_NAME", "NEW_VALUE", "OLD_VALUE"};
 };
 
 TFieldList CNorvane::ReadKeys(long long logId)
 {
-    return periodKeys->Take(logId);
+    return periodLog->TakeKeys(logId);
 }
 
 TFieldList CNorvane::ReadFields(long long logId)
 {
-    return periodFields->Take(logId);
+    return periodLog->TakeFields(logId);
 }
 
 void CNorvane::BuildXMLLog()

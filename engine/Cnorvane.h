@@ -10,7 +10,7 @@
 
 namespace Norvane {
 
-class TPeriodValues;
+class TPeriodLog;
 
 // Progress of a run: total log entries to read and how many are done. The
 // handler only reads the two counts.
@@ -55,8 +55,7 @@ private:
     TShowMessage showMessage;
     // The keys and the fields of every entry of the run's period, read once
     // and handed out entry by entry by ReadKeys and ReadFields.
-    std::unique_ptr<TPeriodValues> periodKeys;
-    std::unique_ptr<TPeriodValues> periodFields;
+    std::unique_ptr<TPeriodLog> periodLog;
 };
 
 }  // namespace Norvane

@@ -277,7 +277,7 @@ TEST_P(LogReading, StatementsDoNotGrowWithEntries)
     };
     const std::size_t few = preparedFor(2);
     EXPECT_EQ(preparedFor(50), few);
-    EXPECT_LE(few, 3u);
+    EXPECT_LE(few, 4u);
 }
 
 // Two entries whose rows alternate over many pages: each entry's values come
@@ -306,6 +306,31 @@ TEST_P(LogReading, StorageOrderWithinEntriesOverManyPages)
         for (int i = 0; i < rows / 6; ++i)
             ASSERT_EQ(keys[i]->GetNewValue()->value, std::to_string(6 * i + 3 * (1 - entry))) << "entry " << entry + 1;
     }
+    engine.Clear();
+}
+
+// A logged value belongs to a column when the table and column names equal
+// the database's own up to trailing blanks, as the database compares names;
+// the names are kept as the log has them.
+TEST_P(LogReading, ColumnsMatchAsTheDatabaseComparesNames)
+{
+    TestDatabase db(Engine());
+    const std::string table = Cp1251("ТОВАР"), column = Cp1251("ЦЕНА");
+    db.Exec(ReadSource("scripts/demo/log-tables.sql") + "create table NOTES (N integer);\n" +
+            "create table \"" + table + "\" (\"" + column + "\" smallint);\n" +
+            Entry(1, "NOTES  ", "U", "2003-02-01 10:00:00") + Key(1, "N  ", "'1'") + Field(1, "N ", "'1'", "'2'") +
+            Field(1, "n", "'1'", "'2'") + Key(1, " N", "'1'") +
+            Entry(2, table, "I", "2003-02-01 11:00:00") + Field(2, column, "null", "'7'") +
+            Field(2, Cp1251("цена"), "null", "'8'"));
+    CNorvane engine;
+    engine.ReadLog(db.Location(), db.User(), db.Password(), EncodeDate(2003, 2, 1), EncodeDate(2003, 2, 2), false);
+    EXPECT_EQ(Dump(engine), "record U NOTES   by SYSDBA at 01.02.2003 10:00:00\n"
+                            "  key N   8 [1] -\n"
+                            "  field N  8 new [2] old [1]\n"
+                            "record I " + table + " by SYSDBA at 01.02.2003 11:00:00\n"
+                            "  field " + column + " 7 new [7] old null\n");
+    EXPECT_EQ(engine.GetReproducingScript(), "update NOTES  \nset N  = 2\nwhere N   = 1;\n\n"
+                                             "insert into " + table + "\n(" + column + ")\nvalues (7);\n\n");
     engine.Clear();
 }
 
