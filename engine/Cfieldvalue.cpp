@@ -18,6 +18,20 @@ enum : std::int8_t {
 
 std::string Quoted(const std::string& text)
 {
+    // A NUL ends a line for the tools that run scripts, and isql drops a
+    // carriage return that ends a line it reads: a text holding either is
+    // written as its bytes in hexadecimal, which carries every byte.
+    if (text.find_first_of(std::string("\0\r", 2)) != std::string::npos) {
+        static const char digits[] = "0123456789ABCDEF";
+        std::string out = "_WIN1251 x'";
+        out.reserve(out.size() + 2 * text.size() + 1);
+        for (unsigned char c : text) {
+            out += digits[c >> 4];
+            out += digits[c & 0x0F];
+        }
+        out += '\'';
+        return out;
+    }
     std::string out;
     out.reserve(text.size() + 2);
     out += '\'';

@@ -18,6 +18,9 @@ public:
 
 // Apostrophes around the text; an apostrophe inside it is doubled, so that a
 // logged O'Brien is the literal 'O''Brien' and never ends the literal early.
+// A text holding a NUL or a carriage return, which the tools that run
+// scripts do not read back as they are, is written in hexadecimal with the
+// program's character set: "a" CR LF "b" is _WIN1251 x'610D0A62'.
 std::string Quoted(const std::string& text);
 
 // Raised for a value whose InterBase type code has no SQL literal form.

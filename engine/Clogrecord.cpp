@@ -57,9 +57,19 @@ std::string CLogRecord::GetStatement(bool reproducing) const
 std::string CLogRecord::GetReproducingStatement() const { return GetStatement(true); }
 std::string CLogRecord::GetUndoStatement() const { return GetStatement(false); }
 
+// The comment's texts come from the log and from the language file; an end
+// mark among them would end the comment early and make the rest of the line
+// a statement, so each is written "* /".
+static std::string CommentText(std::string text)
+{
+    for (size_t at = text.find("*/"); at != std::string::npos; at = text.find("*/", at + 3))
+        text.insert(at + 1, 1, ' ');
+    return text;
+}
+
 std::string CLogRecord::GetComment() const
 {
-    return "/* " + dateTime + "   " + msgUser + ": " + userName + " */\n";
+    return "/* " + CommentText(dateTime) + "   " + CommentText(msgUser) + ": " + CommentText(userName) + " */\n";
 }
 
 std::string CLogRecord::GetInsertStatement(bool newValues) const

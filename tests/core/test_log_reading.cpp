@@ -92,7 +92,7 @@ std::string MixedLog()
     sql += Entry(8, "NOTES", "I", "2003-02-04 00:00:00") + Field(8, "N", "null", "'4'");
     sql += Entry(9, "NOTES", "I", "2003-02-04 00:00:01") + Field(9, "N", "null", "'5'");
     sql += Entry(10, "NOTES", "U", "2003-01-15 12:00:00") + Field(10, "N", "'1'", "'2'");
-    sql += Entry(11, "NOTES", "I", "2003-02-03 12:00:00", "IVAN") + Field(11, "TXT", "null", "'late\r\nline'");
+    sql += Entry(11, "NOTES", "I", "2003-02-03 12:00:00", "IVAN") + Field(11, "TXT", "null", "'late\nline'");
     // Rows of an entry the log does not have.
     sql += Key(999, "ID", "'9'") + Field(999, "ID", "'9'", "'10'");
     // Forty entries whose rows are written in reverse, interleaved.

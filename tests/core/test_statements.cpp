@@ -60,6 +60,12 @@ TEST(FieldValue, ApostrophesAreDoubledInsideLiterals)
               "'x''); drop table T; --'");
     // Cyrillic Windows-1251 bytes pass through untouched.
     EXPECT_EQ(Quoted("\xCF\xF0\xE8\xE2\xE5\xF2"), "'\xCF\xF0\xE8\xE2\xE5\xF2'");
+    // A line feed and other control characters stay as they are; a NUL or a
+    // carriage return makes the whole text hexadecimal.
+    EXPECT_EQ(Quoted("a\nb\tc"), "'a\nb\tc'");
+    EXPECT_EQ(Quoted("a\r\nb"), "_WIN1251 x'610D0A62'");
+    EXPECT_EQ(Quoted(std::string("O'\0\xFF", 4)), "_WIN1251 x'4F2700FF'");
+    EXPECT_EQ(CFieldValue(kVarchar, V("\r"), nullptr, "A").GetNewCondition(), "A = _WIN1251 x'0D'");
 }
 
 TEST(FieldValue, NullIsTheWordNullForEveryType)
@@ -144,6 +150,16 @@ TEST_F(Messages, WorkedExampleUpdateWithKey)
     CLogRecord noKey = Goods('U', false, false);
     EXPECT_EQ(noKey.GetReproducingStatement(), "update GOODS\nset PRICE = 12\nwhere PRICE = 10");
     EXPECT_EQ(noKey.GetUndoStatement(), "update GOODS\nset PRICE = 10\nwhere PRICE = 12");
+}
+
+// A logged user name cannot end the comment and turn the rest of it into a
+// statement.
+TEST_F(Messages, CommentEndMarksInTheUserNameAreBroken)
+{
+    CLogRecord r('D', true, "T", "X */ delete from T; /* **/", "01.02.2003", List(),
+                 List(Field("A", kVarchar, Null(), V("1"))));
+    EXPECT_EQ(r.GetReproducingStatement(),
+              "/* 01.02.2003   Login: X * / delete from T; /* ** / */\ndelete from T\nwhere A = '1'");
 }
 
 TEST_F(Messages, InsertAndDeleteBothWays)
