@@ -44,9 +44,26 @@ std::unique_ptr<CFieldCast> Snapshot(FuzzedDataProvider& input)
 }
 
 // The text a literal stands for: apostrophes around it, and every apostrophe
-// inside doubled.
+// inside doubled; or, for a text holding a NUL or a carriage return, its
+// bytes in hexadecimal.
 bool Unquote(const std::string& literal, std::string& text)
 {
+    const std::string hexPrefix = "_WIN1251 x'";
+    if (literal.compare(0, hexPrefix.size(), hexPrefix) == 0) {
+        const std::string digits = "0123456789ABCDEF";
+        if (literal.back() != '\'' || (literal.size() - hexPrefix.size() - 1) % 2 != 0)
+            return false;
+        text.clear();
+        for (size_t i = hexPrefix.size(); i + 1 < literal.size(); i += 2) {
+            const size_t high = digits.find(literal[i]), low = digits.find(literal[i + 1]);
+            if (high == std::string::npos || low == std::string::npos)
+                return false;
+            text += static_cast<char>(high * 16 + low);
+        }
+        return text.find_first_of(std::string("\0\r", 2)) != std::string::npos;
+    }
+    if (literal.find_first_of(std::string("\0\r", 2)) != std::string::npos)
+        return false;
     if (literal.size() < 2 || literal.front() != '\'' || literal.back() != '\'')
         return false;
     text.clear();
@@ -135,8 +152,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const std::string statement = record.GetStatement(reproducing);
             Check(action == 'I' || action == 'U' || action == 'D' || statement.empty(),
                   "only I, U and D give statements");
-            if (comments && !statement.empty())
-                Check(statement.rfind("/* " + dateTime, 0) == 0, "the comment comes first", statement);
+            if (comments && !statement.empty()) {
+                // The comment comes first, and the first end mark is its own:
+                // nothing the log holds ends it early.
+                Check(statement.rfind("/* ", 0) == 0, "the comment comes first", statement);
+                const size_t end = statement.find(" */\n");
+                Check(end != std::string::npos && statement.find("*/") == end + 1, "the comment ends once",
+                      statement);
+                const std::string body = statement.substr(end + 4);
+                Check(body.rfind("insert into ", 0) == 0 || body.rfind("update ", 0) == 0 ||
+                          body.rfind("delete from ", 0) == 0,
+                      "a statement follows its comment", statement);
+            }
         } catch (const CEUnknownActionLetter&) {
             Check(action != 'I' && action != 'U' && action != 'D', "I, U and D are known letters");
         } catch (const CEUnknownIBType& e) {
