@@ -1,7 +1,8 @@
 # Options of the address, leak and undefined-behaviour sanitizers for the
 # sanitizer build and the fuzz targets. Sourced by scripts/test-sanitizers.sh
-# and scripts/fuzz.sh; exported, so that every process the tests start
-# (norvane-cli run by its tests, isql-fb is not instrumented) reads them too.
+# and scripts/fuzz.sh; exported, so that every process the tests start reads
+# them too: norvane-cli, run by its tests, is instrumented like the tests
+# (isql-fb and the server are not, and ignore them).
 #
 # ASAN_OPTIONS:
 #   halt_on_error=1, abort_on_error=1: the first error ends the process with a
