@@ -180,9 +180,8 @@ const TParam* TParams::FindParam(const std::string& name) const
 
 // ---------------------------------------------------------------- TField
 
-TField::TField(const TDataSet& dataSet, size_t index, std::string name, int sqlType, int sqlSubtype, int sqlScale)
-    : dataSet(&dataSet), index(index), name(std::move(name)), sqlType(sqlType), sqlSubtype(sqlSubtype),
-      sqlScale(sqlScale)
+TField::TField(const TDataSet& dataSet, size_t index, std::string name, int sqlType, int sqlScale)
+    : dataSet(&dataSet), index(index), name(std::move(name)), sqlType(sqlType), sqlScale(sqlScale)
 {
 }
 
@@ -340,7 +339,7 @@ void TDataSet::Open(TDBManager& owner, TIBDatabase& database, TIBTransaction& tr
     for (short i = 0; i < output.Count(); ++i) {
         const XSQLVAR& var = output[i];
         fields.push_back(TField(*this, static_cast<size_t>(i), std::string(var.aliasname, var.aliasname_length),
-                                var.sqltype & ~1, var.sqlsubtype, var.sqlscale));
+                                var.sqltype & ~1, var.sqlscale));
     }
     eof = !FetchRow();
 }

@@ -94,13 +94,12 @@ public:
 
 private:
     friend class TDataSet;
-    TField(const TDataSet& dataSet, size_t index, std::string name, int sqlType, int sqlSubtype, int sqlScale);
+    TField(const TDataSet& dataSet, size_t index, std::string name, int sqlType, int sqlScale);
 
     const TDataSet* dataSet;
     size_t index;
     std::string name;
     int sqlType;  // the XSQLVAR type without its nullable bit
-    int sqlSubtype;
     int sqlScale;
 };
 
