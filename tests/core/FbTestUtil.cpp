@@ -185,3 +185,11 @@ std::string Cp1251(const std::string& utf8)
     out.resize(out.size() - outLeft);
     return out;
 }
+
+std::string ReadSource(const std::string& relative)
+{
+    const fs::path file = fs::path(NORVANE_SOURCE_DIR) / relative;
+    if (!fs::exists(file))
+        throw std::runtime_error("cannot read " + relative);
+    return ReadFile(file);
+}

@@ -88,6 +88,11 @@ std::string FbEngineName(const ::testing::TestParamInfo<TestEngine>& info);
 // Names the engine where GoogleTest prints the parameter.
 void PrintTo(TestEngine engine, std::ostream* out);
 
+// The contents of a file of the source tree, by its path from the top:
+// ReadSource("scripts/demo/log-tables.sql"). Throws std::runtime_error when
+// it cannot be read.
+std::string ReadSource(const std::string& relative);
+
 // Windows-1251 bytes of a UTF-8 text, so that tests can write Russian texts
 // readably: Cp1251("Текст запроса").
 std::string Cp1251(const std::string& utf8);

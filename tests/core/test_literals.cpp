@@ -146,14 +146,6 @@ std::string Hex(const std::string& bytes)
     return out + "'";
 }
 
-std::string ReadSource(const std::string& relative)
-{
-    std::ifstream in(std::string(NORVANE_SOURCE_DIR) + "/" + relative, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class Literals : public FbEngineTest {
 protected:
     // Runs the texts through the engine's value lists for the type, many

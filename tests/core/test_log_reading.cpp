@@ -9,6 +9,7 @@
 //
 // NORVANE_UPDATE_EXPECTED=1 rewrites the kept texts instead of comparing.
 #include "FbTestUtil.h"
+#include "LogRows.h"
 
 #include "db/Tdbmanager.h"
 #include "engine/Cnorvane.h"
@@ -25,6 +26,7 @@
 #include <vector>
 
 using Norvane::CNorvane;
+using namespace LogRows;
 using NorvaneImpl::CFieldCast;
 using NorvaneImpl::CFieldValue;
 using NorvaneImpl::CLogRecord;
@@ -32,33 +34,6 @@ using NorvaneImpl::CLogRecord;
 namespace {
 
 const std::string kExpectedDir = std::string(NORVANE_SOURCE_DIR) + "/tests/core/data/log-reading/";
-
-std::string ReadSource(const std::string& relative)
-{
-    std::ifstream in(std::string(NORVANE_SOURCE_DIR) + "/" + relative, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string Entry(int id, const std::string& table, const std::string& letter, const std::string& stamp,
-                  const std::string& user = "SYSDBA")
-{
-    return "insert into IBE$LOG_TABLES (ID, TABLE_NAME, OPERATION, DATE_TIME, USER_NAME) values (" +
-           std::to_string(id) + ", '" + table + "', '" + letter + "', '" + stamp + "', '" + user + "');\n";
-}
-
-std::string Key(int id, const std::string& field, const std::string& value)
-{
-    return "insert into IBE$LOG_KEYS (LOG_TABLES_ID, KEY_FIELD, KEY_VALUE) values (" + std::to_string(id) +
-           ", '" + field + "', " + value + ");\n";
-}
-
-std::string Field(int id, const std::string& field, const std::string& oldValue, const std::string& newValue)
-{
-    return "insert into IBE$LOG_FIELDS (LOG_TABLES_ID, FIELD_NAME, OLD_VALUE, NEW_VALUE) values (" +
-           std::to_string(id) + ", '" + field + "', " + oldValue + ", " + newValue + ");\n";
-}
 
 // A log whose rows are stored out of entry order: the rows of one entry are
 // written between those of others, so only storage order within an entry

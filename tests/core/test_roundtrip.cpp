@@ -22,16 +22,6 @@
 
 namespace {
 
-std::string ReadSource(const std::string& relative)
-{
-    std::ifstream in(std::string(NORVANE_SOURCE_DIR) + "/" + relative, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + relative);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The demo shop's tables with their change log, as scripts/demo-db.sh makes
 // them, holding `rows` without any log entries; every later change is logged.
 void MakeShop(TestDatabase& db, const std::string& initialRows)

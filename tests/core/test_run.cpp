@@ -1,6 +1,7 @@
 // The run object on real databases: a log written row by row into the IBE$
 // tables, read on the embedded engine and through the server.
 #include "FbTestUtil.h"
+#include "LogRows.h"
 
 #include "db/Tdbmanager.h"
 #include "engine/Cnorvane.h"
@@ -12,16 +13,9 @@
 #include <sstream>
 
 using Norvane::CNorvane;
+using namespace LogRows;
 
 namespace {
-
-std::string ReadSource(const std::string& relative)
-{
-    std::ifstream in(std::string(NORVANE_SOURCE_DIR) + "/" + relative, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // The log tables, a table with a key, a key-less table and a BLOB column.
 std::string Schema()
@@ -31,25 +25,6 @@ std::string Schema()
            " PHOTO blob sub_type 0);\n"
            "create table NOTES (TXT varchar(40), N smallint);\n"
            "create table GONE (ID integer);\n";
-}
-
-std::string Entry(int id, const std::string& table, const std::string& letter, const std::string& stamp,
-                  const std::string& user = "SYSDBA")
-{
-    return "insert into IBE$LOG_TABLES (ID, TABLE_NAME, OPERATION, DATE_TIME, USER_NAME) values (" +
-           std::to_string(id) + ", '" + table + "', '" + letter + "', '" + stamp + "', '" + user + "');\n";
-}
-
-std::string Key(int id, const std::string& field, const std::string& value)
-{
-    return "insert into IBE$LOG_KEYS (LOG_TABLES_ID, KEY_FIELD, KEY_VALUE) values (" + std::to_string(id) +
-           ", '" + field + "', " + value + ");\n";
-}
-
-std::string Field(int id, const std::string& field, const std::string& oldValue, const std::string& newValue)
-{
-    return "insert into IBE$LOG_FIELDS (LOG_TABLES_ID, FIELD_NAME, OLD_VALUE, NEW_VALUE) values (" +
-           std::to_string(id) + ", '" + field + "', " + oldValue + ", " + newValue + ");\n";
 }
 
 class Run : public FbEngineTest {
