@@ -2,6 +2,8 @@
 
 #include "db/Tdbmanager.h"
 #include "engine/Cfieldvalue.h"
+#include "locale/Messages.h"
+#include "locale/Regional.h"
 
 #include <fcntl.h>
 #include <iconv.h>
@@ -192,4 +194,18 @@ std::string ReadSource(const std::string& relative)
     if (!fs::exists(file))
         throw std::runtime_error("cannot read " + relative);
     return ReadFile(file);
+}
+
+void FbFixedFormatsTest::SetUp()
+{
+    FbEngineTest::SetUp();
+    const TFormatSettings fixed;  // day.month.year, 24-hour time
+    SetFormatSettings(&fixed);
+    ResetMessages();
+}
+
+void FbFixedFormatsTest::TearDown()
+{
+    SetFormatSettings(nullptr);
+    FbEngineTest::TearDown();
 }

@@ -83,6 +83,15 @@ protected:
     TestEngine Engine() const { return GetParam(); }
 };
 
+// An engine test whose dates read day.month.year with a 24-hour time and
+// whose messages are the built-in English ones, whatever the machine's
+// locale and earlier tests did.
+class FbFixedFormatsTest : public FbEngineTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
 inline auto FbEngines() { return ::testing::Values(TestEngine::Embedded, TestEngine::Server); }
 std::string FbEngineName(const ::testing::TestParamInfo<TestEngine>& info);
 // Names the engine where GoogleTest prints the parameter.

@@ -172,16 +172,8 @@ std::string Dump(const CNorvane& engine)
     return text;
 }
 
-class LogReading : public FbEngineTest {
+class LogReading : public FbFixedFormatsTest {
 protected:
-    void SetUp() override
-    {
-        FbEngineTest::SetUp();
-        SetFormatSettings(&fixedFormats);
-        ResetMessages();
-    }
-    void TearDown() override { SetFormatSettings(nullptr); }
-
     // The records, both scripts and the XML text of the run, each against
     // its kept text.
     void ExpectKept(CNorvane& engine, const std::string& run)
@@ -201,8 +193,6 @@ protected:
             EXPECT_EQ(actual, ReadSource("tests/core/data/log-reading/" + name)) << name;
         }
     }
-
-    TFormatSettings fixedFormats;
 };
 
 }  // namespace

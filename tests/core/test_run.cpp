@@ -27,24 +27,14 @@ std::string Schema()
            "create table GONE (ID integer);\n";
 }
 
-class Run : public FbEngineTest {
+class Run : public FbFixedFormatsTest {
 protected:
-    void SetUp() override
-    {
-        FbEngineTest::SetUp();
-        SetFormatSettings(&fixedFormats);
-        ResetMessages();
-    }
-    void TearDown() override { SetFormatSettings(nullptr); }
-
     // The period of whole days from..to as the window and the command line pass it.
     static void ReadDays(CNorvane& engine, const TestDatabase& db, TDateTime from, TDateTime to,
                          bool comments = true)
     {
         engine.ReadLog(db.Location(), db.User(), db.Password(), from, to + 1.0, comments);
     }
-
-    TFormatSettings fixedFormats;
 };
 
 }  // namespace
