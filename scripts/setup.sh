@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev
   googletest libgtest-dev
   firebird-dev libfbclient2
-  firebird3.0-server-core firebird3.0-server firebird3.0-utils
+  firebird3.0-server-core firebird3.0-server firebird3.0-utils firebird3.0-examples
   libxml2-dev libxml2-utils
   libsimpleini-dev
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
