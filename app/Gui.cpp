@@ -27,6 +27,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -41,6 +44,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QTranslator>
 #include <QVBoxLayout>
 
 namespace {
@@ -79,10 +83,36 @@ QString DateMask()
     return parts.join(separator) + QStringLiteral(";_");
 }
 
+// Tab moves on from a multi-line editor, as in the platform's own editors,
+// so that tabbing through the window never changes a script; Ctrl+Tab types
+// the tab character instead (the page control would take it otherwise).
+class TTabKeys : public QObject {
+public:
+    explicit TTabKeys(QPlainTextEdit* memo) : QObject(memo), memo(memo) { memo->setTabChangesFocus(true); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == memo && event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::ControlModifier && !memo->isReadOnly()) {
+                memo->insertPlainText(QStringLiteral("\t"));
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QPlainTextEdit* memo;
+};
+
 TFileDialogSetup OpenDialogSetup()
 {
     return {"OpenDialog1", "Select database file for creating log script",
-            {"Interbase databases (*.gdb)", "Firebird databases (*.fdb)", "All files (*)"}, "gdb"};
+            {"Firebird and InterBase databases (*.fdb *.gdb)", "Interbase databases (*.gdb)",
+             "Firebird databases (*.fdb)", "All files (*)"},
+            "gdb"};
 }
 
 TFileDialogSetup SQLDialogSetup()
@@ -177,6 +207,9 @@ void TfrmGUI::CreateControls()
     SpeedButton1->setToolButtonStyle(Qt::ToolButtonIconOnly);
     SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     SpeedButton1->setToolTip("Select Database file for creating log script");
+    // A speed button takes no focus (it would show no mark of it): Ctrl+O
+    // is its key.
+    SpeedButton1->setFocusPolicy(Qt::NoFocus);
     auto* lblUserName = Own(new QLabel("User name:", pnlDB), "lblUserName");
     edtUserName = Own(new QLineEdit(pnlDB), "edtUserName");
     auto* lblPassword = Own(new QLabel("Password:", pnlDB), "lblPassword");
@@ -268,6 +301,7 @@ void TfrmGUI::CreateControls()
         memo->setFont(fixed);
         memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         memo->setContextMenuPolicy(Qt::CustomContextMenu);
+        memo->installEventFilter(new TTabKeys(memo));
         auto* layout = new QVBoxLayout(page);
         layout->setContentsMargins(2, 2, 2, 2);
         layout->addWidget(memo);
@@ -339,9 +373,16 @@ void TfrmGUI::CreateActions()
     PopupMenu1->setObjectName("PopupMenu1");
     PopupMenu1->addAction(actExecute);
     PopupMenu1->addAction(actSave);
+    // The editor's own items (undo, cut, copy, paste, select all) come first,
+    // the window's below them.
     for (QPlainTextEdit* memo : {mmSQL, mmXML})
-        connect(memo, &QWidget::customContextMenuRequested, this,
-                [this, memo](const QPoint& at) { PopupMenu1->popup(memo->viewport()->mapToGlobal(at)); });
+        connect(memo, &QWidget::customContextMenuRequested, this, [this, memo](const QPoint& at) {
+            QMenu* menu = memo->createStandardContextMenu(at);
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->addSeparator();
+            menu->addActions(PopupMenu1->actions());
+            menu->popup(memo->viewport()->mapToGlobal(at));
+        });
 
     connect(actSelectDatabase, &QAction::triggered, this, [this] { Handle([this] { actSelectDatabaseExecute(); }); });
     connect(SpeedButton1, &QToolButton::clicked, actSelectDatabase, &QAction::trigger);
@@ -380,15 +421,17 @@ void TfrmGUI::actExecuteExecute()
     const std::string password = ToCp1251(edtPassword->text());
     const bool english = !miRussian->isChecked();
     try {
-        TDateTime begin = StrToDate(ToCp1251(meDateBegin->text()));
+        TDateTime begin = PeriodDate(meDateBegin);
         // The engine takes the start of the day after the last day.
-        TDateTime end = StrToDate(ToCp1251(meDateEnd->text())) + 1.0;
+        TDateTime end = PeriodDate(meDateEnd) + 1.0;
         engine->ReadLog(databaseFile, userName, password, begin, end, chbIncludeComments->isChecked());
         mmSQL->setPlainText(EditorText(rdbReproducingScript->isChecked() ? engine->GetReproducingScript()
                                                                         : engine->GetUndoScript()));
         mmXML->setPlainText(EditorText(engine->GetXMLLog()));
-    } catch (const ConnectError&) {
-        dialogs.ShowMessage(this, FromCp1251(msgNoConnect));
+    } catch (const TDateMistake& mistake) {
+        ShowDateMistake(mistake.field);
+    } catch (const ConnectError& e) {
+        dialogs.ShowMessage(this, NoConnectText(e.Message, databaseFile));
     } catch (const SQLError&) {
         dialogs.ShowMessage(this, FromCp1251(msgNoLog));
     } catch (const NorvaneImpl::CEUnknownIBType& e) {
@@ -406,6 +449,40 @@ void TfrmGUI::actExecuteExecute()
     } catch (...) {
         dialogs.ShowMessage(this, FromCp1251(msgUnforeseen));
     }
+}
+
+TDateTime TfrmGUI::PeriodDate(QLineEdit* field) const
+{
+    TDateTime date = 0;
+    if (!TryStrToDate(ToCp1251(field->text()), date))
+        throw TDateMistake{field};
+    return date;
+}
+
+void TfrmGUI::ShowDateMistake(QLineEdit* field)
+{
+    // The last day of this year shows the order of day, month and year.
+    int year = 0, month = 0, day = 0;
+    DecodeDate(Date(), year, month, day);
+    const std::string& text = field == meDateBegin ? msgBadBeginDate : msgBadEndDate;
+    dialogs.ShowMessage(this, FromCp1251(text + " " + DateToStr(EncodeDate(year, 12, 31))));
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
+}
+
+QString TfrmGUI::NoConnectText(const std::string& reason, const std::string& databaseFile) const
+{
+    // The reason holds the location as it was given, in file-system bytes;
+    // the rest of it is Windows-1251.
+    QStringList pieces;
+    size_t from = 0;
+    for (size_t at = databaseFile.empty() ? std::string::npos : reason.find(databaseFile); at != std::string::npos;
+         at = reason.find(databaseFile, from)) {
+        pieces << FromCp1251(reason.substr(from, at - from));
+        from = at + databaseFile.size();
+    }
+    pieces << FromCp1251(reason.substr(from));
+    return FromCp1251(msgNoConnect) + QLatin1Char('\n') + pieces.join(PathText(databaseFile));
 }
 
 void TfrmGUI::ShowProgress(int& total, int& done)
@@ -435,13 +512,13 @@ void TfrmGUI::actSaveExecute()
         return;
     }
     const char* key = sql ? "SQLFileName" : "XMLFileName";
-    const std::string byDefault = ToCp1251(PathText(ChangeFileExt(programPath, sql ? ".sql" : ".xml")));
-    const QString initial = FromCp1251(settings->ReadString("Files", key, byDefault));
+    const std::string byDefault = PathToSetting(PathText(ChangeFileExt(programPath, sql ? ".sql" : ".xml")));
+    const QString initial = PathFromSetting(settings->ReadString("Files", key, byDefault));
     const QString name = sql ? dialogs.GetSaveFileName(this, SQLDialogSetup(), initial)
                              : dialogs.GetSaveFileName(this, XMLDialogSetup(), initial);
     if (name.isEmpty())
         return;
-    settings->WriteString("Files", key, ToCp1251(name));
+    settings->WriteString("Files", key, PathToSetting(name));
     if (sql)
         SaveTextToFile(ToCp1251(mmSQL->toPlainText()), PathBytes(name));
     else
@@ -502,12 +579,31 @@ void TfrmGUI::InitLanguage(bool atStartup)
     if (atStartup) {
         // The designed texts are English: only another language is applied,
         // from the file as the user may have edited it.
-        if (FileExists(path) && !miEnglish->isChecked())
+        if (FileExists(path) && !miEnglish->isChecked()) {
+            UseQtTranslations();
             ApplyLanguageFile(path);
+        }
         return;
     }
+    UseQtTranslations();
     SaveTextToFile(LoadResourceText(miEnglish->isChecked() ? 10120 : 10121, "LOCALE"), path);
     ApplyLanguageFile(path);
+}
+
+void TfrmGUI::UseQtTranslations()
+{
+    if (qtTranslator) {
+        QCoreApplication::removeTranslator(qtTranslator.get());
+        qtTranslator.reset();
+    }
+    if (!miRussian->isChecked())
+        return;
+    // Debian's qt6-translations-l10n; without it Qt's texts stay English.
+    auto translator = std::make_unique<QTranslator>();
+    if (translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        QCoreApplication::installTranslator(translator.get()))
+        qtTranslator = std::move(translator);
 }
 
 void TfrmGUI::ApplyLanguageFile(const std::string& path)
@@ -545,6 +641,9 @@ void TfrmGUI::closeEvent(QCloseEvent* event)
     try {
         SaveSettings();
         event->accept();
+    } catch (const TDateMistake& mistake) {
+        event->ignore();
+        ShowDateMistake(mistake.field);
     } catch (...) {
         // A begin date that is not a date keeps the window open until mended.
         // A settings file that cannot be written (a program folder closed to
