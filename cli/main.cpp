@@ -17,7 +17,15 @@
 
 namespace {
 
-enum ExitCode { exDone = 0, exFailure = 1, exUsage = 2, exNoConnect = 3, exNoLog = 4, exNoSQLForm = 5 };
+enum ExitCode {
+    exDone = 0,
+    exFailure = 1,
+    exUsage = 2,
+    exNoConnect = 3,
+    exNoLog = 4,
+    exNoSQLForm = 5,
+    exCharset = 6
+};
 
 // Messages are Windows-1251; a terminal in another character set gets them
 // converted, so Russian texts stay readable.
@@ -116,12 +124,20 @@ int Run(const CliOptions& o)
                                  Say(text);
                              });
     try {
-        engine.ReadLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments);
+        engine.ReadLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments, o.charset);
     } catch (const ConnectError& e) {
         progress.Finish();
         Say(msgNoConnect);
         Say(e.Message);
         return exNoConnect;
+    } catch (const CharsetError& e) {
+        // Any character has a place in UTF8; bytes that are not even text of
+        // their own set are read as they are with NONE.
+        progress.Finish();
+        Say("A logged value cannot be read in the character set " + e.CharacterSet + ": run with --charset " +
+            (e.CharacterSet == "UTF8" ? "NONE" : "UTF8") + " (or the database's own character set) to read it.");
+        Say(e.Message);
+        return exCharset;
     } catch (const SQLError& e) {
         progress.Finish();
         Say(msgNoLog);

@@ -1,5 +1,7 @@
 #include "engine/Cfieldvalue.h"
 
+#include "app/core/Charset.h"
+
 namespace NorvaneImpl {
 
 namespace {
@@ -14,7 +16,30 @@ enum : std::int8_t {
     ibVarying = 37,    // VARCHAR
 };
 
+thread_local const TScriptCharset* scriptCharset = nullptr;
+
 }  // namespace
+
+TScriptCharset::TScriptCharset(std::string name, std::string encoding)
+    : name(std::move(name)), encoding(std::move(encoding)), outer(scriptCharset)
+{
+    scriptCharset = this;
+}
+
+TScriptCharset::~TScriptCharset() { scriptCharset = outer; }
+
+const std::string& TScriptCharset::Name()
+{
+    static const std::string byDefault = kDefaultCharset;
+    return scriptCharset ? scriptCharset->name : byDefault;
+}
+
+std::string TScriptCharset::ProgramText(const std::string& text)
+{
+    if (!scriptCharset || scriptCharset->name == "NONE" || scriptCharset->name == "OCTETS")
+        return text;
+    return Recode(text, "WINDOWS-1251", scriptCharset->encoding);
+}
 
 std::string Quoted(const std::string& text)
 {
@@ -23,7 +48,7 @@ std::string Quoted(const std::string& text)
     // written as its bytes in hexadecimal, which carries every byte.
     if (text.find_first_of(std::string("\0\r", 2)) != std::string::npos) {
         static const char digits[] = "0123456789ABCDEF";
-        std::string out = "_WIN1251 x'";
+        std::string out = "_" + TScriptCharset::Name() + " x'";
         out.reserve(out.size() + 2 * text.size() + 1);
         for (unsigned char c : text) {
             out += digits[c >> 4];
