@@ -219,10 +219,12 @@ struct BadInput {
 
 void PrintTo(const BadInput& input, std::ostream* out) { *out << input.name; }
 
-// A database with the change log whose tables the extra SQL changes.
-std::string LogDatabase(Databases& keep, const std::string& sql)
+// A database with the change log whose tables the extra SQL changes; the SQL
+// is in the database's character set.
+std::string LogDatabase(Databases& keep, const std::string& sql, const std::string& charset = "WIN1251")
 {
-    keep.push_back(std::make_unique<TestDatabase>());
+    keep.push_back(std::make_unique<TestDatabase>(TestEngine::Embedded, charset));
+    keep.back()->SetExecCharset(charset);
     keep.back()->Exec(sql);
     return keep.back()->Location();
 }
@@ -371,6 +373,28 @@ INSTANTIATE_TEST_SUITE_P(
                                                "'2003-02-01 10:15:00', 'SYSDBA');\n"
                                                "insert into IBE$LOG_FIELDS values (1, 'PIC', null, 'x');\n"),
                          Outcome{{}, 5, "Unknown field type.\nTable name: 'T'\nField name: 'PIC'\nField type: 5\n"});
+                 }},
+        BadInput{"ValueOutsideTheCharacterSet", false,
+                 [](const fs::path&, Databases& keep) {
+                     return std::make_pair(
+                         LogDatabase(keep, LogTables() + kTable +
+                                               "insert into IBE$LOG_TABLES values (1, 'T', 'I', "
+                                               "'2003-02-01 10:15:00', 'SYSDBA');\n"
+                                               "insert into IBE$LOG_FIELDS values (1, 'NAME', null, '\xCE\xB1 \xF0\x9F\x98\x80');\n",
+                                     "UTF8"),
+                         Outcome{{"--charset", "win1252"}, 6,
+                                 "A logged value cannot be read in the character set WIN1252: run with --charset UTF8 "
+                                 "(or the database's own character set) to read it.\n" +
+                                     Cp1251("Ошибка при попытке выполнения запроса:") + "\n",
+                                 true, {"Cannot transliterate character between character sets\n"}});
+                 }},
+        BadInput{"UnknownCharacterSet", false,
+                 [](const fs::path& dir, Databases&) {
+                     return std::make_pair((dir / "x.fdb").string(),
+                                           Outcome{{"--charset", "KLINGON"}, 2,
+                                                   "norvane-cli: --charset: 'KLINGON' is not a Firebird character set "
+                                                   "this program knows\nTry 'norvane-cli --help' for more "
+                                                   "information.\n"});
                  }},
         BadInput{"OutputUnderARegularFile", false,
                  [](const fs::path& dir, Databases& keep) {
