@@ -136,7 +136,7 @@ bool Convert(TIconv& converter, const std::string& text, std::string& out, Uncon
 size_t Utf8SequenceLength(const char* in, size_t left)
 {
     const auto lead = static_cast<unsigned char>(*in);
-    size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
     return std::min(length, left);
 }
 
