@@ -419,13 +419,11 @@ void TfrmGUI::actExecuteExecute()
     } catch (const ConnectError&) {
         dialogs.ShowMessage(this, FromCp1251(msgNoConnect));
     } catch (const CharsetError& e) {
-        // Any character has a place in UTF8; bytes that are not even text of
-        // their own set are read as they are with NONE.
         dialogs.ShowMessage(this, QStringLiteral("A logged value cannot be read in the character set %1: choose "
                                                  "%2 (or the database's own character set) as the character set "
                                                  "and create the script again.")
                                       .arg(QString::fromStdString(e.CharacterSet),
-                                           e.CharacterSet == "UTF8" ? QStringLiteral("NONE") : QStringLiteral("UTF8")));
+                                           QString::fromStdString(CharsetThatReads(e.CharacterSet))));
     } catch (const SQLError&) {
         dialogs.ShowMessage(this, FromCp1251(msgNoLog));
     } catch (const NorvaneImpl::CEUnknownIBType& e) {

@@ -1,5 +1,6 @@
 // norvane-cli: the script engine for scheduled and scripted use.
 #include "app/core/AtomicFile.h"
+#include "app/core/Charset.h"
 #include "app/core/Resfuncs.h"
 #include "cli/Options.h"
 #include "db/Tdbmanager.h"
@@ -131,11 +132,9 @@ int Run(const CliOptions& o)
         Say(e.Message);
         return exNoConnect;
     } catch (const CharsetError& e) {
-        // Any character has a place in UTF8; bytes that are not even text of
-        // their own set are read as they are with NONE.
         progress.Finish();
         Say("A logged value cannot be read in the character set " + e.CharacterSet + ": run with --charset " +
-            (e.CharacterSet == "UTF8" ? "NONE" : "UTF8") + " (or the database's own character set) to read it.");
+            CharsetThatReads(e.CharacterSet) + " (or the database's own character set) to read it.");
         Say(e.Message);
         return exCharset;
     } catch (const SQLError& e) {

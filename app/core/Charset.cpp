@@ -175,6 +175,8 @@ std::vector<std::string> CharsetNames()
     return names;
 }
 
+std::string CharsetThatReads(const std::string& failed) { return failed == "UTF8" ? "NONE" : "UTF8"; }
+
 bool ToUtf8(const std::string& text, const std::string& encoding, std::string& utf8)
 {
     if (IsAscii(text)) {

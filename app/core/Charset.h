@@ -26,6 +26,11 @@ TCharset CharsetOf(const std::string& name);
 // Firebird's names of the sets FindCharset knows, the usual ones first.
 std::vector<std::string> CharsetNames();
 
+// The set to suggest when a value cannot be read in the set `failed`: UTF8,
+// in which every character has a place, or NONE when UTF8 itself failed
+// (bytes that are not text of their own set, which NONE passes as they are).
+std::string CharsetThatReads(const std::string& failed);
+
 // Text in the encoding as UTF-8. A byte the encoding does not define (0x98
 // of Windows-1251, a broken UTF-8 sequence) becomes the character of its own
 // number, U+0080 to U+00FF, so that no value makes a conversion fail. False

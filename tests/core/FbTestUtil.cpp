@@ -173,8 +173,6 @@ void PrintTo(TestEngine engine, std::ostream* out) { *out << (engine == TestEngi
 
 std::string Cp1251(const std::string& utf8) { return Encoded(utf8, "WINDOWS-1251"); }
 
-std::string Latin1252(const std::string& utf8) { return Encoded(utf8, "WINDOWS-1252"); }
-
 std::string Encoded(const std::string& utf8, const char* encoding)
 {
     iconv_t cd = iconv_open(encoding, "UTF-8");

@@ -107,6 +107,5 @@ std::string ReadSource(const std::string& relative);
 // Windows-1251 bytes of a UTF-8 text, so that tests can write Russian texts
 // readably: Cp1251("Текст запроса").
 std::string Cp1251(const std::string& utf8);
-// The same for Windows-1252 (accented Latin), and for any iconv encoding.
-std::string Latin1252(const std::string& utf8);
+// The same for any iconv encoding.
 std::string Encoded(const std::string& utf8, const char* encoding);

@@ -47,7 +47,7 @@ std::string InCharset(const char* utf8, const std::string& charset)
 {
     if (charset == "UTF8")
         return utf8;
-    return charset == "WIN1252" ? Latin1252(utf8) : Cp1251(utf8);
+    return charset == "WIN1252" ? Encoded(utf8, "WINDOWS-1252") : Cp1251(utf8);
 }
 
 // isql drops a carriage return that ends a line of its script: one goes in
