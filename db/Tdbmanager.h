@@ -215,6 +215,8 @@ public:
     // The error of a query the library failed: CharsetError or SQLError.
     [[noreturn]] static void RaiseQueryError(const IBClient::EIBError& error, const TParams* params,
                                              const std::string& sql);
+    // The SQL dialect of the connected database (3 when not connected).
+    unsigned short Dialect() const;
     // How many statements the manager has prepared since the process began.
     std::size_t PreparedStatements() const { return preparedStatements; }
 

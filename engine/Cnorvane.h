@@ -48,6 +48,9 @@ public:
     const std::string& GetXMLError() const { return xmlError; }
     // The character set of the last run, WIN1251 before the first.
     const TCharset& Charset() const { return charset; }
+    // Whether the last run read the log to its end (its XML log may still
+    // have failed to build).
+    bool LogRead() const { return logRead; }
 
 private:
     NorvaneImpl::TFieldList ReadKeys(long long logId);
@@ -60,6 +63,7 @@ private:
     std::vector<std::unique_ptr<NorvaneImpl::CLogRecord>> records;
     TProgressEvent onProgress;
     std::string xmlError;
+    bool logRead = false;
     TShowMessage showMessage;
     TCharset charset = CharsetOf(kDefaultCharset);
     // The keys and the fields of every entry of the run's period, read once

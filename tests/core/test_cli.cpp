@@ -231,7 +231,7 @@ std::string LogDatabase(Databases& keep, const std::string& sql, const std::stri
 
 std::string LogTables() { return Slurp(fs::path(NORVANE_SOURCE_DIR) / "scripts/demo/log-tables.sql"); }
 
-const char kTable[] = "create table T (ID integer not null primary key, NAME varchar(20), PIC blob);\n";
+const char kTable[] = "create table T (ID integer not null primary key, NAME varchar(20), PIC integer[4]);\n";
 
 class CliBadInput : public Cli, public ::testing::WithParamInterface<BadInput> {};
 
@@ -372,7 +372,8 @@ INSTANTIATE_TEST_SUITE_P(
                                                "insert into IBE$LOG_TABLES values (1, 'T', 'I', "
                                                "'2003-02-01 10:15:00', 'SYSDBA');\n"
                                                "insert into IBE$LOG_FIELDS values (1, 'PIC', null, 'x');\n"),
-                         Outcome{{}, 5, "Unknown field type.\nTable name: 'T'\nField name: 'PIC'\nField type: 5\n"});
+                         Outcome{{}, 5, "Unknown field type.\nTable name: 'T'\nField name: 'PIC'\nField type: 9\n"
+                                                  "SQL type: ARRAY\n"});
                  }},
         BadInput{"ValueOutsideTheCharacterSet", false,
                  [](const fs::path&, Databases& keep) {
