@@ -81,14 +81,21 @@ private:
 };
 
 // Opened once per thread and pair of encodings and reused: the XML log makes
-// several conversions per logged field.
+// several conversions per logged field. A run asks for the same pair again
+// and again: that one is found without a look-up.
 TIconv& Converter(const std::string& to, const std::string& from)
 {
     thread_local std::map<std::pair<std::string, std::string>, std::unique_ptr<TIconv>> converters;
+    thread_local std::pair<std::string, std::string> lastKey;
+    thread_local TIconv* last = nullptr;
+    if (last && lastKey.first == to && lastKey.second == from)
+        return *last;
     std::unique_ptr<TIconv>& converter = converters[{to, from}];
     if (!converter)
         converter = std::make_unique<TIconv>(to, from);
-    return *converter;
+    lastKey = {to, from};
+    last = converter.get();
+    return *last;
 }
 
 bool IsAscii(const std::string& text)
