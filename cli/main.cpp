@@ -190,8 +190,10 @@ int Run(const CliOptions& o)
     if (xml)
         xml->Commit();
 
+    // The script is then the no-records text in the run's character set;
+    // the terminal gets the program's own.
     if (engine.Records().empty() && sql)
-        Say(script);
+        Say(msgNoMatchedRecords);
     if (!sql) {
         std::fwrite(script.data(), 1, script.size(), stdout);
         if (std::fflush(stdout) != 0) {

@@ -29,8 +29,9 @@ public:
     CNorvane& operator=(const CNorvane&) = delete;
 
     // Reads the log through a connection in the character set (Firebird's
-    // name, CharsetOf); the scripts and the XML log of the run are in it.
-    // A value the set cannot hold stops the run with CharsetError.
+    // name; std::invalid_argument for one CharsetOf does not know); the
+    // scripts and the XML log of the run are in it. A value the set cannot
+    // hold stops the run with CharsetError.
     void ReadLog(const std::string& databaseFile, const std::string& userName, const std::string& password,
                  TDateTime periodBegin, TDateTime periodEnd, bool includeComments,
                  const std::string& characterSet = kDefaultCharset);
