@@ -1,7 +1,8 @@
 #include "app/Cp1251.h"
 
-#include <QFile>
+#include "app/core/Charset.h"
 
+#include <QFile>
 #include <array>
 
 namespace {
@@ -77,6 +78,14 @@ bool KeptByIni(const std::string& value)
     return value.empty() || (value.front() != ' ' && value.back() != ' ');
 }
 
+bool IsCp1251(const std::string& encoding)
+{
+    std::string upper;
+    for (char c : encoding)
+        upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    return upper == "WINDOWS-1251";
+}
+
 }  // namespace
 
 std::string PathToSetting(const QString& path)
@@ -106,4 +115,20 @@ QString PathFromSetting(const std::string& value)
         return FromCp1251(value);
     const QByteArray escaped = QByteArray::fromStdString(value.substr(sizeof kUtf8Mark - 1));
     return QFile::decodeName(QByteArray::fromPercentEncoding(escaped));
+}
+
+QString FromEncoding(const std::string& text, const std::string& encoding)
+{
+    std::string utf8;
+    if (IsCp1251(encoding) || !ToUtf8(text, encoding, utf8))
+        return FromCp1251(text);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string ToEncoding(const QString& text, const std::string& encoding)
+{
+    std::string bytes;
+    if (IsCp1251(encoding) || !FromUtf8(text.toStdString(), encoding, bytes))
+        return ToCp1251(text);
+    return bytes;
 }

@@ -19,3 +19,11 @@ std::string PathToSetting(const QString& path);
 // A value that begins with the mark is read as above, any other value as
 // Windows-1251 text.
 QString PathFromSetting(const std::string& value);
+
+// The same boundary for the texts of a run in an encoding of its own (an
+// iconv name, TCharset::encoding): the script and the XML log. Windows-1251
+// takes the two functions above; a byte the encoding does not define shows
+// as the character of its own number, and a character the encoding cannot
+// hold is saved as '?'.
+QString FromEncoding(const std::string& text, const std::string& encoding);
+std::string ToEncoding(const QString& text, const std::string& encoding);
