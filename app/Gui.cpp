@@ -517,7 +517,7 @@ QString TfrmGUI::NoConnectText(const std::string& reason, const std::string& dat
         from = at + databaseFile.size();
     }
     pieces << FromCp1251(reason.substr(from));
-    return FromCp1251(msgNoConnect) + QLatin1Char('\n') + pieces.join(PathText(databaseFile));
+    return FromCp1251(msgNoConnect) + QStringLiteral("\n\n") + pieces.join(PathText(databaseFile));
 }
 
 void TfrmGUI::ShowProgress(int& total, int& done)
