@@ -274,7 +274,6 @@ private slots:
         TProgramDir dir;
         TDialogs real;
         TWindow w(real, dir.Program());
-        w.gui->show();
         QStringList seen;
         for (const char* item : {"miRussian", "miEnglish"}) {
             w.Action(item)->trigger();

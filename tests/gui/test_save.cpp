@@ -172,7 +172,6 @@ insert into IBE$LOG_FIELDS values (1, 'ID', null, '1');
         TProgramDir dir;
         TScriptedDialogs dialogs;
         TWindow w(dialogs, dir.Program());
-        w.gui->show();
         QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), w.Memo("mmXML")->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(w.Memo("mmXML")->viewport(), &click);
         QStringList names;

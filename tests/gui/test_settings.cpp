@@ -220,9 +220,8 @@ private slots:
             dialogs.fileAnswers = {dir.Path(name) + ".sql"};
             w->Action("actSave")->trigger();
             QVERIFY(w->gui->close());
-            const QByteArray folder = "\xEF\xBB\xBF" + QFileInfo(dir.Program()).path().toUtf8() + '/';
-            QVERIFY(ReadBytes(dir.Settings())
-                        .contains("Database file=" + (beyond1251.isEmpty() ? Cp(dir.Path(name)) : folder + beyond1251)));
+            const QByteArray utf8 = "\xEF\xBB\xBF" + QFileInfo(dir.Program()).path().toUtf8() + '/' + beyond1251;
+            QVERIFY(ReadBytes(dir.Settings()).contains("=" + (beyond1251.isEmpty() ? Cp(dir.Path(name)) : utf8) + "\r"));
             w = std::make_unique<TWindow>(dialogs, dir.Program());
             QCOMPARE(w->Edit("edtDatabaseFile")->text(), dir.Path(name));
             w->Action("actSave")->trigger();
