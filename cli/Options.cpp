@@ -26,6 +26,8 @@ std::string UsageText()
            "      --to YYYY-MM-DD      last day of the period, included whole (default today)\n"
            "      --undo               write the undo script (newest change first)\n"
            "      --no-comments        leave out the date-and-user comment lines\n"
+           "      --disable-triggers   make the target's own triggers on the changed tables\n"
+           "                           inactive while the script's statements run\n"
            "      --sql FILE           write the script to FILE instead of standard output\n"
            "      --xml FILE           save the XML log to FILE\n"
            "      --language en|ru     language of messages and comments (default en)\n"
@@ -35,7 +37,8 @@ std::string UsageText()
            "The script is Windows-1251 text. Output files are replaced only when the run\n"
            "succeeds.\n"
            "Exit status: 0 done, 1 other failure, 2 bad usage, 3 connection refused,\n"
-           "4 the change log cannot be read, 5 a logged value has no SQL form.\n";
+           "4 the change log cannot be read, 5 a logged value has no SQL form or was not\n"
+           "logged completely.\n";
 }
 
 TDateTime ParseIsoDate(const std::string& text, const std::string& option)
@@ -108,6 +111,9 @@ CliOptions ParseOptions(const std::vector<std::string>& args)
         } else if (arg == "--no-comments") {
             flag();
             o.comments = false;
+        } else if (arg == "--disable-triggers") {
+            flag();
+            o.disableTriggers = true;
         } else if (arg == "--sql") {
             o.sqlFile = take();
         } else if (arg == "--xml") {

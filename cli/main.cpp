@@ -115,8 +115,13 @@ int Run(const CliOptions& o)
                                  noSQLForm = true;
                                  Say(text);
                              });
+    engine.SetDisableTriggers(o.disableTriggers);
     try {
         engine.ReadLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments);
+    } catch (const Norvane::CEIncompleteValue& e) {
+        progress.Finish();
+        Say(e.what());
+        return exNoSQLForm;
     } catch (const ConnectError& e) {
         progress.Finish();
         Say(msgNoConnect);

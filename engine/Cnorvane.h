@@ -5,12 +5,22 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace Norvane {
 
 class TPeriodLog;
+
+// Raised by a run for a logged value that the log marks as not logged
+// completely (INCOMPLETE set): no script can repeat or undo that change
+// exactly, so none is made. The text names the log entry, the table and the
+// field.
+class CEIncompleteValue : public std::range_error {
+public:
+    CEIncompleteValue(long long logId, const std::string& tableName, const std::string& fieldName);
+};
 
 // Progress of a run: total log entries to read and how many are done. The
 // handler only reads the two counts.
@@ -33,6 +43,14 @@ public:
 
     std::string GetReproducingScript();
     std::string GetUndoScript();
+    // Whether the scripts switch off the target's own triggers around their
+    // statements (off by default): an execute block first makes inactive
+    // every active trigger that is not the system's on the tables the script
+    // changes and remembers them in the session, then the statements run,
+    // then a second block makes exactly those active again, each step
+    // committed. A script without statements stays as it is.
+    void SetDisableTriggers(bool disable) { disableTriggers = disable; }
+    bool GetDisableTriggers() const { return disableTriggers; }
     // The XML log as Windows-1251 text, or the failure text of its build.
     std::string GetXMLLog();
     void SaveXMLLog(const std::string& fileName);
@@ -53,6 +71,7 @@ private:
     TProgressEvent onProgress;
     std::string xmlError;
     TShowMessage showMessage;
+    bool disableTriggers = false;
     // The keys and the fields of every entry of the run's period, read once
     // and handed out entry by entry by ReadKeys and ReadFields.
     std::unique_ptr<TPeriodLog> periodLog;

@@ -1,5 +1,6 @@
 // norvane-cli as a user runs it: the real executable on real database files.
 #include "FbTestUtil.h"
+#include "LogRows.h"
 
 #include <gtest/gtest.h>
 
@@ -77,13 +78,11 @@ protected:
     {
         db.Exec(Slurp(fs::path(NORVANE_SOURCE_DIR) / "scripts/demo/log-tables.sql") +
                 "create table T (ID integer not null primary key, NAME varchar(20), PIC blob);\n"
-                "insert into IBE$LOG_TABLES values (1, 'T', 'I', '2003-02-01 10:15:00', 'SYSDBA');\n"
-                "insert into IBE$LOG_KEYS values (1, 'ID', '1');\n"
-                "insert into IBE$LOG_FIELDS values (1, 'ID', null, '1');\n"
-                "insert into IBE$LOG_FIELDS values (1, 'NAME', null, '\xC8\xE2\xE0\xED');\n"
-                "insert into IBE$LOG_TABLES values (2, 'T', 'D', '2003-02-01 11:00:00', 'OLGA');\n"
-                "insert into IBE$LOG_KEYS values (2, 'ID', '1');\n"
-                "insert into IBE$LOG_FIELDS values (2, 'ID', '1', null);\n" +
+                "insert into IBE$LOG_TABLES values (1, 'T', 'I', '2003-02-01 10:15:00', 'SYSDBA');\n" +
+                LogRows::Key(1, "ID", "'1'") + LogRows::Field(1, "ID", "null", "'1'") +
+                LogRows::Field(1, "NAME", "null", "'\xC8\xE2\xE0\xED'") +
+                "insert into IBE$LOG_TABLES values (2, 'T', 'D', '2003-02-01 11:00:00', 'OLGA');\n" +
+                LogRows::Key(2, "ID", "'1'") + LogRows::Field(2, "ID", "'1'", "null") +
                 extra);
     }
 
@@ -368,8 +367,8 @@ INSTANTIATE_TEST_SUITE_P(
                      return std::make_pair(
                          LogDatabase(keep, LogTables() + kTable +
                                                "insert into IBE$LOG_TABLES values (1, 'T', 'I', "
-                                               "'2003-02-01 10:15:00', 'SYSDBA');\n"
-                                               "insert into IBE$LOG_FIELDS values (1, 'PIC', null, 'x');\n"),
+                                               "'2003-02-01 10:15:00', 'SYSDBA');\n" +
+                                               LogRows::Field(1, "PIC", "null", "'x'")),
                          Outcome{{}, 5, "Unknown field type.\nTable name: 'T'\nField name: 'PIC'\nField type: 5\n"});
                  }},
         BadInput{"OutputUnderARegularFile", false,
