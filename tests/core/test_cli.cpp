@@ -123,6 +123,8 @@ TEST_F(Cli, ScriptsToStdoutAndFiles)
 
     Result undo = Run({"-d", db.Location(), "--from", "2003-02-01", "--to", "2003-02-01", "--undo", "--no-comments"});
     EXPECT_EQ(undo.out, "insert into T\n(ID)\nvalues (1);\n\ndelete from T\nwhere ID = 1;\n\n");
+    Result wrapped = Run({"-d", db.Location(), "--from", "2003-02-01", "--undo", "--no-comments", "--disable-triggers"});
+    EXPECT_NE(wrapped.out.find("commit;\n\n" + undo.out + "commit;\n"), std::string::npos) << wrapped.out;
 
     fs::path sql = dir / "out.sql";
     fs::path xml = dir / "out.xml";
