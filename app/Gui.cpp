@@ -433,6 +433,15 @@ void TfrmGUI::ShowProgress(int& total, int& done)
 void TfrmGUI::actSaveExecute()
 {
     const bool sql = PageControl->currentWidget() == tsSQL;
+    // The XML page saves the log itself, which must exist whole.
+    if (!sql && !engine->LogRead()) {
+        dialogs.ShowMessage(this, QStringLiteral("No XML log to save: no change log has been read yet (F9)."));
+        return;
+    }
+    if (!sql && !engine->GetXMLError().empty()) {
+        dialogs.ShowMessage(this, FromCp1251(engine->GetXMLError()));
+        return;
+    }
     const char* key = sql ? "SQLFileName" : "XMLFileName";
     const std::string byDefault = ToCp1251(PathText(ChangeFileExt(programPath, sql ? ".sql" : ".xml")));
     const QString initial = FromCp1251(settings->ReadString("Files", key, byDefault));

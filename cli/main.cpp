@@ -74,6 +74,19 @@ void UseRussian()
     unlink(name);
 }
 
+// The message of a value without a literal ends with the type code; a code
+// that a column type has is named in words on a line of its own.
+void SayTypeName(const std::string& message)
+{
+    static const std::string mark = "\nField type: ";
+    const size_t at = message.rfind(mark);
+    if (at == std::string::npos)
+        return;
+    const std::string name = NorvaneImpl::IBTypeName(std::atoi(message.c_str() + at + mark.size()));
+    if (!name.empty())
+        Say("SQL type: " + name);
+}
+
 class Progress {
 public:
     explicit Progress(bool enabled) : enabled(enabled) {}
@@ -114,6 +127,7 @@ int Run(const CliOptions& o)
                              [&](const std::string& text) {
                                  noSQLForm = true;
                                  Say(text);
+                                 SayTypeName(text);
                              });
     engine.SetDisableTriggers(o.disableTriggers);
     try {

@@ -1,5 +1,6 @@
 #include "db/Ibclient.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 
@@ -270,8 +271,37 @@ TCursor::TCursor(isc_db_handle* database, isc_tr_handle* transaction, unsigned s
 {
 }
 
+namespace {
+
+// The first word of a statement, in capitals, past blanks and comments.
+std::string FirstWord(const std::string& sql)
+{
+    size_t i = 0;
+    while (i < sql.size()) {
+        if (std::isspace(static_cast<unsigned char>(sql[i]))) {
+            ++i;
+        } else if (sql.compare(i, 2, "--") == 0) {
+            i = sql.find('\n', i);
+        } else if (sql.compare(i, 2, "/*") == 0) {
+            i = sql.find("*/", i + 2);
+            i = i == std::string::npos ? i : i + 2;
+        } else {
+            break;
+        }
+    }
+    std::string word;
+    for (; i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i])); ++i)
+        word += static_cast<char>(std::toupper(static_cast<unsigned char>(sql[i])));
+    return word;
+}
+
+}  // namespace
+
 void TCursor::Prepare(const std::string& sql)
 {
+    // An execute block that returns rows is described as a query, yet it
+    // runs statements of its own, an autonomous transaction among them.
+    executeBlock = FirstWord(sql) == "EXECUTE";
     TStatus status;
     if (isc_dsql_allocate_statement(status.get(), database, statement.Ptr()))
         status.Raise();
@@ -309,18 +339,15 @@ void TCursor::Execute()
 {
     TStatus status;
     XSQLDA* in = input.Count() > 0 ? input.get() : nullptr;
-    switch (type) {
+    switch (executeBlock ? 0 : type) {
     case isc_info_sql_stmt_select:
     case isc_info_sql_stmt_select_for_upd:
         if (isc_dsql_execute(status.get(), transaction, statement.Ptr(), SQLDA_VERSION1, in))
             status.Raise();
         break;
-    case isc_info_sql_stmt_exec_procedure:
-        if (isc_dsql_execute2(status.get(), transaction, statement.Ptr(), SQLDA_VERSION1, in, output.get()))
-            status.Raise();
-        pendingRow = output.Count() > 0;
-        break;
     default:
+        // Anything else may write (an execute block can even commit through
+        // an autonomous transaction): only queries are opened.
         throw EIBError("Cannot open a non-select statement");
     }
 }
@@ -329,13 +356,6 @@ bool TCursor::Fetch()
 {
     if (!statement)
         return false;
-    if (type == isc_info_sql_stmt_exec_procedure) {
-        const bool row = pendingRow;
-        pendingRow = false;
-        if (!row)
-            Close();
-        return row;
-    }
     TStatus status;
     const ISC_STATUS result = isc_dsql_fetch(status.get(), statement.Ptr(), SQLDA_VERSION1, output.get());
     if (result == 100) {

@@ -191,8 +191,8 @@ public:
     void Prepare(const std::string& sql);
     TSqlda& Input() { return input; }
     TSqlda& Output() { return output; }
-    // Opens a SELECT, or runs an EXECUTE PROCEDURE whose one row the next
-    // Fetch yields. Any other statement is refused. Throws EIBError.
+    // Opens a SELECT; any other statement is refused before it runs.
+    // Throws EIBError.
     void Execute();
     // The next row into Output; false at the end, when the statement is freed.
     // Throws EIBError.
@@ -211,7 +211,7 @@ private:
     TSqlda input{8};
     TSqlda output{16};
     int type = 0;
-    bool pendingRow = false;
+    bool executeBlock = false;
 };
 
 }  // namespace IBClient

@@ -488,6 +488,11 @@ TDBManager::~TDBManager()
     database.reset();     // detaches
 }
 
+unsigned short TDBManager::Dialect() const
+{
+    return database->Connected() ? database->Dialect() : SQL_DIALECT_V6;
+}
+
 TDBManagerState TDBManager::GetState() const
 {
     if (!database->Connected())

@@ -205,6 +205,8 @@ public:
     // parameter the text does not use is ignored, a parameter of the text
     // not given stays null. Throws TooShortSQLError.
     void PrepareQuery(TDataSet& query, const std::string& sql, const TParams* params);
+    // The SQL dialect of the connected database (3 when not connected).
+    unsigned short Dialect() const;
     // How many statements the manager has prepared since the process began.
     std::size_t PreparedStatements() const { return preparedStatements; }
 

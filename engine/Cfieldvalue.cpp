@@ -1,37 +1,209 @@
 #include "engine/Cfieldvalue.h"
 
+#include <algorithm>
+
 namespace NorvaneImpl {
 
 namespace {
 
-// InterBase type codes of rdb$fields.rdb$field_type that have a literal form.
+// InterBase type codes of rdb$fields.rdb$field_type (their low 8 bits).
 enum : std::int8_t {
-    ibShort = 7,       // SMALLINT
-    ibLong = 8,        // INTEGER
-    ibText = 14,       // CHAR
-    ibDouble = 27,     // DOUBLE PRECISION
-    ibTimestamp = 35,  // TIMESTAMP (DATE in dialect 1)
-    ibVarying = 37,    // VARCHAR
+    ibBlob = 5,            // BLOB (261)
+    ibShort = 7,           // SMALLINT
+    ibLong = 8,            // INTEGER
+    ibQuad = 9,            // an array's id
+    ibFloat = 10,          // FLOAT
+    ibDate = 12,           // DATE (dialect 3)
+    ibTime = 13,           // TIME
+    ibText = 14,           // CHAR
+    ibInt64 = 16,          // BIGINT, and NUMERIC and DECIMAL stored as one
+    ibBoolean = 23,        // BOOLEAN
+    ibDecFloat16 = 24,     // DECFLOAT(16)
+    ibDecFloat34 = 25,     // DECFLOAT(34)
+    ibInt128 = 26,         // INT128, and wide NUMERIC and DECIMAL
+    ibDouble = 27,         // DOUBLE PRECISION
+    ibTimeTz = 28,         // TIME WITH TIME ZONE
+    ibTimestampTz = 29,    // TIMESTAMP WITH TIME ZONE
+    ibTimestamp = 35,      // TIMESTAMP (DATE in dialect 1)
+    ibVarying = 37,        // VARCHAR
+    ibCString = 40,        // CSTRING
 };
 
+constexpr int kTextBlob = 1;
+
+// The engine takes a literal of at most 65,535 bytes; a longer BLOB value is
+// joined from pieces of this many bytes, a text piece doubling its
+// apostrophes and a binary one written in two hexadecimal digits a byte.
+constexpr std::size_t kBlobPiece = 30000;
+
+// The words that Firebird 3 reserves: such a name is a valid identifier only
+// in double quotes.
+const char* const kReservedWords[] = {
+    "ADD", "ADMIN", "ALL", "ALTER", "AND", "ANY", "AS", "AT", "AVG", "BEGIN", "BETWEEN", "BIGINT",
+    "BIT_LENGTH", "BLOB", "BOOLEAN", "BOTH", "BY", "CASE", "CAST", "CHAR", "CHAR_LENGTH", "CHARACTER",
+    "CHARACTER_LENGTH", "CHECK", "CLOSE", "COLLATE", "COLUMN", "COMMIT", "CONNECT", "CONSTRAINT", "CORR",
+    "COUNT", "COVAR_POP", "COVAR_SAMP", "CREATE", "CROSS", "CURRENT", "CURRENT_CONNECTION", "CURRENT_DATE",
+    "CURRENT_ROLE", "CURRENT_TIME", "CURRENT_TIMESTAMP", "CURRENT_TRANSACTION", "CURRENT_USER", "CURSOR",
+    "DATE", "DAY", "DEC", "DECIMAL", "DECLARE", "DEFAULT", "DELETE", "DELETING", "DETERMINISTIC",
+    "DISCONNECT", "DISTINCT", "DOUBLE", "DROP", "ELSE", "END", "ESCAPE", "EXECUTE", "EXISTS", "EXTERNAL",
+    "EXTRACT", "FALSE", "FETCH", "FILTER", "FLOAT", "FOR", "FOREIGN", "FROM", "FULL", "FUNCTION", "GDSCODE",
+    "GLOBAL", "GRANT", "GROUP", "HAVING", "HOUR", "IN", "INDEX", "INNER", "INSENSITIVE", "INSERT",
+    "INSERTING", "INT", "INTEGER", "INTO", "IS", "JOIN", "LEADING", "LEFT", "LIKE", "LOCALTIME",
+    "LOCALTIMESTAMP", "LONG", "LOWER", "MAX", "MERGE", "MIN", "MINUTE", "MONTH", "NATIONAL", "NATURAL",
+    "NCHAR", "NO", "NOT", "NULL", "NUMERIC", "OCTET_LENGTH", "OF", "OFFSET", "ON", "ONLY", "OPEN", "OR",
+    "ORDER", "OUTER", "OVER", "PARAMETER", "PLAN", "POSITION", "POST_EVENT", "PRECISION", "PRIMARY",
+    "PROCEDURE", "RDB$DB_KEY", "RDB$RECORD_VERSION", "REAL", "RECORD_VERSION", "RECREATE", "RECURSIVE",
+    "REFERENCES", "REGR_AVGX", "REGR_AVGY", "REGR_COUNT", "REGR_INTERCEPT", "REGR_R2", "REGR_SLOPE",
+    "REGR_SXX", "REGR_SXY", "REGR_SYY", "RELEASE", "RETURN", "RETURNING_VALUES", "RETURNS", "REVOKE",
+    "RIGHT", "ROLLBACK", "ROW", "ROW_COUNT", "ROWS", "SAVEPOINT", "SCROLL", "SECOND", "SELECT",
+    "SENSITIVE", "SET", "SIMILAR", "SMALLINT", "SOME", "SQLCODE", "SQLSTATE", "START", "STDDEV_POP",
+    "STDDEV_SAMP", "SUM", "TABLE", "THEN", "TIME", "TIMESTAMP", "TO", "TRAILING", "TRIGGER", "TRIM", "TRUE",
+    "UNION", "UNIQUE", "UNKNOWN", "UPDATE", "UPDATING", "UPPER", "USER", "USING", "VALUE", "VALUES",
+    "VAR_POP", "VAR_SAMP", "VARCHAR", "VARIABLE", "VARYING", "VIEW", "WHEN", "WHERE", "WHILE", "WITH",
+    "YEAR",
+};
+
+bool IsReservedWord(const std::string& name)
+{
+    for (const char* word : kReservedWords)
+        if (name == word)
+            return true;
+    return false;
+}
+
+bool IsRegularIdentifier(const std::string& name)
+{
+    if (name.empty() || name[0] < 'A' || name[0] > 'Z')
+        return false;
+    for (char c : name)
+        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$'))
+            return false;
+    return !IsReservedWord(name);
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// An exact or approximate number literal: an optional sign, digits with at
+// most one decimal point among or around them, and an optional exponent.
+bool IsNumberLiteral(const std::string& text)
+{
+    size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    size_t digits = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        if (IsDigit(text[i]))
+            ++digits;
+        else if (text[i] == '.' && !point)
+            point = true;
+        else
+            break;
+    }
+    if (digits == 0)
+        return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        size_t exponent = 0;
+        for (; i < text.size() && IsDigit(text[i]); ++i)
+            ++exponent;
+        if (exponent == 0)
+            return false;
+    }
+    return i == text.size();
+}
+
+bool IsTruthValue(const std::string& text)
+{
+    std::string upper;
+    for (char c : text)
+        upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    return upper == "TRUE" || upper == "FALSE" || upper == "UNKNOWN";
+}
+
+std::string Hexadecimal(const std::string& bytes, size_t from, size_t count)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out = "x'";
+    out.reserve(2 * count + 3);
+    for (size_t i = from; i < from + count; ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        out += digits[c >> 4];
+        out += digits[c & 0x0F];
+    }
+    out += '\'';
+    return out;
+}
+
+// A BLOB value longer than one literal is the concatenation of its pieces,
+// the first cast to the BLOB type so that the whole never becomes a string
+// with a string's limit. A text piece never ends inside a UTF-8 sequence
+// (no piece starts on a continuation byte), so that every piece is a whole
+// text in a multi-byte character set.
+std::string BlobLiteral(const std::string& value, bool text)
+{
+    if (value.size() <= kBlobPiece)
+        return text ? Quoted(value) : Hexadecimal(value, 0, value.size());
+    std::string out;
+    for (size_t from = 0; from < value.size();) {
+        size_t count = std::min(kBlobPiece, value.size() - from);
+        if (text)
+            while (count > 1 && from + count < value.size() &&
+                   (static_cast<unsigned char>(value[from + count]) & 0xC0) == 0x80)
+                --count;
+        const std::string piece = text ? Quoted(value.substr(from, count)) : Hexadecimal(value, from, count);
+        if (from == 0)
+            out = "cast(" + piece + (text ? " as blob sub_type text)" : " as blob sub_type binary)");
+        else
+            out += " || " + piece;
+        from += count;
+    }
+    return out;
+}
+
 }  // namespace
+
+std::string SQLName(const std::string& name, bool quote)
+{
+    if (!quote)
+        return name;
+    // Trailing blanks do not count in a name.
+    std::string trimmed = name.substr(0, name.find_last_not_of(' ') + 1);
+    if (IsRegularIdentifier(trimmed))
+        return name;
+    std::string out = "\"";
+    for (char c : trimmed) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::string IBTypeName(int typeCode)
+{
+    switch (static_cast<std::int8_t>(static_cast<std::uint8_t>(typeCode & 0xFF))) {
+    case ibQuad:
+        return "ARRAY";
+    case 11:
+        return "D_FLOAT";
+    case 45:
+        return "BLOB_ID";
+    default:
+        return {};
+    }
+}
 
 std::string Quoted(const std::string& text)
 {
     // A NUL ends a line for the tools that run scripts, and isql drops a
     // carriage return that ends a line it reads: a text holding either is
     // written as its bytes in hexadecimal, which carries every byte.
-    if (text.find_first_of(std::string("\0\r", 2)) != std::string::npos) {
-        static const char digits[] = "0123456789ABCDEF";
-        std::string out = "_WIN1251 x'";
-        out.reserve(out.size() + 2 * text.size() + 1);
-        for (unsigned char c : text) {
-            out += digits[c >> 4];
-            out += digits[c & 0x0F];
-        }
-        out += '\'';
-        return out;
-    }
+    if (text.find_first_of(std::string("\0\r", 2)) != std::string::npos)
+        return "_WIN1251 " + Hexadecimal(text, 0, text.size());
     std::string out;
     out.reserve(text.size() + 2);
     out += '\'';
@@ -68,9 +240,11 @@ const char* CEUnknownIBType::what() const noexcept
 }
 
 CFieldValue::CFieldValue(int type, std::unique_ptr<CFieldCast> newValue, std::unique_ptr<CFieldCast> oldValue,
-                         std::string name)
+                         std::string name, int subType, bool quoteName)
     : type(static_cast<std::int8_t>(static_cast<std::uint8_t>(type & 0xFF))),
+      subType(subType),
       name(std::move(name)),
+      sqlName(SQLName(this->name, quoteName)),
       newValue(std::move(newValue)),
       oldValue(std::move(oldValue))
 {
@@ -85,12 +259,29 @@ std::string CFieldValue::GetSQL(const CFieldCast& snapshot) const
     switch (type) {
     case ibShort:
     case ibLong:
+    case ibFloat:
+    case ibInt64:
+    case ibDecFloat16:
+    case ibDecFloat34:
+    case ibInt128:
     case ibDouble:
-        return snapshot.value;
+        // Bare only when the log holds a number: any other text is passed
+        // to the engine as a text literal to convert or refuse, so that a
+        // logged value never becomes a piece of the statement.
+        return IsNumberLiteral(snapshot.value) ? snapshot.value : Quoted(snapshot.value);
+    case ibBoolean:
+        return IsTruthValue(snapshot.value) ? snapshot.value : Quoted(snapshot.value);
+    case ibDate:
+    case ibTime:
     case ibText:
+    case ibTimeTz:
+    case ibTimestampTz:
     case ibTimestamp:
     case ibVarying:
+    case ibCString:
         return Quoted(snapshot.value);
+    case ibBlob:
+        return BlobLiteral(snapshot.value, subType == kTextBlob);
     default:
         throw CEUnknownIBType(type, name);
     }
@@ -99,15 +290,16 @@ std::string CFieldValue::GetSQL(const CFieldCast& snapshot) const
 std::string CFieldValue::GetCondition(const CFieldCast& snapshot) const
 {
     if (snapshot.isNull)
-        return name + " is null";
-    return name + " = " + GetSQL(snapshot);
+        return sqlName + " is null";
+    return sqlName + " = " + GetSQL(snapshot);
 }
 
 std::string CFieldValue::GetName() const { return name; }
+std::string CFieldValue::GetSQLName() const { return sqlName; }
 std::string CFieldValue::GetNewSQL() const { return GetSQL(*newValue); }
 std::string CFieldValue::GetOldSQL() const { return GetSQL(*oldValue); }
-std::string CFieldValue::GetNewEquality() const { return name + " = " + GetSQL(*newValue); }
-std::string CFieldValue::GetOldEquality() const { return name + " = " + GetSQL(*oldValue); }
+std::string CFieldValue::GetNewEquality() const { return sqlName + " = " + GetSQL(*newValue); }
+std::string CFieldValue::GetOldEquality() const { return sqlName + " = " + GetSQL(*oldValue); }
 std::string CFieldValue::GetKeyEquality() const { return GetNewEquality(); }
 std::string CFieldValue::GetNewCondition() const { return GetCondition(*newValue); }
 std::string CFieldValue::GetOldCondition() const { return GetCondition(*oldValue); }

@@ -23,6 +23,17 @@ public:
 // program's character set: "a" CR LF "b" is _WIN1251 x'610D0A62'.
 std::string Quoted(const std::string& text);
 
+// A table or column name as a statement names it. With quoting (dialect 3
+// databases) a name that is not a regular identifier (upper-case Latin
+// letters, digits, "_" and "$", starting with a letter, and no reserved
+// word) is written in double quotes, a double quote inside doubled; regular
+// names and every name without quoting are written exactly as logged.
+std::string SQLName(const std::string& name, bool quote);
+
+// The name of an InterBase type code in words, for the codes that have no
+// literal form; empty for a code no column type has.
+std::string IBTypeName(int typeCode);
+
 // Raised for a value whose InterBase type code has no SQL literal form.
 class CEUnknownIBType : public std::range_error {
 public:
@@ -41,14 +52,19 @@ private:
 // One logged field: name, type code and the values before and after the change.
 class CFieldValue {
 public:
-    // The type code is cut to its low 8 bits (a BLOB's 261 becomes 5).
+    // The type code is cut to its low 8 bits (a BLOB's 261 becomes 5). The
+    // BLOB sub_type tells a text BLOB (1), written as a text literal, from
+    // any other, written as the hexadecimal literal of its bytes. quoteName:
+    // statements write the name by SQLName with quoting.
     CFieldValue(int type, std::unique_ptr<CFieldCast> newValue, std::unique_ptr<CFieldCast> oldValue,
-                std::string name);
+                std::string name, int subType = 0, bool quoteName = false);
     CFieldValue(const CFieldValue&) = delete;
     CFieldValue& operator=(const CFieldValue&) = delete;
 
     std::string GetSQL(const CFieldCast& snapshot) const;
+    // The name as logged, and as statements write it.
     std::string GetName() const;
+    std::string GetSQLName() const;
     std::string GetNewSQL() const;
     std::string GetOldSQL() const;
     std::string GetNewEquality() const;
@@ -62,6 +78,7 @@ public:
     std::string GetKeyCondition() const;
 
     std::int8_t GetType() const { return type; }
+    int GetSubType() const { return subType; }
     const CFieldCast* GetNewValue() const { return newValue.get(); }
     const CFieldCast* GetOldValue() const { return oldValue.get(); }
 
@@ -74,7 +91,9 @@ private:
                         XMLutil::TXMLDocument& document) const;
 
     std::int8_t type;  // InterBase type code, compared as a signed byte
+    int subType;
     std::string name;
+    std::string sqlName;
     std::unique_ptr<CFieldCast> newValue;
     std::unique_ptr<CFieldCast> oldValue;
 };

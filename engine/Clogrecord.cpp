@@ -14,10 +14,11 @@ CEUnknownActionLetter::CEUnknownActionLetter(char letter)
 namespace NorvaneImpl {
 
 CLogRecord::CLogRecord(char action, bool includeComments, std::string tableName, std::string userName,
-                       std::string dateTime, TFieldList keys, TFieldList fields)
+                       std::string dateTime, TFieldList keys, TFieldList fields, bool quoteNames)
     : includeComments(includeComments),
       action(action),
       tableName(std::move(tableName)),
+      sqlTableName(SQLName(this->tableName, quoteNames)),
       userName(std::move(userName)),
       dateTime(std::move(dateTime)),
       keys(std::move(keys)),
@@ -74,10 +75,10 @@ std::string CLogRecord::GetComment() const
 
 std::string CLogRecord::GetInsertStatement(bool newValues) const
 {
-    std::string columns = Accumulate(false, fields.begin(), fields.end(), &CFieldValue::GetName, ", ");
+    std::string columns = Accumulate(false, fields.begin(), fields.end(), &CFieldValue::GetSQLName, ", ");
     std::string values = Accumulate(false, fields.begin(), fields.end(),
                                     newValues ? &CFieldValue::GetNewSQL : &CFieldValue::GetOldSQL, ", ");
-    return "insert into " + tableName + "\n(" + columns + ")\nvalues (" + values + ")";
+    return "insert into " + sqlTableName + "\n(" + columns + ")\nvalues (" + values + ")";
 }
 
 std::string CLogRecord::GetUpdateStatement(bool reproducing) const
@@ -86,35 +87,41 @@ std::string CLogRecord::GetUpdateStatement(bool reproducing) const
                                      reproducing ? &CFieldValue::GetNewEquality : &CFieldValue::GetOldEquality,
                                      ", ");
     std::string condition = GetWhereClause(reproducing);
-    return "update " + tableName + "\nset " + setList + "\nwhere " + condition;
+    return "update " + sqlTableName + "\nset " + setList + "\nwhere " + condition + RowLimit();
 }
 
 std::string CLogRecord::GetDeleteStatement(bool reproducing) const
 {
-    return "delete from " + tableName + "\nwhere " + GetWhereClause(reproducing);
+    return "delete from " + sqlTableName + "\nwhere " + GetWhereClause(reproducing) + RowLimit();
+}
+
+std::string CLogRecord::RowLimit() const
+{
+    return keys.empty() ? "\nrows 1" : std::string();
 }
 
 std::string CLogRecord::GetWhereClause(bool reproducing) const
 {
     if (!keys.empty()) {
-        if (reproducing)
-            return Accumulate(false, keys.begin(), keys.end(), &CFieldValue::GetKeyCondition, " AND ");
-        // Undoing: the row here holds the new values. A key column that the
-        // change itself altered is matched by its new value, not by the
-        // logged (old) key value.
-        std::vector<const CFieldValue*> current;
-        current.reserve(keys.size());
+        // A key column that an update changed is matched by the value it
+        // has on the database the statement runs on: its old value when
+        // reproducing, its new value when undoing. Which of the two the
+        // logged key holds is the logging trigger's choice.
+        std::string condition;
         for (const auto& key : keys) {
-            const CFieldValue* match = key.get();
+            std::string term = key->GetKeyCondition();
             for (const auto& field : fields) {
-                if (field->GetName() == key->GetName() && field->GetNewValue()) {
-                    match = field.get();
-                    break;
-                }
+                if (field->GetName() != key->GetName())
+                    continue;
+                if (!reproducing && field->GetNewValue())
+                    term = field->GetNewCondition();
+                else if (reproducing && action == 'U' && field->GetOldValue())
+                    term = field->GetOldCondition();
+                break;
             }
-            current.push_back(match);
+            condition += (condition.empty() ? "" : " AND ") + term;
         }
-        return Accumulate(false, current.begin(), current.end(), &CFieldValue::GetNewCondition, " AND ");
+        return condition;
     }
     // No keys logged: match by every changed field, as the row stands on the
     // database the statement runs on.

@@ -22,8 +22,10 @@ using TFieldList = std::vector<std::unique_ptr<const CFieldValue>>;
 // one that cancels it.
 class CLogRecord {
 public:
+    // quoteNames: statements write the table name by SQLName with quoting
+    // (the fields carry their own choice).
     CLogRecord(char action, bool includeComments, std::string tableName, std::string userName,
-               std::string dateTime, TFieldList keys, TFieldList fields);
+               std::string dateTime, TFieldList keys, TFieldList fields, bool quoteNames = false);
     CLogRecord(const CLogRecord&) = delete;
     CLogRecord& operator=(const CLogRecord&) = delete;
 
@@ -49,10 +51,14 @@ private:
     std::string GetUpdateStatement(bool reproducing) const;
     std::string GetDeleteStatement(bool reproducing) const;
     std::string GetWhereClause(bool reproducing) const;
+    // Statements that match by a condition made of the fields, with no key,
+    // change at most one row: the one logged.
+    std::string RowLimit() const;
 
     bool includeComments;
     char action;
     std::string tableName;
+    std::string sqlTableName;
     std::string userName;
     std::string dateTime;
     TFieldList keys;

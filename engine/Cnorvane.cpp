@@ -147,6 +147,7 @@ CNorvane::~CNorvane()
 void CNorvane::Clear()
 {
     xmlError.clear();
+    logRead = false;
     TDBManager& db = TDBManager::GetInstance();
     periodLog.reset();
     if (db.IsTransactionActive())
@@ -166,7 +167,10 @@ void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userN
     std::unique_ptr<TDataSet> log = db.OpenQuery(LoadResourceText(kLogQuery, "LOG"), &period);
     // The keys and the fields of the period come with a few more queries,
     // run when the first entry asks for them.
-    periodLog = std::make_unique<TPeriodLog>(period);
+    // Names that need quoting are quoted in dialect 3 only: dialect 1 has no
+    // quoted identifiers.
+    const bool quoteNames = db.Dialect() >= 3;
+    periodLog = std::make_unique<TPeriodLog>(period, quoteNames);
 
     // Fetch every row first, so the progress handler knows the total from
     // its first call on.
@@ -189,7 +193,7 @@ void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userN
         TFieldList fields = ReadFields(logId);
         records.push_back(std::make_unique<CLogRecord>(letter[0], includeComments, tableName.AsString(),
                                                        user.AsString(), dateTime.AsString(), std::move(keys),
-                                                       std::move(fields)));
+                                                       std::move(fields), quoteNames));
         if (onProgress) {
             ++done;
             onProgress(total, done);
@@ -198,6 +202,7 @@ void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userN
     }
     periodLog.reset();
     BuildXMLLog();
+    logRead = true;
 }
 
 // The keys and the fields of all entries of a period, each read by one query
@@ -221,7 +226,7 @@ void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userN
 // fifth to the eighth), least significant first, as the server lays them out.
 class TPeriodLog {
 public:
-    explicit TPeriodLog(const TParams& period) : period(period) {}
+    TPeriodLog(const TParams& period, bool quoteNames) : period(period), quoteNames(quoteNames) {}
 
     TFieldList TakeKeys(long long logId) { return keys.Take(*this, logId); }
     TFieldList TakeFields(long long logId) { return fields.Take(*this, logId); }
@@ -314,9 +319,15 @@ private:
         TField& table = Column(*data, "RDB$RELATION_NAME");
         TField& column = Column(*data, "RDB$FIELD_NAME");
         TField& type = Column(*data, "RDB$FIELD_TYPE");
-        for (; !data->Eof(); data->Next())
+        TField& subType = Column(*data, "RDB$FIELD_SUB_TYPE");
+        TField& dimensions = Column(*data, "RDB$DIMENSIONS");
+        for (; !data->Eof(); data->Next()) {
+            // An array column's type is that of its elements; its values are
+            // the array's id, which has no literal.
+            const int code = dimensions.AsInteger() > 0 ? kArrayType : static_cast<int>(type.AsInteger() & 0xFF);
             columnTypes.emplace(ColumnKey(table.AsString(), column.AsString()),
-                                static_cast<int>(type.AsInteger() & 0xFF));
+                                TColumnType{code, static_cast<int>(subType.AsInteger())});
+        }
     }
 
     // The columns the two log tables have.
@@ -380,19 +391,27 @@ private:
             if (incomplete && !incomplete->IsNull())
                 throw CEIncompleteValue(id.AsInteger(), Trimmed(table.AsString()), columnName);
             values.rows.push_back({id.AsInteger(), Place(dbKey.AsString()),
-                                   std::make_unique<CFieldValue>(type->second, Snapshot(newValue),
+                                   std::make_unique<CFieldValue>(type->second.code, Snapshot(newValue),
                                                                  oldValue.empty() ? nullptr : Snapshot(oldValue),
-                                                                 columnName)});
+                                                                 columnName, type->second.subType, quoteNames)});
         }
         std::sort(values.rows.begin(), values.rows.end(), [](const TRow& a, const TRow& b) {
             return a.logId != b.logId ? a.logId < b.logId : a.place < b.place;
         });
     }
 
+    struct TColumnType {
+        int code;
+        int subType;
+    };
+    // The code of an array's id, given to array columns.
+    static constexpr int kArrayType = 9;
+
     const TParams period;
+    const bool quoteNames;
     bool columnsRead = false;
-    std::unordered_map<std::string, int> columnTypes;  // by ColumnKey
-    std::unordered_set<std::string> logColumns;        // by ColumnKey
+    std::unordered_map<std::string, TColumnType> columnTypes;  // by ColumnKey
+    std::unordered_set<std::string> logColumns;                // by ColumnKey
     TValues keys{kPeriodKeysQuery, "IBE$LOG_KEYS", "lk", "KEY_FIELD", {"KEY_VALUE"}, {}};
     TValues fields{kPeriodFieldsQuery, "IBE$LOG_FIELDS", "lf", "FIELD_NAME", {"NEW_VALUE", "NEW_TEXT", "NEW_BYTES"},
                    {"OLD_VALUE", "OLD_TEXT", "OLD_BYTES"}};

@@ -58,6 +58,9 @@ public:
     const std::vector<std::unique_ptr<NorvaneImpl::CLogRecord>>& Records() const { return records; }
     // Empty, or why the XML log of the last run could not be built.
     const std::string& GetXMLError() const { return xmlError; }
+    // Whether the last run read the log to its end (its XML log may still
+    // have failed to build).
+    bool LogRead() const { return logRead; }
 
 private:
     NorvaneImpl::TFieldList ReadKeys(long long logId);
@@ -70,6 +73,7 @@ private:
     std::vector<std::unique_ptr<NorvaneImpl::CLogRecord>> records;
     TProgressEvent onProgress;
     std::string xmlError;
+    bool logRead = false;
     TShowMessage showMessage;
     bool disableTriggers = false;
     // The keys and the fields of every entry of the run's period, read once

@@ -3,6 +3,6 @@ select
 from
     ibe$log_tables lt
 where
-    lt.date_time >= :BEGD and lt.date_time <= :ENDD
+    lt.date_time >= :BEGD and lt.date_time < :ENDD
 order by
     lt.id

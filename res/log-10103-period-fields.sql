@@ -6,4 +6,4 @@ from
 inner join ibe$log_tables lt on
     lt.id = lf.log_tables_id
 where
-    lt.date_time >= :BEGD and lt.date_time <= :ENDD
+    lt.date_time >= :BEGD and lt.date_time < :ENDD

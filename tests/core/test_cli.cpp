@@ -230,7 +230,7 @@ std::string LogDatabase(Databases& keep, const std::string& sql)
 
 std::string LogTables() { return Slurp(fs::path(NORVANE_SOURCE_DIR) / "scripts/demo/log-tables.sql"); }
 
-const char kTable[] = "create table T (ID integer not null primary key, NAME varchar(20), PIC blob);\n";
+const char kTable[] = "create table T (ID integer not null primary key, NAME varchar(20), PIC integer[4]);\n";
 
 class CliBadInput : public Cli, public ::testing::WithParamInterface<BadInput> {};
 
@@ -371,7 +371,8 @@ INSTANTIATE_TEST_SUITE_P(
                                                "insert into IBE$LOG_TABLES values (1, 'T', 'I', "
                                                "'2003-02-01 10:15:00', 'SYSDBA');\n" +
                                                LogRows::Field(1, "PIC", "null", "'x'")),
-                         Outcome{{}, 5, "Unknown field type.\nTable name: 'T'\nField name: 'PIC'\nField type: 5\n"});
+                         Outcome{{}, 5, "Unknown field type.\nTable name: 'T'\nField name: 'PIC'\nField type: 9\n"
+                                                  "SQL type: ARRAY\n"});
                  }},
         BadInput{"OutputUnderARegularFile", false,
                  [](const fs::path& dir, Databases& keep) {

@@ -374,10 +374,19 @@ TEST_P(DBManager, RollbackLeavesTheDataAsItWas)
     EXPECT_EQ(manager.OpenQuery("select n from bump")->FindField("N")->AsInteger(), 2);
     EXPECT_EQ(manager.OpenQuery("select n from counter")->FindField("N")->AsInteger(), 2);
     EXPECT_THROW(manager.OpenQuery("update counter set n = 10"), SQLError);
+    // Nothing but a query runs, not even one that returns rows: an autonomous
+    // transaction would commit past the roll-back.
+    for (const char* sql : {" /* rows */ execute block returns (n integer) as begin in autonomous transaction do "
+                            "insert into counter values (100); n = 1; suspend; end",
+                            "execute block as begin in autonomous transaction do insert into counter values (100); end",
+                            "execute procedure bump", "insert into counter values (5) returning n"}) {
+        const std::string message = MessageOf<SQLError>([&] { manager.OpenQuery(sql); });
+        EXPECT_NE(message.find("Cannot open a non-select statement"), std::string::npos) << message;
+    }
     EXPECT_EQ(manager.OpenQuery("select n from counter")->FindField("N")->AsInteger(), 2);
     manager.Rollback();
     manager.StartTransaction();
-    EXPECT_EQ(manager.OpenQuery("select n from counter")->FindField("N")->AsInteger(), 1);
+    EXPECT_EQ(Column(*manager.OpenQuery("select n from counter"), "N"), "1;");
 }
 
 TEST_P(DBManager, DataSetsOutliveTheirTransactionAndConnection)

@@ -205,11 +205,12 @@ TEST_P(LogReading, SameTextsAsReadingEachEntryAlone)
     CNorvane engine([&](int& total, int& done) { calls.emplace_back(total, done); });
 
     engine.ReadLog(db.Location(), db.User(), db.Password(), EncodeDate(2003, 2, 1), EncodeDate(2003, 2, 4), true);
-    ASSERT_EQ(engine.Records().size(), 35u);
+    // The entry stamped at the period's end belongs to the next period.
+    ASSERT_EQ(engine.Records().size(), 34u);
     ExpectKept(engine, "period");
-    ASSERT_EQ(calls.size(), 35u);
-    EXPECT_EQ(calls.front(), std::make_pair(35, 1));
-    EXPECT_EQ(calls.back(), std::make_pair(35, 35));
+    ASSERT_EQ(calls.size(), 34u);
+    EXPECT_EQ(calls.front(), std::make_pair(34, 1));
+    EXPECT_EQ(calls.back(), std::make_pair(34, 34));
 
     // Someone commits one more entry while the connection stays; the next run
     // on the same object reads it with the rest.
@@ -295,7 +296,7 @@ TEST_P(LogReading, ColumnsMatchAsTheDatabaseComparesNames)
                             "record I " + table + " by SYSDBA at 01.02.2003 11:00:00\n"
                             "  field " + column + " 7 new [7] old null\n");
     EXPECT_EQ(engine.GetReproducingScript(), "update NOTES  \nset N  = 2\nwhere N   = 1;\n\n"
-                                             "insert into " + table + "\n(" + column + ")\nvalues (7);\n\n");
+                                             "insert into \"" + table + "\"\n(\"" + column + "\")\nvalues (7);\n\n");
     engine.Clear();
 }
 

@@ -42,7 +42,7 @@ TEST(Resources, LogQueriesAsSentToTheDatabase)
               "from\r\n"
               "    ibe$log_tables lt\r\n"
               "where\r\n"
-              "    lt.date_time >= :BEGD and lt.date_time <= :ENDD\r\n"
+              "    lt.date_time >= :BEGD and lt.date_time < :ENDD\r\n"
               "order by\r\n"
               "    lt.id");
     EXPECT_EQ(LoadResourceText(10101, "LOG"),

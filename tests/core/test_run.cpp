@@ -17,12 +17,12 @@ using namespace LogRows;
 
 namespace {
 
-// The log tables, a table with a key, a key-less table and a BLOB column.
+// The log tables, a table with a key, a key-less table and an array column.
 std::string Schema()
 {
     return ReadSource("scripts/demo/log-tables.sql") +
            "create table GOODS (ID integer not null primary key, TITLE varchar(40), PRICE numeric(9,2),"
-           " PHOTO blob sub_type 0);\n"
+           " GRID integer[2]);\n"
            "create table NOTES (TXT varchar(40), N smallint);\n"
            "create table GONE (ID integer);\n";
 }
@@ -51,7 +51,7 @@ TEST_P(Run, ScriptsInLogOrderBothWays)
             Entry(3, "NOTES", "D", "2003-02-02 00:00:00") + Field(3, "TXT", "'a;b'", "null") +
             Field(3, "N", "null", "null"));
     CNorvane engine;
-    ReadDays(engine, db, EncodeDate(2003, 2, 1), EncodeDate(2003, 2, 1));
+    ReadDays(engine, db, EncodeDate(2003, 2, 1), EncodeDate(2003, 2, 2));
     ASSERT_EQ(engine.Records().size(), 3u);
     EXPECT_EQ(engine.GetReproducingScript(),
               "/* 01.02.2003 10:15:00   Login: SYSDBA */\n"
@@ -59,7 +59,7 @@ TEST_P(Run, ScriptsInLogOrderBothWays)
               "/* 01.02.2003 10:16:00   Login: OLGA */\n"
               "update GOODS\nset PRICE = 12.00\nwhere ID = 7;\n\n"
               "/* 02.02.2003   Login: SYSDBA */\n"
-              "delete from NOTES\nwhere TXT = 'a;b' AND N is null;\n\n");
+              "delete from NOTES\nwhere TXT = 'a;b' AND N is null\nrows 1;\n\n");
     EXPECT_EQ(engine.GetUndoScript(),
               "/* 02.02.2003   Login: SYSDBA */\n"
               "insert into NOTES\n(TXT, N)\nvalues ('a;b', null);\n\n"
@@ -79,7 +79,7 @@ TEST_P(Run, ScriptsInLogOrderBothWays)
     // A second run on the same object replaces the records.
     ReadDays(engine, db, EncodeDate(2003, 2, 2), EncodeDate(2003, 2, 2), false);
     ASSERT_EQ(engine.Records().size(), 1u);
-    EXPECT_EQ(engine.GetReproducingScript(), "delete from NOTES\nwhere TXT = 'a;b' AND N is null;\n\n");
+    EXPECT_EQ(engine.GetReproducingScript(), "delete from NOTES\nwhere TXT = 'a;b' AND N is null\nrows 1;\n\n");
     EXPECT_EQ(engine.GetXMLLog().find("Action=\"I\""), std::string::npos);
     EXPECT_TRUE(TDBManager::GetInstance().IsTransactionActive());
     engine.Clear();
@@ -92,17 +92,22 @@ TEST_P(Run, PeriodBoundariesAndProgress)
     db.Exec(Schema() +
             Entry(1, "NOTES", "I", "2003-01-31 23:59:59") + Field(1, "N", "null", "'1'") +
             Entry(2, "NOTES", "I", "2003-02-01 00:00:00") + Field(2, "N", "null", "'2'") +
-            Entry(3, "NOTES", "I", "2003-02-03 23:59:00") + Field(3, "N", "null", "'3'") +
+            Entry(3, "NOTES", "I", "2003-02-03 23:59:59.9999") + Field(3, "N", "null", "'3'") +
             Entry(4, "NOTES", "I", "2003-02-04 00:00:00") + Field(4, "N", "null", "'4'") +
             Entry(5, "NOTES", "I", "2003-02-04 00:00:01") + Field(5, "N", "null", "'5'"));
     std::vector<std::pair<int, int>> calls;
     CNorvane engine([&](int& total, int& done) { calls.emplace_back(total, done); });
     ReadDays(engine, db, EncodeDate(2003, 2, 1), EncodeDate(2003, 2, 3), false);
+    // The period ends at the midnight after its last day, itself excluded:
+    // an entry of that instant belongs to the next day's period only.
     EXPECT_EQ(engine.GetReproducingScript(),
               "insert into NOTES\n(N)\nvalues (2);\n\n"
-              "insert into NOTES\n(N)\nvalues (3);\n\n"
-              "insert into NOTES\n(N)\nvalues (4);\n\n");
-    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{3, 1}, {3, 2}, {3, 3}}));
+              "insert into NOTES\n(N)\nvalues (3);\n\n");
+    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{2, 1}, {2, 2}}));
+    ReadDays(engine, db, EncodeDate(2003, 2, 4), EncodeDate(2003, 2, 4), false);
+    EXPECT_EQ(engine.GetReproducingScript(),
+              "insert into NOTES\n(N)\nvalues (4);\n\n"
+              "insert into NOTES\n(N)\nvalues (5);\n\n");
 
     // A begin after the end selects nothing: no error, no progress, the
     // no-records text for both scripts and the bare template as XML log.
@@ -122,7 +127,7 @@ TEST_P(Run, ValuesWithoutSqlFormAndOddEntries)
     TestDatabase db(Engine());
     db.Exec(Schema() +
             Entry(1, "GOODS", "U", "2003-02-01 10:00:00") + Key(1, "ID", "'1'") +
-            Field(1, "PHOTO", "null", "'0x01'") +
+            Field(1, "GRID", "null", "'0x01'") +
             Entry(2, "GONE", "U", "2003-02-01 11:00:00") + Key(2, "ID", "'1'") + Field(2, "ID", "'1'", "'2'") +
             "drop table GONE;\n");
     std::vector<std::string> shown;
@@ -135,13 +140,13 @@ TEST_P(Run, ValuesWithoutSqlFormAndOddEntries)
 
     EXPECT_EQ(engine.GetReproducingScript(), "");
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0], "Unknown field type.\nTable name: 'GOODS'\nField name: 'PHOTO'\nField type: 5");
+    EXPECT_EQ(shown[0], "Unknown field type.\nTable name: 'GOODS'\nField name: 'GRID'\nField type: 9");
     // Undoing sets the old value, null, which has a form whatever the type.
     EXPECT_EQ(engine.GetUndoScript(),
-              "/* 01.02.2003 10:00:00   Login: SYSDBA */\nupdate GOODS\nset PHOTO = null\nwhere ID = 1;\n\n");
+              "/* 01.02.2003 10:00:00   Login: SYSDBA */\nupdate GOODS\nset GRID = null\nwhere ID = 1;\n\n");
     EXPECT_EQ(shown.size(), 1u);
-    // The XML log is still built, with the BLOB's code.
-    EXPECT_NE(engine.GetXMLLog().find("Name=\"PHOTO\" Type=\"5\""), std::string::npos);
+    // The XML log is still built, with the array's code.
+    EXPECT_NE(engine.GetXMLLog().find("Name=\"GRID\" Type=\"9\""), std::string::npos);
 }
 
 TEST_P(Run, UnknownLetterAndEmptyOperation)

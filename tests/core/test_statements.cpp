@@ -16,7 +16,7 @@ using StringAccumulator::CEEmptyStrList;
 
 namespace {
 
-constexpr int kSmallint = 7, kInteger = 8, kChar = 14, kDouble = 27, kTimestamp = 35, kVarchar = 37;
+constexpr int kSmallint = 7, kInteger = 8, kChar = 14, kDouble = 27, kTimestamp = 35, kVarchar = 37, kArray = 9;
 
 
 CLogRecord Goods(char action, bool comments, bool withKey)
@@ -41,15 +41,45 @@ protected:
 
 TEST(FieldValue, LiteralsByTypeCode)
 {
-    EXPECT_EQ(CFieldValue(kSmallint, V("-3"), nullptr, "A").GetNewSQL(), "-3");
-    EXPECT_EQ(CFieldValue(kInteger, V("12"), nullptr, "A").GetNewSQL(), "12");
-    EXPECT_EQ(CFieldValue(kDouble, V("1.5"), nullptr, "A").GetNewSQL(), "1.5");
-    EXPECT_EQ(CFieldValue(kChar, V("ab "), nullptr, "A").GetNewSQL(), "'ab '");
-    EXPECT_EQ(CFieldValue(kTimestamp, V("2003-02-01 10:15:00.0000"), nullptr, "A").GetNewSQL(),
-              "'2003-02-01 10:15:00.0000'");
-    EXPECT_EQ(CFieldValue(kVarchar, V(""), nullptr, "A").GetNewSQL(), "''");
-    // An empty non-null number has no literal of its own; it is passed as logged.
-    EXPECT_EQ(CFieldValue(kInteger, V(""), nullptr, "N").GetNewEquality(), "N = ");
+    // {type code, sub_type, logged text, literal}
+    const struct {
+        int type, subType;
+        std::string value, literal;
+    } cases[] = {
+        {kSmallint, 0, "-3", "-3"}, {kInteger, 0, "12", "12"}, {kDouble, 0, "1.5", "1.5"},
+        {16, 0, "1234.56", "1234.56"}, {16, 0, "-9223372036854775808", "-9223372036854775808"},
+        {10, 0, "3.4028235e+38", "3.4028235e+38"}, {27, 0, "1.000000000000000e-05", "1.000000000000000e-05"},
+        {24, 0, ".5E3", ".5E3"}, {25, 0, "+7.", "+7."}, {26, 0, "170141183460469231731687303715884105727",
+                                                        "170141183460469231731687303715884105727"},
+        {23, 0, "TRUE", "TRUE"}, {23, 0, "false", "false"}, {23, 0, "Unknown", "Unknown"},
+        {kChar, 0, "ab ", "'ab '"}, {kVarchar, 0, "", "''"}, {40, 0, "c", "'c'"},
+        {kTimestamp, 0, "2003-02-01 10:15:00.0000", "'2003-02-01 10:15:00.0000'"},
+        {12, 0, "2003-02-01", "'2003-02-01'"}, {13, 0, "10:15:00.1234", "'10:15:00.1234'"},
+        {28, 0, "10:15:00.0000 Europe/Moscow", "'10:15:00.0000 Europe/Moscow'"},
+        {29, 0, "2003-02-01 10:15:00.0000 +03:00", "'2003-02-01 10:15:00.0000 +03:00'"},
+        {261, 1, "O'Brien", "'O''Brien'"}, {261, 1, "a\r\n", "_WIN1251 x'610D0A'"},
+        {261, 0, std::string("\0\x7F\xFF", 3), "x'007FFF'"}, {261, 2, "", "x''"},
+        // A number column's text that is not a number is a text literal for
+        // the engine to convert or refuse, never a piece of the statement.
+        {kInteger, 0, "2; delete from GOODS", "'2; delete from GOODS'"}, {kInteger, 0, "", "''"},
+        {kSmallint, 0, "1e", "'1e'"}, {kDouble, 0, "1.2.3", "'1.2.3'"}, {16, 0, "- 1", "'- 1'"},
+        {kInteger, 0, "0x1F", "'0x1F'"}, {kDouble, 0, "Infinity", "'Infinity'"}, {kInteger, 0, ".", "'.'"},
+        {23, 0, "TRUE or 1=1", "'TRUE or 1=1'"}, {kInteger, 0, "1 ", "'1 '"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CFieldValue(c.type, V(c.value), nullptr, "A", c.subType).GetNewSQL(), c.literal)
+            << c.type << " " << c.value;
+
+    // A BLOB longer than one literal is joined from pieces; a text piece
+    // never splits a UTF-8 sequence.
+    const std::string text = std::string(29999, 'a') + "\xD0\x96" + std::string(5, 'b');
+    EXPECT_EQ(CFieldValue(261, V(text), nullptr, "A", 1).GetNewSQL(),
+              "cast('" + std::string(29999, 'a') + "' as blob sub_type text) || '\xD0\x96" "bbbbb'");
+    std::string hex;
+    for (int i = 0; i < 30000; ++i)
+        hex += "01";
+    EXPECT_EQ(CFieldValue(261, V(std::string(30001, '\x01')), nullptr, "A").GetNewSQL(),
+              "cast(x'" + hex + "' as blob sub_type binary) || x'01'");
 }
 
 TEST(FieldValue, ApostrophesAreDoubledInsideLiterals)
@@ -81,24 +111,24 @@ TEST(FieldValue, NullIsTheWordNullForEveryType)
 
 TEST(FieldValue, UnknownTypeNamesTableFieldAndSignedCode)
 {
-    CFieldValue blob(261, V("data"), nullptr, "PHOTO");
-    EXPECT_EQ(blob.GetType(), 5);
+    EXPECT_EQ(CFieldValue(261, V("data"), nullptr, "PHOTO").GetType(), 5);
+    CFieldValue array(kArray, V("data"), nullptr, "GRID");
     try {
-        blob.GetNewSQL();
+        array.GetNewSQL();
         FAIL();
     } catch (CEUnknownIBType& e) {
-        EXPECT_STREQ(e.what(), "Unknown field type.\nTable name: ''\nField name: 'PHOTO'\nField type: 5");
+        EXPECT_STREQ(e.what(), "Unknown field type.\nTable name: ''\nField name: 'GRID'\nField type: 9");
         e.SetTableName("EMPLOYEE");
-        EXPECT_STREQ(e.what(), "Unknown field type.\nTable name: 'EMPLOYEE'\nField name: 'PHOTO'\nField type: 5");
+        EXPECT_STREQ(e.what(), "Unknown field type.\nTable name: 'EMPLOYEE'\nField name: 'GRID'\nField type: 9");
     }
-    for (int code : {10, 12, 13, 16, 40}) {
+    for (int code : {0, 11, 45, 9 + 256}) {
         CFieldValue f(code, V("1"), nullptr, "F");
         try {
             f.GetNewSQL();
             FAIL() << code;
         } catch (const CEUnknownIBType& e) {
             EXPECT_EQ(std::string(e.what()).substr(std::string(e.what()).rfind('\n')),
-                      "\nField type: " + std::to_string(code));
+                      "\nField type: " + std::to_string(code & 0xFF));
         }
     }
     CFieldValue big(200, V("1"), nullptr, "F");
@@ -136,7 +166,7 @@ TEST(Accumulate, JoinsNonEmptyTexts)
 
 TEST(Accumulate, ItemErrorPassesUnchanged)
 {
-    TFieldList list = List(Field("A", kInteger, V("1"), V("0")), Field("B", 5, V("x"), V("y")));
+    TFieldList list = List(Field("A", kInteger, V("1"), V("0")), Field("B", kArray, V("x"), V("y")));
     EXPECT_THROW(Accumulate(false, list.begin(), list.end(), &CFieldValue::GetNewSQL, ", "), CEUnknownIBType);
 }
 
@@ -148,8 +178,9 @@ TEST_F(Messages, WorkedExampleUpdateWithKey)
     EXPECT_EQ(r.GetUndoStatement(),
               "/* 01.02.2003 10:15:00   Login: SYSDBA */\nupdate GOODS\nset PRICE = 10\nwhere ID = 7");
     CLogRecord noKey = Goods('U', false, false);
-    EXPECT_EQ(noKey.GetReproducingStatement(), "update GOODS\nset PRICE = 12\nwhere PRICE = 10");
-    EXPECT_EQ(noKey.GetUndoStatement(), "update GOODS\nset PRICE = 10\nwhere PRICE = 12");
+    // Matched by its fields, a change touches one row, not every equal one.
+    EXPECT_EQ(noKey.GetReproducingStatement(), "update GOODS\nset PRICE = 12\nwhere PRICE = 10\nrows 1");
+    EXPECT_EQ(noKey.GetUndoStatement(), "update GOODS\nset PRICE = 10\nwhere PRICE = 12\nrows 1");
 }
 
 // A logged user name cannot end the comment and turn the rest of it into a
@@ -159,7 +190,7 @@ TEST_F(Messages, CommentEndMarksInTheUserNameAreBroken)
     CLogRecord r('D', true, "T", "X */ delete from T; /* **/", "01.02.2003", List(),
                  List(Field("A", kVarchar, Null(), V("1"))));
     EXPECT_EQ(r.GetReproducingStatement(),
-              "/* 01.02.2003   Login: X * / delete from T; /* ** / */\ndelete from T\nwhere A = '1'");
+              "/* 01.02.2003   Login: X * / delete from T; /* ** / */\ndelete from T\nwhere A = '1'\nrows 1");
 }
 
 TEST_F(Messages, InsertAndDeleteBothWays)
@@ -181,8 +212,8 @@ TEST_F(Messages, NullValuesInConditionsUseIsNull)
 {
     auto update = CLogRecord('U', false, "T", "U", "d", TFieldList{},
                              List(Field("A", kInteger, V("2"), Null()), Field("B", kVarchar, Null(), V("b"))));
-    EXPECT_EQ(update.GetReproducingStatement(), "update T\nset A = 2, B = null\nwhere A is null AND B = 'b'");
-    EXPECT_EQ(update.GetUndoStatement(), "update T\nset A = null, B = 'b'\nwhere A = 2 AND B is null");
+    EXPECT_EQ(update.GetReproducingStatement(), "update T\nset A = 2, B = null\nwhere A is null AND B = 'b'\nrows 1");
+    EXPECT_EQ(update.GetUndoStatement(), "update T\nset A = null, B = 'b'\nwhere A = 2 AND B is null\nrows 1");
 
     auto nullKey = CLogRecord('D', false, "T", "U", "d", List(Key("ID", kInteger, Null())),
                               List(Field("ID", kInteger, Null(), Null())));
@@ -195,6 +226,31 @@ TEST_F(Messages, UndoOfKeyChangeMatchesTheNewKey)
                         List(Field("ID", kInteger, V("11"), V("10"))));
     EXPECT_EQ(r.GetReproducingStatement(), "update T\nset ID = 11\nwhere ID = 10");
     EXPECT_EQ(r.GetUndoStatement(), "update T\nset ID = 10\nwhere ID = 11");
+    // A trigger that logs the new key: replaying still matches the old one.
+    auto newKey = CLogRecord('U', false, "T", "U", "d", List(Key("ID", kInteger, V("11")), Key("K", kInteger, V("5"))),
+                             List(Field("ID", kInteger, V("11"), V("10"))));
+    EXPECT_EQ(newKey.GetReproducingStatement(), "update T\nset ID = 11\nwhere ID = 10 AND K = 5");
+    EXPECT_EQ(newKey.GetUndoStatement(), "update T\nset ID = 10\nwhere ID = 11 AND K = 5");
+}
+
+TEST(FieldValue, NamesThatNeedQuotingInDialect3)
+{
+    for (const auto& [name, quoted] : std::vector<std::pair<std::string, std::string>>{
+             {"GOODS", "GOODS"}, {"A$1_B", "A$1_B"}, {"GOODS  ", "GOODS  "}, {"goods", "\"goods\""},
+             {"ORDER", "\"ORDER\""}, {"VALUE", "\"VALUE\""}, {"MY TABLE", "\"MY TABLE\""}, {"1A", "\"1A\""},
+             {"_A", "\"_A\""}, {"a\"b  ", "\"a\"\"b\""}, {"\xD2\xCE\xC2", "\"\xD2\xCE\xC2\""}, {"", "\"\""}}) {
+        EXPECT_EQ(SQLName(name, true), quoted);
+        EXPECT_EQ(SQLName(name, false), name);
+    }
+    auto quote = [](const std::string& name, int type, auto value, auto old) {
+        return std::make_unique<const CFieldValue>(type, std::move(value), std::move(old), name, 0, true);
+    };
+    auto q = CLogRecord('U', false, "order", "U", "d", List(quote("KEY", kInteger, V("1"), nullptr)),
+                        List(quote("Qty", kInteger, V("2"), V("1"))), true);
+    EXPECT_EQ(q.GetReproducingStatement(), "update \"order\"\nset \"Qty\" = 2\nwhere KEY = 1");
+    auto i = CLogRecord('I', false, "A B", "U", "d", TFieldList{}, List(quote("SELECT", kInteger, V("2"), Null())), true);
+    EXPECT_EQ(i.GetReproducingStatement(), "insert into \"A B\"\n(\"SELECT\")\nvalues (2)");
+    EXPECT_EQ(i.GetUndoStatement(), "delete from \"A B\"\nwhere \"SELECT\" = 2\nrows 1");
 }
 
 TEST_F(Messages, EmptyListsGiveEmptyStatementWithoutComment)
@@ -220,11 +276,13 @@ TEST_F(Messages, UnknownLetterAndUnknownType)
             EXPECT_EQ(std::string(e.what()), std::string("Unknown operation symbol: ") + letter);
         }
     }
-    CLogRecord blob('I', false, "EMPLOYEE", "U", "d", TFieldList{}, List(Field("PHOTO", 261, V("x"), Null())));
+    CLogRecord array('I', false, "EMPLOYEE", "U", "d", TFieldList{}, List(Field("GRID", kArray, V("x"), Null())));
     try {
-        blob.GetReproducingStatement();
+        array.GetReproducingStatement();
         FAIL();
     } catch (const CEUnknownIBType& e) {
-        EXPECT_STREQ(e.what(), "Unknown field type.\nTable name: 'EMPLOYEE'\nField name: 'PHOTO'\nField type: 5");
+        EXPECT_STREQ(e.what(), "Unknown field type.\nTable name: 'EMPLOYEE'\nField name: 'GRID'\nField type: 9");
     }
+    EXPECT_EQ(IBTypeName(kArray), "ARRAY");
+    EXPECT_EQ(IBTypeName(kInteger), "");
 }

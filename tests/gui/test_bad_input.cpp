@@ -223,6 +223,7 @@ private slots:
         WriteBytes(dir.Path("plain.txt"), "a file, not a folder");
         QDir(dir.Path("")).mkpath("folder.sql");
         QDir(dir.Path("")).mkpath("folder.xml");
+        QVERIFY(!LogDatabase("save.fdb", QString()).isEmpty());
         // Paths below a regular file cannot be made even by root.
         QTest::newRow("sql below a file") << true << dir.Path("plain.txt/out.sql")
                                           << "Cannot create file \"" + dir.Path("plain.txt/out.sql") +
@@ -247,8 +248,12 @@ private slots:
         TScriptedDialogs dialogs;
         TWindow w(dialogs, dir.Path("saver"));
         w.gui->show();
-        if (!sqlPage)
+        if (!sqlPage) {
+            // The XML page saves the log of a run.
+            w.Edit("edtDatabaseFile")->setText(dir.Path("save.fdb"));
+            w.Action("actExecute")->trigger();
             w.Find<QTabWidget>("PageControl")->setCurrentIndex(1);
+        }
         w.Memo("mmSQL")->setPlainText("select 1 from rdb$database;");
         dialogs.fileAnswers = {target};
         w.Action("actSave")->trigger();

@@ -10,9 +10,10 @@
 
 namespace {
 
-// A customer table and its log: two entries inside 01.03.2024-02.03.2024, one
-// at 00:00:00 of the day after (inside: the end is that very moment), one a
-// second later and one a second before the begin (both outside).
+// A customer table and its log: three entries inside 01.03.2024-02.03.2024,
+// the last at 23:59:59.9999; one at 00:00:00 of the day after (outside: the
+// end is that very moment, which belongs to the next day), one a second later
+// and one a second before the begin (outside too).
 QString ShopSql()
 {
     return LogTablesSql() + QStringLiteral(R"(
@@ -25,7 +26,10 @@ insert into IBE$LOG_FIELDS values (1, 'NAME', null, 'Иван');
 insert into IBE$LOG_TABLES values (2, 'CUSTOMER', 'U', '2024-03-02 23:59:00', 'ANNA');
 insert into IBE$LOG_KEYS values (2, 'ID', '1');
 insert into IBE$LOG_FIELDS values (2, 'NAME', 'Иван', 'Пётр');
-insert into IBE$LOG_TABLES values (3, 'CUSTOMER', 'D', '2024-03-03 00:00:00', 'ANNA');
+insert into IBE$LOG_TABLES values (3, 'CUSTOMER', 'D', '2024-03-02 23:59:59.9999', 'ANNA');
+insert into IBE$LOG_TABLES values (6, 'CUSTOMER', 'I', '2024-03-03 00:00:00', 'ANNA');
+insert into IBE$LOG_KEYS values (6, 'ID', '6');
+insert into IBE$LOG_FIELDS values (6, 'ID', null, '6');
 insert into IBE$LOG_KEYS values (3, 'ID', '7');
 insert into IBE$LOG_FIELDS values (3, 'ID', '7', null);
 insert into IBE$LOG_FIELDS values (3, 'NAME', 'O''Brien', null);
@@ -43,7 +47,7 @@ const QString kReproducing = QStringLiteral(
     "insert into CUSTOMER\n(ID, NAME)\nvalues (1, 'Иван');\n\n"
     "/* 02.03.2024 23:59:00   Login: ANNA */\n"
     "update CUSTOMER\nset NAME = 'Пётр'\nwhere ID = 1;\n\n"
-    "/* 03.03.2024   Login: ANNA */\n"
+    "/* 02.03.2024 23:59:59   Login: ANNA */\n"
     "delete from CUSTOMER\nwhere ID = 7;\n\n");
 
 const QString kUndoWithoutComments = QStringLiteral(
@@ -191,7 +195,7 @@ insert into IBE$LOG_KEYS values (1, 'ID', '1');
     {
         QString output;
         QVERIFY2(CreateDatabase(dir.Path("blob.fdb"), LogTablesSql() + R"(
-create table DOC (ID integer not null primary key, BODY blob sub_type text);
+create table DOC (ID integer not null primary key, BODY integer[3]);
 commit;
 insert into IBE$LOG_TABLES values (1, 'DOC', 'I', '2024-03-01 10:00:00', 'SYSDBA');
 insert into IBE$LOG_KEYS values (1, 'ID', '1');

@@ -8,7 +8,8 @@ where SHOP = 'S59' AND ID = 59;
 
 update NOTES
 set N = 58, TXT = 'x58'
-where N = 59 AND TXT = 'y58';
+where N = 59 AND TXT = 'y58'
+rows 1;
 
 delete from GOODS
 where SHOP = 'S57' AND ID = 57;
@@ -23,7 +24,8 @@ where SHOP = 'S55' AND ID = 55;
 
 update NOTES
 set N = 54, TXT = 'x54'
-where N is null AND TXT = 'y54';
+where N is null AND TXT = 'y54'
+rows 1;
 
 delete from GOODS
 where SHOP = 'S53' AND ID = 53;
@@ -38,7 +40,8 @@ where SHOP = 'S51' AND ID = 51;
 
 update NOTES
 set N = 50, TXT = 'x50'
-where N = 51 AND TXT = 'y50';
+where N = 51 AND TXT = 'y50'
+rows 1;
 
 delete from GOODS
 where SHOP = 'S49' AND ID = 49;
@@ -53,7 +56,8 @@ where SHOP = 'S47' AND ID = 47;
 
 update NOTES
 set N = 46, TXT = 'x46'
-where N = 47 AND TXT = 'y46';
+where N = 47 AND TXT = 'y46'
+rows 1;
 
 delete from GOODS
 where SHOP = 'S45' AND ID = 45;
@@ -68,7 +72,8 @@ where SHOP = 'S43' AND ID = 43;
 
 update NOTES
 set N = 42, TXT = 'x42'
-where N is null AND TXT = 'y42';
+where N is null AND TXT = 'y42'
+rows 1;
 
 delete from GOODS
 where SHOP = 'S41' AND ID = 41;
@@ -83,7 +88,8 @@ where SHOP = 'S39' AND ID = 39;
 
 update NOTES
 set N = 38, TXT = 'x38'
-where N = 39 AND TXT = 'y38';
+where N = 39 AND TXT = 'y38'
+rows 1;
 
 delete from GOODS
 where SHOP = 'S37' AND ID = 37;
@@ -98,7 +104,8 @@ where SHOP = 'S35' AND ID = 35;
 
 update NOTES
 set N = 34, TXT = 'x34'
-where N = 35 AND TXT = 'y34';
+where N = 35 AND TXT = 'y34'
+rows 1;
 
 delete from GOODS
 where SHOP = 'S33' AND ID = 33;
@@ -113,7 +120,8 @@ where SHOP = 'S31' AND ID = 31;
 
 update NOTES
 set N = 30, TXT = 'x30'
-where N is null AND TXT = 'y30';
+where N is null AND TXT = 'y30'
+rows 1;
 
 delete from GOODS
 where SHOP = 'S29' AND ID = 29;
@@ -128,7 +136,8 @@ where SHOP = 'S27' AND ID = 27;
 
 update NOTES
 set N = 26, TXT = 'x26'
-where N = 27 AND TXT = 'y26';
+where N = 27 AND TXT = 'y26'
+rows 1;
 
 delete from GOODS
 where SHOP = 'S25' AND ID = 25;
@@ -143,7 +152,8 @@ where SHOP = 'S23' AND ID = 23;
 
 update NOTES
 set N = 22, TXT = 'x22'
-where N = 23 AND TXT = 'y22';
+where N = 23 AND TXT = 'y22'
+rows 1;
 
 delete from GOODS
 where SHOP = 'S21' AND ID = 21;
@@ -154,17 +164,21 @@ values (20, 'x20');
 
 delete from NOTES
 where TXT = 'late
-line';
+line'
+rows 1;
 
 update NOTES
 set N = 1
-where N = 2;
+where N = 2
+rows 1;
 
 delete from NOTES
-where N = 5;
+where N = 5
+rows 1;
 
 delete from NOTES
-where N = 4;
+where N = 4
+rows 1;
 
 update GOODS
 set ID = 7, STAMP = null

@@ -11,7 +11,8 @@ where SHOP = 'S59' AND ID = 59;
 /* 02.02.2003 18:00:00   Login: SYSDBA */
 update NOTES
 set N = 58, TXT = 'x58'
-where N = 59 AND TXT = 'y58';
+where N = 59 AND TXT = 'y58'
+rows 1;
 
 /* 03.02.2003 16:00:00   Login: SYSDBA */
 insert into NOTES
@@ -35,7 +36,8 @@ values (52, 'x52');
 /* 03.02.2003 10:00:00   Login: PETR */
 update NOTES
 set N = 50, TXT = 'x50'
-where N = 51 AND TXT = 'y50';
+where N = 51 AND TXT = 'y50'
+rows 1;
 
 /* 02.02.2003 19:00:00   Login: SYSDBA */
 delete from GOODS
@@ -49,7 +51,8 @@ where SHOP = 'S47' AND ID = 47;
 /* 02.02.2003 16:00:00   Login: SYSDBA */
 update NOTES
 set N = 46, TXT = 'x46'
-where N = 47 AND TXT = 'y46';
+where N = 47 AND TXT = 'y46'
+rows 1;
 
 /* 03.02.2003 14:00:00   Login: SYSDBA */
 insert into NOTES
@@ -73,7 +76,8 @@ values (40, 'x40');
 /* 03.02.2003 18:00:00   Login: SYSDBA */
 update NOTES
 set N = 38, TXT = 'x38'
-where N = 39 AND TXT = 'y38';
+where N = 39 AND TXT = 'y38'
+rows 1;
 
 /* 02.02.2003 17:00:00   Login: SYSDBA */
 delete from GOODS
@@ -87,7 +91,8 @@ where SHOP = 'S35' AND ID = 35;
 /* 02.02.2003 14:00:00   Login: SYSDBA */
 update NOTES
 set N = 34, TXT = 'x34'
-where N = 35 AND TXT = 'y34';
+where N = 35 AND TXT = 'y34'
+rows 1;
 
 /* 03.02.2003 12:00:00   Login: SYSDBA */
 insert into NOTES
@@ -111,7 +116,8 @@ values (28, 'x28');
 /* 03.02.2003 16:00:00   Login: SYSDBA */
 update NOTES
 set N = 26, TXT = 'x26'
-where N = 27 AND TXT = 'y26';
+where N = 27 AND TXT = 'y26'
+rows 1;
 
 /* 02.02.2003 15:00:00   Login: PETR */
 delete from GOODS
@@ -125,7 +131,8 @@ where SHOP = 'S23' AND ID = 23;
 /* 02.02.2003 12:00:00   Login: SYSDBA */
 update NOTES
 set N = 22, TXT = 'x22'
-where N = 23 AND TXT = 'y22';
+where N = 23 AND TXT = 'y22'
+rows 1;
 
 /* 03.02.2003 10:00:00   Login: PETR */
 insert into NOTES
@@ -135,11 +142,8 @@ values (20, 'x20');
 /* 03.02.2003 12:00:00   Login: IVAN */
 delete from NOTES
 where TXT = 'late
-line';
-
-/* 04.02.2003   Login: SYSDBA */
-delete from NOTES
-where N = 4;
+line'
+rows 1;
 
 /* 02.02.2003 09:30:00   Login: SYSDBA */
 update GOODS
