@@ -1,5 +1,6 @@
 // norvane-cli: the script engine for scheduled and scripted use.
 #include "app/core/AtomicFile.h"
+#include "app/core/Charset.h"
 #include "app/core/Resfuncs.h"
 #include "cli/Options.h"
 #include "db/Tdbmanager.h"
@@ -17,7 +18,15 @@
 
 namespace {
 
-enum ExitCode { exDone = 0, exFailure = 1, exUsage = 2, exNoConnect = 3, exNoLog = 4, exNoSQLForm = 5 };
+enum ExitCode {
+    exDone = 0,
+    exFailure = 1,
+    exUsage = 2,
+    exNoConnect = 3,
+    exNoLog = 4,
+    exNoSQLForm = 5,
+    exCharset = 6
+};
 
 // Messages are Windows-1251; a terminal in another character set gets them
 // converted, so Russian texts stay readable.
@@ -131,7 +140,7 @@ int Run(const CliOptions& o)
                              });
     engine.SetDisableTriggers(o.disableTriggers);
     try {
-        engine.ReadLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments);
+        engine.ReadLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments, o.charset);
     } catch (const Norvane::CEIncompleteValue& e) {
         progress.Finish();
         Say(e.what());
@@ -141,6 +150,12 @@ int Run(const CliOptions& o)
         Say(msgNoConnect);
         Say(e.Message);
         return exNoConnect;
+    } catch (const CharsetError& e) {
+        progress.Finish();
+        Say("A logged value cannot be read in the character set " + e.CharacterSet + ": run with --charset " +
+            CharsetThatReads(e.CharacterSet) + " (or the database's own character set) to read it.");
+        Say(e.Message);
+        return exCharset;
     } catch (const SQLError& e) {
         progress.Finish();
         Say(msgNoLog);
@@ -180,8 +195,10 @@ int Run(const CliOptions& o)
     if (xml)
         xml->Commit();
 
+    // The script is then the no-records text in the run's character set;
+    // the terminal gets the program's own.
     if (engine.Records().empty() && sql)
-        Say(script);
+        Say(msgNoMatchedRecords);
     if (!sql) {
         std::fwrite(script.data(), 1, script.size(), stdout);
         if (std::fflush(stdout) != 0) {

@@ -156,11 +156,14 @@ void CNorvane::Clear()
 }
 
 void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userName, const std::string& password,
-                       TDateTime periodBegin, TDateTime periodEnd, bool includeComments)
+                       TDateTime periodBegin, TDateTime periodEnd, bool includeComments,
+                       const std::string& characterSet)
 {
+    const TCharset wanted = CharsetOf(characterSet);
     Clear();
+    charset = wanted;
     TDBManager& db = TDBManager::GetInstance();
-    db.Connect(databaseFile, userName, password);
+    db.Connect(databaseFile, userName, password, charset.name);
     db.StartTransaction();
 
     const TParams period = PeriodParams(periodBegin, periodEnd);
@@ -430,7 +433,17 @@ TFieldList CNorvane::ReadFields(long long logId)
 void CNorvane::BuildXMLLog()
 {
     try {
-        XMLutil::LoadFromText(LoadResourceText(kXMLTemplate, "XML"), *document);
+        // The template declares Windows-1251; another run's log declares the
+        // encoding of its own character set.
+        std::string xmlTemplate = LoadResourceText(kXMLTemplate, "XML");
+        if (charset.name != kDefaultCharset) {
+            const std::string declared = "encoding=\"Windows-1251\"";
+            const size_t at = xmlTemplate.find(declared);
+            if (at != std::string::npos && at < xmlTemplate.find("?>"))
+                xmlTemplate.replace(at, declared.size(), "encoding=\"" + charset.encoding + "\"");
+        }
+        document->SetTextEncoding(charset.encoding);
+        XMLutil::LoadFromText(xmlTemplate, *document);
         for (const auto& record : records)
             record->AddXMLElement(*document);
     } catch (const XMLutil::CEXMLproblem& e) {
@@ -441,6 +454,7 @@ void CNorvane::BuildXMLLog()
 template <class Iterator>
 std::string CNorvane::GetScript(Iterator first, Iterator last, std::string (CLogRecord::*statement)() const)
 {
+    NorvaneImpl::TScriptCharset scriptCharset(charset.name, charset.encoding);
     try {
         std::string script = StringAccumulator::Accumulate(true, first, last, statement, ";\n\n");
         if (!disableTriggers)
@@ -451,7 +465,7 @@ std::string CNorvane::GetScript(Iterator first, Iterator last, std::string (CLog
                 tables.push_back((*record)->GetTableName());
         return WithTriggersDisabled(script, tables);
     } catch (const StringAccumulator::CEEmptyStrList&) {
-        return msgNoMatchedRecords;
+        return NorvaneImpl::TScriptCharset::ProgramText(msgNoMatchedRecords);
     } catch (const NorvaneImpl::CEUnknownIBType& e) {
         if (showMessage)
             showMessage(e.what());

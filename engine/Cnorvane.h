@@ -1,4 +1,5 @@
 #pragma once
+#include "app/core/Charset.h"
 #include "engine/Clogrecord.h"
 #include "locale/Regional.h"
 #include "xml/Xmlutil.h"
@@ -37,8 +38,13 @@ public:
     CNorvane(const CNorvane&) = delete;
     CNorvane& operator=(const CNorvane&) = delete;
 
+    // Reads the log through a connection in the character set (Firebird's
+    // name; std::invalid_argument for one CharsetOf does not know); the
+    // scripts and the XML log of the run are in it. A value the set cannot
+    // hold stops the run with CharsetError.
     void ReadLog(const std::string& databaseFile, const std::string& userName, const std::string& password,
-                 TDateTime periodBegin, TDateTime periodEnd, bool includeComments);
+                 TDateTime periodBegin, TDateTime periodEnd, bool includeComments,
+                 const std::string& characterSet = kDefaultCharset);
     void Clear();
 
     std::string GetReproducingScript();
@@ -51,13 +57,16 @@ public:
     // committed. A script without statements stays as it is.
     void SetDisableTriggers(bool disable) { disableTriggers = disable; }
     bool GetDisableTriggers() const { return disableTriggers; }
-    // The XML log as Windows-1251 text, or the failure text of its build.
+    // The XML log as text in the run's character set (as its declaration
+    // says), or the failure text of its build.
     std::string GetXMLLog();
     void SaveXMLLog(const std::string& fileName);
 
     const std::vector<std::unique_ptr<NorvaneImpl::CLogRecord>>& Records() const { return records; }
     // Empty, or why the XML log of the last run could not be built.
     const std::string& GetXMLError() const { return xmlError; }
+    // The character set of the last run, WIN1251 before the first.
+    const TCharset& Charset() const { return charset; }
     // Whether the last run read the log to its end (its XML log may still
     // have failed to build).
     bool LogRead() const { return logRead; }
@@ -76,6 +85,7 @@ private:
     bool logRead = false;
     TShowMessage showMessage;
     bool disableTriggers = false;
+    TCharset charset = CharsetOf(kDefaultCharset);
     // The keys and the fields of every entry of the run's period, read once
     // and handed out entry by entry by ReadKeys and ReadFields.
     std::unique_ptr<TPeriodLog> periodLog;
