@@ -540,6 +540,12 @@ std::string Image(const TestDatabase& db)
                          (rows->Fields(i).IsNull() ? "<null>" : Escaped(rows->Fields(i).AsString())) + "\n";
         }
     }
+    // And whether each trigger of the user's is active.
+    std::unique_ptr<TDataSet> triggers =
+        manager.OpenQuery("select trim(rdb$trigger_name), rdb$trigger_inactive from rdb$triggers where"
+                          " coalesce(rdb$system_flag, 0) = 0 and rdb$trigger_name not starting with 'IBE$'");
+    for (; !triggers->Eof(); triggers->Next())
+        image += "\nTAB RDB$TRIGGERS\n" + triggers->Fields(0).AsString() + " " + triggers->Fields(1).AsString() + "\n";
     manager.Rollback();
     return image;
 }

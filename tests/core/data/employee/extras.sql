@@ -1,6 +1,7 @@
 /* Added to Firebird's example database in both twins before the change log
    is installed: a table of every column type that has a literal, and a
-   trigger of the kind a user has, which replaying must not fire again. */
+   trigger of the kind a user has, which replaying must not fire again, and
+   an inactive one, which must stay inactive. */
 create table all_types (
     id integer not null primary key,
     sm smallint, big bigint, num numeric(18,4), amount decimal(12,2), fl float, dbl double precision,
@@ -18,6 +19,10 @@ set term ^ ;
 create trigger all_types_count for all_types after insert or update or delete as
 begin
     update all_types_audit set changes = changes + 1 where id = 1;
+end^
+create trigger all_types_idle for all_types inactive before insert as
+begin
+    new.sm = 0;
 end^
 set term ; ^
 commit;
