@@ -26,13 +26,13 @@ as
     declare lf char(1);
     declare quoting boolean;
     declare db_charset smallint;
-    declare tab varchar(31);
+    declare tab varchar(63);
     declare tab_id integer;
-    declare tab_lit varchar(80);
-    declare tab_ident varchar(80);
-    declare col varchar(31);
-    declare col_lit varchar(80);
-    declare col_ident varchar(80);
+    declare tab_lit varchar(200);
+    declare tab_ident varchar(200);
+    declare col varchar(63);
+    declare col_lit varchar(200);
+    declare col_ident varchar(200);
     declare col_type smallint;
     declare col_subtype smallint;
     declare col_charset smallint;
@@ -40,7 +40,7 @@ as
     declare col_dims smallint;
     declare kind char(1);
     declare guarded boolean;
-    declare trg_base varchar(31);
+    declare trg_base varchar(63);
     declare keys_new blob sub_type text;
     declare keys_old blob sub_type text;
     declare ins_fields blob sub_type text;
@@ -50,7 +50,7 @@ as
 
     /* An identifier as a statement names it: in double quotes, where the
        dialect has them. */
-    declare function ident(name varchar(31), quoting boolean) returns varchar(80)
+    declare function ident(name varchar(63), quoting boolean) returns varchar(200)
     as
     begin
         if (quoting) then
@@ -63,12 +63,12 @@ as
        VARCHAR columns, F a FLOAT, L a text that may not fit them, B a
        binary BLOB, A an array. A guarded statement that fails logs the
        column as incomplete instead. */
-    declare function field_row(kind char(1), guarded boolean, col_lit varchar(80),
-                               old_x varchar(100), new_x varchar(100)) returns varchar(2000)
+    declare function field_row(kind char(1), guarded boolean, col_lit varchar(200),
+                               old_x varchar(300), new_x varchar(300)) returns varchar(4000)
     as
         declare cols varchar(200) = '';
-        declare vals varchar(1500) = '';
-        declare stmt varchar(2000);
+        declare vals varchar(3000) = '';
+        declare stmt varchar(4000);
     begin
         if (kind = 'A') then
         begin
@@ -127,10 +127,10 @@ as
     end
 
     /* The statement that logs one key value. */
-    declare function key_row(kind char(1), guarded boolean, col_lit varchar(80), x varchar(100))
-        returns varchar(1000)
+    declare function key_row(kind char(1), guarded boolean, col_lit varchar(200), x varchar(300))
+        returns varchar(2000)
     as
-        declare stmt varchar(1000);
+        declare stmt varchar(2000);
     begin
         if (kind = 'F') then
             x = 'cast(' || x || ' as double precision)';
