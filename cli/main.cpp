@@ -138,8 +138,13 @@ int Run(const CliOptions& o)
                                  Say(text);
                                  SayTypeName(text);
                              });
+    engine.SetDisableTriggers(o.disableTriggers);
     try {
         engine.ReadLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments, o.charset);
+    } catch (const Norvane::CEIncompleteValue& e) {
+        progress.Finish();
+        Say(e.what());
+        return exNoSQLForm;
     } catch (const ConnectError& e) {
         progress.Finish();
         Say(msgNoConnect);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 using NorvaneImpl::CFieldCast;
 using NorvaneImpl::CFieldValue;
@@ -24,6 +25,7 @@ constexpr int kLogQuery = 10100;
 constexpr int kPeriodFieldsQuery = 10103;
 constexpr int kPeriodKeysQuery = 10104;
 constexpr int kPeriodColumnsQuery = 10105;
+constexpr int kLogColumnsQuery = 10106;
 constexpr int kXMLTemplate = 10130;
 
 TField& Column(TDataSet& data, const char* name)
@@ -34,10 +36,14 @@ TField& Column(TDataSet& data, const char* name)
     return *field;
 }
 
-std::unique_ptr<CFieldCast> Snapshot(const TField& field)
+// A logged value from the first of its columns that holds it; null when
+// none does.
+std::unique_ptr<CFieldCast> Snapshot(const std::vector<TField*>& columns)
 {
-    bool isNull = field.IsNull();
-    return std::make_unique<CFieldCast>(isNull, isNull ? std::string() : field.AsString());
+    for (const TField* field : columns)
+        if (!field->IsNull())
+            return std::make_unique<CFieldCast>(false, field->AsString());
+    return std::make_unique<CFieldCast>(true, std::string());
 }
 
 TParams PeriodParams(TDateTime periodBegin, TDateTime periodEnd)
@@ -48,7 +54,80 @@ TParams PeriodParams(TDateTime periodBegin, TDateTime periodEnd)
     return params;
 }
 
+// The script with its statements between the switching off and on of the
+// target's triggers on the given tables. isql needs another terminator for
+// the execute blocks. The blocks find the triggers on the target when the
+// script runs there, and quote their names only where the database's
+// dialect has quoted names.
+std::string WithTriggersDisabled(const std::string& statements, const std::vector<std::string>& tables)
+{
+    std::string list;
+    for (const std::string& table : tables)
+        list += (list.empty() ? "" : ", ") + NorvaneImpl::Quoted(table);
+    const std::string name =
+        "iif((select mon$sql_dialect from mon$database) > 1, '\"' || replace(name, '\"', '\"\"') || '\"', name)";
+    return "/* The target's own triggers on the tables below are switched off while the statements run,\n"
+           "   and switched on again at the end. */\n"
+           "set term ^ ;\n"
+           "\n"
+           "execute block\n"
+           "as\n"
+           "    declare name varchar(63);\n"
+           "    declare n integer = 0;\n"
+           "begin\n"
+           "    for select trim(trailing from t.rdb$trigger_name)\n"
+           "        from rdb$triggers t\n"
+           "        where t.rdb$relation_name in (" + list + ")\n"
+           "          and coalesce(t.rdb$system_flag, 0) = 0\n"
+           "          and coalesce(t.rdb$trigger_inactive, 0) = 0\n"
+           "        order by t.rdb$trigger_name\n"
+           "        into :name\n"
+           "    do\n"
+           "    begin\n"
+           "        execute statement 'alter trigger ' || " + name + " || ' inactive';\n"
+           "        n = n + 1;\n"
+           "        rdb$set_context('USER_SESSION', 'NORVANE_TRIGGER_' || n, name);\n"
+           "    end\n"
+           "    rdb$set_context('USER_SESSION', 'NORVANE_TRIGGERS', n);\n"
+           "end^\n"
+           "\n"
+           "set term ; ^\n"
+           "\n"
+           "commit;\n"
+           "\n" +
+           statements +
+           "commit;\n"
+           "\n"
+           "set term ^ ;\n"
+           "\n"
+           "execute block\n"
+           "as\n"
+           "    declare name varchar(63);\n"
+           "    declare n integer;\n"
+           "begin\n"
+           "    n = cast(coalesce(rdb$get_context('USER_SESSION', 'NORVANE_TRIGGERS'), '0') as integer);\n"
+           "    while (n > 0) do\n"
+           "    begin\n"
+           "        name = rdb$get_context('USER_SESSION', 'NORVANE_TRIGGER_' || n);\n"
+           "        execute statement 'alter trigger ' || " + name + " || ' active';\n"
+           "        rdb$set_context('USER_SESSION', 'NORVANE_TRIGGER_' || n, null);\n"
+           "        n = n - 1;\n"
+           "    end\n"
+           "    rdb$set_context('USER_SESSION', 'NORVANE_TRIGGERS', null);\n"
+           "end^\n"
+           "\n"
+           "set term ; ^\n"
+           "\n"
+           "commit;\n";
+}
+
 }  // namespace
+
+CEIncompleteValue::CEIncompleteValue(long long logId, const std::string& tableName, const std::string& fieldName)
+    : std::range_error("Log entry " + std::to_string(logId) + ", table '" + tableName + "', field '" + fieldName +
+                       "': the value was not logged completely, so no script can repeat or undo this change")
+{
+}
 
 CNorvane::CNorvane(TProgressEvent onProgress, TShowMessage showMessage)
     : document(XMLutil::CreateParser()), onProgress(std::move(onProgress)), showMessage(std::move(showMessage))
@@ -163,16 +242,27 @@ private:
     };
 
     // The rows of one of the two queries, in log id and storage order.
+    //
+    // A value lies in the first of its columns that is not null: the text
+    // column the query names, then, in a log made by scripts/demo's
+    // triggers, the text BLOB and the binary BLOB that hold what the text
+    // column cannot. A log made earlier, with the text column alone, is read
+    // as before: the query gets the other columns, and INCOMPLETE, only
+    // where the log table has them.
     struct TValues {
-        TValues(int query, const char* nameColumn, const char* newColumn, const char* oldColumn)
-            : query(query), nameColumn(nameColumn), newColumn(newColumn), oldColumn(oldColumn)
+        TValues(int query, const char* table, const char* alias, const char* nameColumn,
+                std::vector<const char*> newColumns, std::vector<const char*> oldColumns)
+            : query(query), table(table), alias(alias), nameColumn(nameColumn), newColumns(std::move(newColumns)),
+              oldColumns(std::move(oldColumns))
         {
         }
 
         int query;
+        const char* table;  // the log table and its alias in the query
+        const char* alias;
         const char* nameColumn;
-        const char* newColumn;
-        const char* oldColumn;  // nullptr: the query has no old value
+        std::vector<const char*> newColumns;
+        std::vector<const char*> oldColumns;  // empty: the query has no old value
         bool read = false;
         std::vector<TRow> rows;
         size_t next = 0;
@@ -210,6 +300,18 @@ private:
         return byte(2) << 32 | byte(7) << 24 | byte(6) << 16 | byte(5) << 8 | byte(4);
     }
 
+    // The first column is in every log; the others only where the log has them.
+    static std::vector<TField*> ValueColumns(TDataSet& data, const std::vector<const char*>& names)
+    {
+        std::vector<TField*> columns;
+        for (const char* name : names) {
+            TField* field = columns.empty() ? &Column(data, name) : data.FindField(name);
+            if (field)
+                columns.push_back(field);
+        }
+        return columns;
+    }
+
     void ReadColumnTypes()
     {
         std::unique_ptr<TDataSet> data =
@@ -231,12 +333,46 @@ private:
         }
     }
 
+    // The columns the two log tables have.
+    void ReadLogColumns()
+    {
+        std::unique_ptr<TDataSet> data = TDBManager::GetInstance().OpenQuery(LoadResourceText(kLogColumnsQuery, "LOG"));
+        if (data->Eof())
+            return;
+        TField& table = Column(*data, "RDB$RELATION_NAME");
+        TField& column = Column(*data, "RDB$FIELD_NAME");
+        for (; !data->Eof(); data->Next())
+            logColumns.insert(ColumnKey(table.AsString(), column.AsString()));
+    }
+
+    // The query of the values with the columns beyond its own that the log
+    // table has, added at the end of its select list.
+    std::string ValuesQuery(const TValues& values) const
+    {
+        std::string sql = LoadResourceText(values.query, "LOG");
+        std::vector<const char*> optional(values.newColumns.begin() + 1, values.newColumns.end());
+        if (!values.oldColumns.empty())
+            optional.insert(optional.end(), values.oldColumns.begin() + 1, values.oldColumns.end());
+        optional.push_back("INCOMPLETE");
+        std::string more;
+        for (const char* column : optional)
+            if (logColumns.count(ColumnKey(values.table, column)))
+                more += std::string(", ") + values.alias + "." + column;
+        std::size_t from = sql.find("\nfrom");
+        if (more.empty() || from == std::string::npos)
+            return sql;
+        if (from > 0 && sql[from - 1] == '\r')
+            --from;
+        return sql.insert(from, more);
+    }
+
     void Read(TValues& values)
     {
-        if (!columnsRead)
+        if (!columnsRead) {
             ReadColumnTypes();
-        std::unique_ptr<TDataSet> data =
-            TDBManager::GetInstance().OpenQuery(LoadResourceText(values.query, "LOG"), &period);
+            ReadLogColumns();
+        }
+        std::unique_ptr<TDataSet> data = TDBManager::GetInstance().OpenQuery(ValuesQuery(values), &period);
         values.read = true;
         if (data->Eof())
             return;
@@ -244,8 +380,9 @@ private:
         TField& dbKey = Column(*data, "DB_KEY");
         TField& table = Column(*data, "TABLE_NAME");
         TField& name = Column(*data, values.nameColumn);
-        TField& newValue = Column(*data, values.newColumn);
-        TField* oldValue = values.oldColumn ? &Column(*data, values.oldColumn) : nullptr;
+        const std::vector<TField*> newValue = ValueColumns(*data, values.newColumns);
+        const std::vector<TField*> oldValue = ValueColumns(*data, values.oldColumns);
+        const TField* incomplete = data->FindField("INCOMPLETE");
         for (; !data->Eof(); data->Next()) {
             // A null name or table matches no column, as in a join.
             if (name.IsNull() || table.IsNull())
@@ -254,9 +391,11 @@ private:
             const auto type = columnTypes.find(ColumnKey(table.AsString(), columnName));
             if (type == columnTypes.end())
                 continue;
+            if (incomplete && !incomplete->IsNull())
+                throw CEIncompleteValue(id.AsInteger(), Trimmed(table.AsString()), columnName);
             values.rows.push_back({id.AsInteger(), Place(dbKey.AsString()),
                                    std::make_unique<CFieldValue>(type->second.code, Snapshot(newValue),
-                                                                 oldValue ? Snapshot(*oldValue) : nullptr,
+                                                                 oldValue.empty() ? nullptr : Snapshot(oldValue),
                                                                  columnName, type->second.subType, quoteNames)});
         }
         std::sort(values.rows.begin(), values.rows.end(), [](const TRow& a, const TRow& b) {
@@ -275,8 +414,10 @@ private:
     const bool quoteNames;
     bool columnsRead = false;
     std::unordered_map<std::string, TColumnType> columnTypes;  // by ColumnKey
-    TValues keys{kPeriodKeysQuery, "KEY_FIELD", "KEY_VALUE", nullptr};
-    TValues fields{kPeriodFieldsQuery, "FIELD_NAME", "NEW_VALUE", "OLD_VALUE"};
+    std::unordered_set<std::string> logColumns;                // by ColumnKey
+    TValues keys{kPeriodKeysQuery, "IBE$LOG_KEYS", "lk", "KEY_FIELD", {"KEY_VALUE"}, {}};
+    TValues fields{kPeriodFieldsQuery, "IBE$LOG_FIELDS", "lf", "FIELD_NAME", {"NEW_VALUE", "NEW_TEXT", "NEW_BYTES"},
+                   {"OLD_VALUE", "OLD_TEXT", "OLD_BYTES"}};
 };
 
 TFieldList CNorvane::ReadKeys(long long logId)
@@ -315,7 +456,14 @@ std::string CNorvane::GetScript(Iterator first, Iterator last, std::string (CLog
 {
     NorvaneImpl::TScriptCharset scriptCharset(charset.name, charset.encoding);
     try {
-        return StringAccumulator::Accumulate(true, first, last, statement, ";\n\n");
+        std::string script = StringAccumulator::Accumulate(true, first, last, statement, ";\n\n");
+        if (!disableTriggers)
+            return script;
+        std::vector<std::string> tables;
+        for (Iterator record = first; record != last; ++record)
+            if (std::find(tables.begin(), tables.end(), (*record)->GetTableName()) == tables.end())
+                tables.push_back((*record)->GetTableName());
+        return WithTriggersDisabled(script, tables);
     } catch (const StringAccumulator::CEEmptyStrList&) {
         return NorvaneImpl::TScriptCharset::ProgramText(msgNoMatchedRecords);
     } catch (const NorvaneImpl::CEUnknownIBType& e) {
