@@ -623,13 +623,10 @@ void TfrmGUI::InitLanguage(bool atStartup)
     if (atStartup) {
         // The designed texts are English: only another language is applied,
         // from the file as the user may have edited it.
-        if (FileExists(path) && !miEnglish->isChecked()) {
-            UseQtTranslations();
+        if (FileExists(path) && !miEnglish->isChecked())
             ApplyLanguageFile(path);
-        }
         return;
     }
-    UseQtTranslations();
     SaveTextToFile(LoadResourceText(miEnglish->isChecked() ? 10120 : 10121, "LOCALE"), path);
     ApplyLanguageFile(path);
 }
@@ -652,6 +649,7 @@ void TfrmGUI::UseQtTranslations()
 
 void TfrmGUI::ApplyLanguageFile(const std::string& path)
 {
+    UseQtTranslations();
     TQtLocalizableForm main(*this, components);
     LocalizeForm(main, path);
     if (frmAbout) {
