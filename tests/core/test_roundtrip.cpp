@@ -532,7 +532,7 @@ std::string Image(const TestDatabase& db)
     std::string image;
     for (const auto& [table, select] : selects) {
         std::unique_ptr<TDataSet> rows = manager.OpenQuery("select " + select.first + " from " + table +
-                                                           " order by " + select.second);
+                                                           " order by " + (select.second.empty() ? "1" : select.second));
         for (; !rows->Eof(); rows->Next()) {
             image += "\nTAB " + table + "\n";
             for (std::size_t i = 0; i < rows->FieldCount(); ++i)
@@ -543,7 +543,7 @@ std::string Image(const TestDatabase& db)
     // And whether each trigger of the user's is active.
     std::unique_ptr<TDataSet> triggers =
         manager.OpenQuery("select trim(rdb$trigger_name), rdb$trigger_inactive from rdb$triggers where"
-                          " coalesce(rdb$system_flag, 0) = 0 and rdb$trigger_name not starting with 'IBE$'");
+                          " coalesce(rdb$system_flag, 0) = 0 and rdb$trigger_name not starting with 'IBE$' order by 1");
     for (; !triggers->Eof(); triggers->Next())
         image += "\nTAB RDB$TRIGGERS\n" + triggers->Fields(0).AsString() + " " + triggers->Fields(1).AsString() + "\n";
     manager.Rollback();
