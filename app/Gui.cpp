@@ -62,6 +62,21 @@ std::string PathBytes(const QString& path)
     return QFile::encodeName(path).toStdString();
 }
 
+// A Windows-1251 text that quotes a path as it was given, in file-system
+// bytes (a server's diagnosis, the report notice).
+QString WithPath(const std::string& text, const std::string& path)
+{
+    QStringList pieces;
+    size_t from = 0;
+    for (size_t at = path.empty() ? std::string::npos : text.find(path); at != std::string::npos;
+         at = text.find(path, from)) {
+        pieces << FromCp1251(text.substr(from, at - from));
+        from = at + path.size();
+    }
+    pieces << FromCp1251(text.substr(from));
+    return pieces.join(PathText(path));
+}
+
 // Texts for the editors: the encoding's bytes (Windows-1251 for the
 // program's own texts) with any line ends.
 QString EditorText(const std::string& text, const std::string& encoding = "Windows-1251")
@@ -466,7 +481,9 @@ void TfrmGUI::actExecuteExecute()
     } catch (const TDateMistake& mistake) {
         ShowDateMistake(mistake.field);
     } catch (const ConnectError& e) {
-        dialogs.ShowMessage(this, NoConnectText(e.Message, databaseFile));
+        // The catalogue text, and below it the server's own diagnosis.
+        dialogs.ShowMessage(this,
+                            FromCp1251(msgNoConnect) + QStringLiteral("\n\n") + WithPath(e.Message, databaseFile));
     } catch (const CharsetError& e) {
         dialogs.ShowMessage(this, QStringLiteral("A logged value cannot be read in the character set %1: choose "
                                                  "%2 (or the database's own character set) as the character set "
@@ -513,21 +530,6 @@ void TfrmGUI::ShowDateMistake(QLineEdit* field)
     field->selectAll();
 }
 
-QString TfrmGUI::NoConnectText(const std::string& reason, const std::string& databaseFile) const
-{
-    // The reason holds the location as it was given, in file-system bytes;
-    // the rest of it is Windows-1251.
-    QStringList pieces;
-    size_t from = 0;
-    for (size_t at = databaseFile.empty() ? std::string::npos : reason.find(databaseFile); at != std::string::npos;
-         at = reason.find(databaseFile, from)) {
-        pieces << FromCp1251(reason.substr(from, at - from));
-        from = at + databaseFile.size();
-    }
-    pieces << FromCp1251(reason.substr(from));
-    return FromCp1251(msgNoConnect) + QStringLiteral("\n\n") + pieces.join(PathText(databaseFile));
-}
-
 void TfrmGUI::ShowProgress(int& total, int& done)
 {
     // Repaint only when the bar visibly moves, and let waiting input through
@@ -562,10 +564,15 @@ void TfrmGUI::actSaveExecute()
     if (name.isEmpty())
         return;
     settings->WriteString("Files", key, PathToSetting(name));
-    if (sql)
-        SaveTextToFile(ToEncoding(mmSQL->toPlainText(), sqlEncoding), PathBytes(name));
-    else
-        engine->SaveXMLLog(PathBytes(name));
+    try {
+        if (sql)
+            SaveTextToFile(ToEncoding(mmSQL->toPlainText(), sqlEncoding), PathBytes(name));
+        else
+            engine->SaveXMLLog(PathBytes(name));
+    } catch (const Exception& e) {
+        // The reason names the file as the file system has it.
+        dialogs.ShowError(this, WithPath(e.Message, PathBytes(name)));
+    }
 }
 
 void TfrmGUI::actCloseExecute()
@@ -704,7 +711,7 @@ void TfrmGUI::closeEvent(QCloseEvent* event)
 void TfrmGUI::CreateExceptionFile(const std::string& Text, bool English)
 {
     const std::string path = WriteExceptionFile(Text, programDir);
-    dialogs.ShowMessage(this, FromCp1251(ExceptionNotice(ToCp1251(PathText(path)), English)));
+    dialogs.ShowMessage(this, WithPath(ExceptionNotice(path, English), path));
 }
 
 void TfrmGUI::ShowException(std::exception_ptr error)
@@ -713,9 +720,11 @@ void TfrmGUI::ShowException(std::exception_ptr error)
     try {
         std::rethrow_exception(error);
     } catch (const Exception& e) {
-        text = FromCp1251(e.Message);
+        // The settings, language and report files are named by the
+        // program's folder as the file system has it.
+        text = WithPath(e.Message, programDir);
     } catch (const std::exception& e) {
-        text = FromCp1251(e.what());
+        text = WithPath(e.what(), programDir);
     } catch (...) {
         text = FromCp1251(msgUnforeseen);
     }

@@ -93,8 +93,6 @@ private:
     TDateTime PeriodDate(QLineEdit* field) const;
     // Tells the user which field and what form, and puts the focus there.
     void ShowDateMistake(QLineEdit* field);
-    // The catalogue text of a refused connection with the server's reason.
-    QString NoConnectText(const std::string& reason, const std::string& databaseFile) const;
 
     // Writes the report of an unforeseen error and tells the user where it is.
     void CreateExceptionFile(const std::string& Text, bool English);
