@@ -1,6 +1,7 @@
 #include "app/About.h"
 
 #include "app/Hyperlink.h"
+#include "norvane/Version.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

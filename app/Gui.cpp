@@ -106,7 +106,7 @@ QString DateMask()
 // the tab character instead (the page control would take it otherwise).
 class TTabKeys : public QObject {
 public:
-    explicit TTabKeys(QPlainTextEdit* memo) : QObject(memo), memo(memo) { memo->setTabChangesFocus(true); }
+    explicit TTabKeys(QPlainTextEdit* aMemo) : QObject(aMemo), memo(aMemo) { memo->setTabChangesFocus(true); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -150,7 +150,7 @@ TFileDialogSetup XMLDialogSetup()
 // close asked for meanwhile happens when the run is over.
 class TfrmGUI::TRun {
 public:
-    explicit TRun(TfrmGUI& w) : w(w) { w.SetRunning(true); }
+    explicit TRun(TfrmGUI& aW) : w(aW) { w.SetRunning(true); }
     ~TRun()
     {
         w.SetRunning(false);

@@ -19,7 +19,7 @@ const char kMenuItemProperty[] = "norvaneMenuItem";
 template <class W, TLocalizedComponent::TKind K>
 class TTextComponent : public TLocalizedComponent {
 public:
-    explicit TTextComponent(W* w) : w(w) {}
+    explicit TTextComponent(W* aW) : w(aW) {}
     TKind Kind() const override { return K; }
     std::string Name() const override { return w->objectName().toStdString(); }
     std::string Caption() const override { return ToCp1251(w->text()); }
@@ -31,7 +31,7 @@ protected:
 
 class TMenuComponent : public TLocalizedComponent {
 public:
-    explicit TMenuComponent(QMenu* m) : m(m) {}
+    explicit TMenuComponent(QMenu* aM) : m(aM) {}
     TKind Kind() const override { return MenuItem; }
     std::string Name() const override { return m->objectName().toStdString(); }
     std::string Caption() const override { return ToCp1251(m->title()); }
@@ -65,7 +65,7 @@ public:
 
 class TStatusBarComponent : public TLocalizedComponent {
 public:
-    explicit TStatusBarComponent(TStatusBar* s) : s(s) {}
+    explicit TStatusBarComponent(TStatusBar* aS) : s(aS) {}
     TKind Kind() const override { return StatusBar; }
     std::string Name() const override { return s->objectName().toStdString(); }
     int PanelCount() const override { return s->PanelCount(); }

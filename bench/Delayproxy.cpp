@@ -21,7 +21,7 @@ using Clock = std::chrono::steady_clock;
 // A socket descriptor closed with its owner.
 class TSocket {
 public:
-    explicit TSocket(int fd = -1) : fd(fd) {}
+    explicit TSocket(int aFd = -1) : fd(aFd) {}
     ~TSocket() { Close(); }
     TSocket(const TSocket&) = delete;
     TSocket& operator=(const TSocket&) = delete;
@@ -68,7 +68,7 @@ bool SendAll(int fd, const char* data, size_t size)
 // with the time it may go on, and a writer that sends it then.
 class TDirection {
 public:
-    TDirection(int from, int to, Clock::duration delay) : from(from), to(to), delay(delay) {}
+    TDirection(int aFrom, int aTo, Clock::duration aDelay) : from(aFrom), to(aTo), delay(aDelay) {}
 
     void Start()
     {
@@ -184,8 +184,8 @@ struct TDelayProxy::TConnection {
     TDirection down;
 };
 
-TDelayProxy::TDelayProxy(int targetPort, double roundTripMs)
-    : targetPort(targetPort), oneWaySeconds(roundTripMs / 2000.0)
+TDelayProxy::TDelayProxy(int aTargetPort, double roundTripMs)
+    : targetPort(aTargetPort), oneWaySeconds(roundTripMs / 2000.0)
 {
     listener = ::socket(AF_INET, SOCK_STREAM, 0);
     if (listener < 0)

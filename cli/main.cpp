@@ -6,6 +6,7 @@
 #include "db/Tdbmanager.h"
 #include "engine/Cnorvane.h"
 #include "locale/Messages.h"
+#include "norvane/Version.h"
 
 #include <iconv.h>
 #include <langinfo.h>
@@ -98,7 +99,7 @@ void SayTypeName(const std::string& message)
 
 class Progress {
 public:
-    explicit Progress(bool enabled) : enabled(enabled) {}
+    explicit Progress(bool aEnabled) : enabled(aEnabled) {}
     ~Progress() { Finish(); }
     void operator()(int total, int done)
     {

@@ -290,8 +290,8 @@ void TIBTransaction::Rollback()
 
 // ---------------------------------------------------------------- statement
 
-TCursor::TCursor(isc_db_handle* database, isc_tr_handle* transaction, unsigned short dialect)
-    : database(database), transaction(transaction), dialect(dialect)
+TCursor::TCursor(isc_db_handle* aDatabase, isc_tr_handle* aTransaction, unsigned short aDialect)
+    : database(aDatabase), transaction(aTransaction), dialect(aDialect)
 {
 }
 

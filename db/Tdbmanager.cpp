@@ -177,8 +177,8 @@ const TParam* TParams::FindParam(const std::string& name) const
 
 // ---------------------------------------------------------------- TField
 
-TField::TField(const TDataSet& dataSet, size_t index, std::string name, int sqlType, int sqlScale)
-    : dataSet(&dataSet), index(index), name(std::move(name)), sqlType(sqlType), sqlScale(sqlScale)
+TField::TField(const TDataSet& aDataSet, size_t aIndex, std::string aName, int aSqlType, int aSqlScale)
+    : dataSet(&aDataSet), index(aIndex), name(std::move(aName)), sqlType(aSqlType), sqlScale(aSqlScale)
 {
 }
 

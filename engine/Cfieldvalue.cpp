@@ -221,8 +221,8 @@ std::string IBTypeName(int typeCode)
     }
 }
 
-TScriptCharset::TScriptCharset(std::string name, std::string encoding)
-    : name(std::move(name)), encoding(std::move(encoding)), outer(scriptCharset)
+TScriptCharset::TScriptCharset(std::string aName, std::string aEncoding)
+    : name(std::move(aName)), encoding(std::move(aEncoding)), outer(scriptCharset)
 {
     scriptCharset = this;
 }
@@ -261,8 +261,8 @@ std::string Quoted(const std::string& text)
     return out;
 }
 
-CEUnknownIBType::CEUnknownIBType(int typeCode, std::string fieldName)
-    : std::range_error(""), typeCode(typeCode), fieldName(std::move(fieldName))
+CEUnknownIBType::CEUnknownIBType(int aTypeCode, std::string aFieldName)
+    : std::range_error(""), typeCode(aTypeCode), fieldName(std::move(aFieldName))
 {
     Compose();
 }
@@ -284,14 +284,14 @@ const char* CEUnknownIBType::what() const noexcept
     return message.c_str();
 }
 
-CFieldValue::CFieldValue(int type, std::unique_ptr<CFieldCast> newValue, std::unique_ptr<CFieldCast> oldValue,
-                         std::string name, int subType, bool quoteName)
-    : type(static_cast<std::int8_t>(static_cast<std::uint8_t>(type & 0xFF))),
-      subType(subType),
-      name(std::move(name)),
+CFieldValue::CFieldValue(int aType, std::unique_ptr<CFieldCast> aNewValue, std::unique_ptr<CFieldCast> aOldValue,
+                         std::string aName, int aSubType, bool quoteName)
+    : type(static_cast<std::int8_t>(static_cast<std::uint8_t>(aType & 0xFF))),
+      subType(aSubType),
+      name(std::move(aName)),
       sqlName(SQLName(this->name, quoteName)),
-      newValue(std::move(newValue)),
-      oldValue(std::move(oldValue))
+      newValue(std::move(aNewValue)),
+      oldValue(std::move(aOldValue))
 {
 }
 

@@ -11,7 +11,7 @@ namespace NorvaneImpl {
 // One snapshot of a logged value: the text exactly as the log stored it.
 class CFieldCast {
 public:
-    CFieldCast(bool isNull, std::string value) : isNull(isNull), value(std::move(value)) {}
+    CFieldCast(bool aIsNull, std::string aValue) : isNull(aIsNull), value(std::move(aValue)) {}
     const bool isNull;
     const std::string value;
 };

@@ -13,16 +13,16 @@ CEUnknownActionLetter::CEUnknownActionLetter(char letter)
 
 namespace NorvaneImpl {
 
-CLogRecord::CLogRecord(char action, bool includeComments, std::string tableName, std::string userName,
-                       std::string dateTime, TFieldList keys, TFieldList fields, bool quoteNames)
-    : includeComments(includeComments),
-      action(action),
-      tableName(std::move(tableName)),
+CLogRecord::CLogRecord(char aAction, bool aIncludeComments, std::string aTableName, std::string aUserName,
+                       std::string aDateTime, TFieldList aKeys, TFieldList aFields, bool quoteNames)
+    : includeComments(aIncludeComments),
+      action(aAction),
+      tableName(std::move(aTableName)),
       sqlTableName(SQLName(this->tableName, quoteNames)),
-      userName(std::move(userName)),
-      dateTime(std::move(dateTime)),
-      keys(std::move(keys)),
-      fields(std::move(fields))
+      userName(std::move(aUserName)),
+      dateTime(std::move(aDateTime)),
+      keys(std::move(aKeys)),
+      fields(std::move(aFields))
 {
 }
 

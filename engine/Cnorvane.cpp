@@ -129,8 +129,8 @@ CEIncompleteValue::CEIncompleteValue(long long logId, const std::string& tableNa
 {
 }
 
-CNorvane::CNorvane(TProgressEvent onProgress, TShowMessage showMessage)
-    : document(XMLutil::CreateParser()), onProgress(std::move(onProgress)), showMessage(std::move(showMessage))
+CNorvane::CNorvane(TProgressEvent aOnProgress, TShowMessage aShowMessage)
+    : document(XMLutil::CreateParser()), onProgress(std::move(aOnProgress)), showMessage(std::move(aShowMessage))
 {
 }
 
@@ -229,7 +229,7 @@ void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userN
 // fifth to the eighth), least significant first, as the server lays them out.
 class TPeriodLog {
 public:
-    TPeriodLog(const TParams& period, bool quoteNames) : period(period), quoteNames(quoteNames) {}
+    TPeriodLog(const TParams& aPeriod, bool aQuoteNames) : period(aPeriod), quoteNames(aQuoteNames) {}
 
     TFieldList TakeKeys(long long logId) { return keys.Take(*this, logId); }
     TFieldList TakeFields(long long logId) { return fields.Take(*this, logId); }
@@ -250,10 +250,10 @@ private:
     // as before: the query gets the other columns, and INCOMPLETE, only
     // where the log table has them.
     struct TValues {
-        TValues(int query, const char* table, const char* alias, const char* nameColumn,
-                std::vector<const char*> newColumns, std::vector<const char*> oldColumns)
-            : query(query), table(table), alias(alias), nameColumn(nameColumn), newColumns(std::move(newColumns)),
-              oldColumns(std::move(oldColumns))
+        TValues(int aQuery, const char* aTable, const char* aAlias, const char* aNameColumn,
+                std::vector<const char*> aNewColumns, std::vector<const char*> aOldColumns)
+            : query(aQuery), table(aTable), alias(aAlias), nameColumn(aNameColumn), newColumns(std::move(aNewColumns)),
+              oldColumns(std::move(aOldColumns))
         {
         }
 

@@ -17,8 +17,8 @@ class CStringAccumulator {
 public:
     using ItemOperation = std::string (T::*)() const;
 
-    CStringAccumulator(std::string* output, std::string separator, ItemOperation operation)
-        : output(output), separator(std::move(separator)), operation(operation) {}
+    CStringAccumulator(std::string* aOutput, std::string aSeparator, ItemOperation aOperation)
+        : output(aOutput), separator(std::move(aSeparator)), operation(aOperation) {}
 
     void operator()(const T* item) const
     {

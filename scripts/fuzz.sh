@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (clang, NORVANE_FUZZ=ON) in build-fuzz and runs
+# Builds the libFuzzer targets (the fuzz preset: clang, NORVANE_FUZZ=ON) in build-fuzz and runs
 # each for a bounded time over a copy of its seed corpus, fuzz/corpus/<name>.
 # Any crash, sanitizer report, leak or failed property fails the script; the
 # input that caused it is left in build-fuzz/findings/<target>/.
@@ -18,9 +18,8 @@ targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all_targets[@]}")
 
 bash scripts/setup.sh
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DNORVANE_FUZZ=ON -DNORVANE_BUILD_GUI=OFF -DNORVANE_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target "${targets[@]}"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz --target "${targets[@]}"
 
 # shellcheck disable=SC1091
 source scripts/sanitizers/env.sh

@@ -7,8 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+cmake --preset default >/dev/null
+cmake --build --preset default -j"$(nproc)"
 
 demo="$PWD/build/demo/demo.fdb"
 bash scripts/demo-db.sh "$demo"

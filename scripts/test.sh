@@ -6,8 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$(nproc)"
+cmake --preset default
+cmake --build --preset default -j"$(nproc)"
 
 if [ -f scripts/fbserver.sh ]; then
   # shellcheck disable=SC1091
@@ -18,5 +18,4 @@ if [ -f scripts/fbserver.sh ]; then
 fi
 
 export QT_QPA_PLATFORM=offscreen
-cd build
-ctest --output-on-failure -j"$(nproc)"
+ctest --preset default -j"$(nproc)"

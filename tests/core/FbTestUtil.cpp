@@ -104,7 +104,7 @@ std::string RunIsql(const fs::path& folder, std::vector<std::string> args, const
 
 bool TestDatabase::ServerConfigured() { return !Env("NORVANE_TEST_SERVER").empty(); }
 
-TestDatabase::TestDatabase(TestEngine engine, const std::string& charset, int dialect) : engine(engine)
+TestDatabase::TestDatabase(TestEngine aEngine, const std::string& charset, int dialect) : engine(aEngine)
 {
     std::string pattern = (fs::temp_directory_path() / "norvane-db-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
