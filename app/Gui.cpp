@@ -18,6 +18,7 @@
 #include "locale/Localize.h"
 #include "locale/Messages.h"
 #include "locale/Regional.h"
+#include "res/TextIds.h"
 #include "xml/Xmlutil.h"
 
 #include <QAction>
@@ -595,7 +596,7 @@ void TfrmGUI::actAboutExecute()
 
 void TfrmGUI::actShowReadmeExecute()
 {
-    mmSQL->setPlainText(EditorText(LoadResourceText(miRussian->isChecked() ? 10111 : 10110, "HELP")));
+    mmSQL->setPlainText(EditorText(LoadResourceText(miRussian->isChecked() ? BuiltinTexts::kHelpRussian : BuiltinTexts::kHelpEnglish, "HELP")));
     sqlEncoding = "Windows-1251";
 }
 
@@ -634,7 +635,8 @@ void TfrmGUI::InitLanguage(bool atStartup)
             ApplyLanguageFile(path);
         return;
     }
-    SaveTextToFile(LoadResourceText(miEnglish->isChecked() ? 10120 : 10121, "LOCALE"), path);
+    const int text = miEnglish->isChecked() ? BuiltinTexts::kLocaleEnglish : BuiltinTexts::kLocaleRussian;
+    SaveTextToFile(LoadResourceText(text, "LOCALE"), path);
     ApplyLanguageFile(path);
 }
 

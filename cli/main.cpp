@@ -7,6 +7,7 @@
 #include "engine/Cnorvane.h"
 #include "locale/Messages.h"
 #include "norvane/Version.h"
+#include "res/TextIds.h"
 
 #include <iconv.h>
 #include <langinfo.h>
@@ -69,19 +70,7 @@ void Say(const std::string& text)
 // Applies the built-in Russian language file to the message catalogue.
 void UseRussian()
 {
-    char name[] = "/tmp/norvane-locale-XXXXXX";
-    int fd = mkstemp(name);
-    if (fd < 0)
-        return;
-    close(fd);
-    try {
-        WriteFileAtomically(name, LoadResourceText(10121, "LOCALE"));
-        LoadMessages(name);
-    } catch (...) {
-        unlink(name);
-        throw;
-    }
-    unlink(name);
+    LoadMessagesFromText(LoadResourceText(BuiltinTexts::kLocaleRussian, "LOCALE"));
 }
 
 // The message of a value without a literal ends with the type code; a code

@@ -5,6 +5,7 @@
 
 #include "app/core/Resfuncs.h"
 #include "engine/Clogrecord.h"
+#include "res/TextIds.h"
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -20,7 +21,6 @@ namespace {
 
 const int kTypeCodes[] = {7, 8, 9, 10, 12, 13, 14, 16, 23, 27, 28, 35, 37, 40, 261};
 const char* const kNames[] = {"ID", "NAME", "id", "PRICE"};
-const int kXMLTemplate = 10130;
 
 int TypeCode(FuzzedDataProvider& input)
 {
@@ -218,7 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     XMLutil::TXMLDocument document;
-    XMLutil::LoadFromText(LoadResourceText(kXMLTemplate, "XML"), document);
+    XMLutil::LoadFromText(LoadResourceText(BuiltinTexts::kXmlTemplate, "XML"), document);
     record.AddXMLElement(document);
     const std::string text = XMLutil::GetXMLText(document);
     xmlDoc* parsed = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, XML_PARSE_NONET);

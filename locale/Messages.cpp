@@ -45,11 +45,21 @@ const std::string& msgUser = texts[6];
 const std::string& msgBadBeginDate = texts[7];
 const std::string& msgBadEndDate = texts[8];
 
-void LoadMessages(const std::string& path)
+template <class Ini>
+void LoadMessagesFrom(const Ini& ini)
 {
-    TIniFile ini(path);
     for (size_t i = 0; i < kEntries.size(); ++i)
         texts[i] = ini.ReadString(kSection, kEntries[i].key, texts[i]);
+}
+
+void LoadMessages(const std::string& path)
+{
+    LoadMessagesFrom(TIniFile(path));
+}
+
+void LoadMessagesFromText(const std::string& text)
+{
+    LoadMessagesFrom(TIniText(text));
 }
 
 void ExportMessages(const std::string& path)

@@ -18,6 +18,8 @@ extern const std::string& msgBadEndDate;
 // Replaces each text from section Messages of the language file at path; a
 // key the file lacks keeps its current text. A missing file changes nothing.
 void LoadMessages(const std::string& path);
+// Same, from the text of a language file (a built-in one).
+void LoadMessagesFromText(const std::string& text);
 // Writes the current texts into section Messages of English.ini beside the
 // executable, keeping the file's other content.
 void ExportMessages();

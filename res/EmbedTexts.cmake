@@ -2,11 +2,13 @@ cmake_minimum_required(VERSION 3.22)
 
 # Run with cmake -P: turns the readable texts of res/ into a C++ source that
 # holds their Windows-1251 bytes with CR LF line ends, and the table of
-# BuiltinTexts.h that finds them by type name and number.
+# BuiltinTexts.h that finds them by type name and number; and a header that
+# names each number after its file (help-10110-english.txt: kHelpEnglish).
 #
 #   -DICONV=<iconv program> -DSOURCE_DIR=<res folder> -DOUTPUT=<generated .cpp>
+#   -DOUTPUT_IDS=<generated header>
 
-foreach(var ICONV SOURCE_DIR OUTPUT)
+foreach(var ICONV SOURCE_DIR OUTPUT OUTPUT_IDS)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "EmbedTexts.cmake needs -D${var}=...")
   endif()
@@ -20,6 +22,7 @@ set(converted "${OUTPUT}.cp1251")
 
 set(arrays "")
 set(entries "")
+set(ids "")
 set(seen "")
 set(index 0)
 foreach(text IN LISTS texts)
@@ -28,6 +31,23 @@ foreach(text IN LISTS texts)
   endif()
   string(TOUPPER "${CMAKE_MATCH_1}" type_name)
   set(number "${CMAKE_MATCH_2}")
+  # The constant's name: k, then the type and each word capitalised; a file
+  # without words is named by its number.
+  set(words "${CMAKE_MATCH_1}${CMAKE_MATCH_3}")
+  if(NOT CMAKE_MATCH_3)
+    set(words "${CMAKE_MATCH_1}-${number}")
+  endif()
+  string(REPLACE "-" ";" words "${words}")
+  set(id "k")
+  foreach(word IN LISTS words)
+    string(SUBSTRING "${word}" 0 1 head)
+    string(SUBSTRING "${word}" 1 -1 tail)
+    string(TOUPPER "${head}" head)
+    string(APPEND id "${head}${tail}")
+  endforeach()
+  if(NOT id MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
+    message(FATAL_ERROR "res/${text}: ${id} is no C++ name")
+  endif()
   if("${type_name}/${number}" IN_LIST seen)
     message(FATAL_ERROR "res/${text}: a second text ${type_name} ${number}")
   endif()
@@ -58,6 +78,7 @@ foreach(text IN LISTS texts)
 
   string(APPEND arrays "// res/${text}\nconst unsigned char text${index}[] = {\n${bytes}\n};\n\n")
   string(APPEND entries "    {\"${type_name}\", ${number}, text${index}, ${size}},\n")
+  string(APPEND ids "// res/${text}, type ${type_name}\nconstexpr int ${id} = ${number};\n")
   math(EXPR index "${index} + 1")
 endforeach()
 file(REMOVE "${converted}")
@@ -78,3 +99,13 @@ file(WRITE "${OUTPUT}.new"
 "}  // namespace BuiltinTexts\n")
 file(COPY_FILE "${OUTPUT}.new" "${OUTPUT}" ONLY_IF_DIFFERENT)
 file(REMOVE "${OUTPUT}.new")
+
+file(WRITE "${OUTPUT_IDS}.new"
+"// Generated at build time from the file names in res/ by res/EmbedTexts.cmake:\n"
+"// the number of each built-in text, for LoadResourceText.\n"
+"#pragma once\n\n"
+"namespace BuiltinTexts {\n\n"
+"${ids}\n"
+"}  // namespace BuiltinTexts\n")
+file(COPY_FILE "${OUTPUT_IDS}.new" "${OUTPUT_IDS}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT_IDS}.new")

@@ -134,3 +134,21 @@ void TIniFile::WriteBool(const std::string& section, const std::string& key, boo
 {
     WriteString(section, key, value ? "1" : "0");
 }
+
+struct TIniText::Impl {
+    CSimpleIniA ini{false, false, false};  // as TIniFile::Impl
+};
+
+TIniText::TIniText(const std::string& text) : impl(std::make_unique<Impl>())
+{
+    impl->ini.LoadData(text.data(), text.size());
+}
+
+TIniText::~TIniText() = default;
+
+std::string TIniText::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& def) const
+{
+    const char* v = impl->ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    return v ? std::string(v) : def;
+}

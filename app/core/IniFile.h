@@ -43,3 +43,20 @@ private:
     mode_t createMode;
     std::unique_ptr<Impl> impl;
 };
+
+// An initialization text held in memory (a built-in language file), read as
+// TIniFile reads a file.
+class TIniText {
+public:
+    explicit TIniText(const std::string& text);
+    ~TIniText();
+    TIniText(const TIniText&) = delete;
+    TIniText& operator=(const TIniText&) = delete;
+
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& def) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl;
+};
