@@ -2,10 +2,10 @@
 
 #include "app/About.h"
 #include "app/Cp1251.h"
+#include "app/Createexcfile.h"
 #include "app/Flowlayout.h"
 #include "app/Localize.h"
 #include "app/Statusbar.h"
-#include "app/core/Createexcfile.h"
 #include "app/core/Charset.h"
 #include "app/core/IniFile.h"
 #include "app/core/Resfuncs.h"

@@ -3,7 +3,7 @@
 #include "app/Cp1251.h"
 #include "app/Dialogs.h"
 #include "app/Gui.h"
-#include "db/Exception.h"
+#include "app/core/Exception.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,5 +1,5 @@
 #pragma once
-#include "db/Exception.h"
+#include "app/core/Exception.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 
 #include "app/core/AtomicFile.h"
 #include "app/core/Charset.h"
-#include "db/Exception.h"
+#include "app/core/Exception.h"
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>

@@ -1,6 +1,6 @@
 #include "app/core/AtomicFile.h"
 
-#include "db/Exception.h"
+#include "app/core/Exception.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -4,7 +4,7 @@
 // clear text, the window stays, and no file is left half-written.
 #include "GuiTestUtil.h"
 
-#include "app/core/Createexcfile.h"
+#include "app/Createexcfile.h"
 
 #include <QDirIterator>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 // engine, the pages, the messages and the report file.
 #include "GuiTestUtil.h"
 
-#include "app/core/Createexcfile.h"
+#include "app/Createexcfile.h"
 
 #include <QComboBox>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "app/core/Createexcfile.h"
+#include "app/Createexcfile.h"
 
 #include "app/core/Textfile.h"
 #include "locale/Regional.h"
