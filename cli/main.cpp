@@ -9,7 +9,6 @@
 #include "norvane/Version.h"
 #include "res/TextIds.h"
 
-#include <iconv.h>
 #include <langinfo.h>
 #include <unistd.h>
 
@@ -37,25 +36,7 @@ std::string ForTerminal(const std::string& text)
     std::string codeset = nl_langinfo(CODESET);
     if (codeset.empty() || codeset == "CP1251" || codeset == "ANSI_X3.4-1968")
         return text;
-    iconv_t cd = iconv_open((codeset + "//TRANSLIT").c_str(), "CP1251");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return text;
-    std::string out(text.size() * 4 + 16, '\0');
-    char* in = const_cast<char*>(text.data());
-    size_t inLeft = text.size();
-    char* o = out.data();
-    size_t outLeft = out.size();
-    while (inLeft > 0) {
-        if (iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<size_t>(-1)) {
-            if (outLeft == 0)
-                break;
-            ++in;  // a byte with no character: skip it
-            --inLeft;
-        }
-    }
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
+    return Transliterated(text, "CP1251", codeset);
 }
 
 void Say(const std::string& text)

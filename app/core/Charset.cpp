@@ -140,6 +140,22 @@ bool Convert(TIconv& converter, const std::string& text, std::string& out, Uncon
     return true;
 }
 
+// Whether the byte is a character of the encoding (0x98 is none of
+// Windows-1251's).
+bool Defines(const std::string& encoding, char byte)
+{
+    TIconv& converter = Converter("UTF-8", encoding);
+    if (!converter.ok())
+        return true;
+    iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
+    char out[8];
+    char* in = &byte;
+    size_t inLeft = 1;
+    char* to = out;
+    size_t toLeft = sizeof out;
+    return iconv(converter.get(), &in, &inLeft, &to, &toLeft) != static_cast<size_t>(-1);
+}
+
 size_t Utf8SequenceLength(const char* in, size_t left)
 {
     const auto lead = static_cast<unsigned char>(*in);
@@ -204,9 +220,29 @@ bool FromUtf8(const std::string& utf8, const std::string& encoding, std::string&
         text = utf8;
         return true;
     }
-    return Convert(Converter(encoding, "UTF-8"), utf8, text, [](const char* in, size_t left) {
-        return std::make_pair(std::string("?"), Utf8SequenceLength(in, left));
+    return Convert(Converter(encoding, "UTF-8"), utf8, text, [&encoding](const char* in, size_t left) {
+        const size_t length = Utf8SequenceLength(in, left);
+        // U+0080 to U+00FF may stand for a byte the encoding does not
+        // define, as ToUtf8 gives it: that byte again.
+        const auto lead = static_cast<unsigned char>(in[0]);
+        if (length == 2 && (lead == 0xC2 || lead == 0xC3)) {
+            const char byte = static_cast<char>(((lead & 0x03) << 6) | (static_cast<unsigned char>(in[1]) & 0x3F));
+            if (!Defines(encoding, byte))
+                return std::make_pair(std::string(1, byte), length);
+        }
+        return std::make_pair(std::string("?"), length);
     });
+}
+
+std::string Transliterated(const std::string& text, const std::string& from, const std::string& to)
+{
+    if (Upper(from) == Upper(to) || IsAscii(text))
+        return text;
+    std::string out;
+    if (!Convert(Converter(to + "//TRANSLIT", from), text, out,
+                 [](const char*, size_t) { return std::make_pair(std::string(), size_t{1}); }))
+        return text;
+    return out;
 }
 
 std::string Recode(const std::string& text, const std::string& from, const std::string& to)

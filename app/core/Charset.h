@@ -37,9 +37,16 @@ std::string CharsetThatReads(const std::string& failed);
 // when iconv has no converter for the encoding.
 bool ToUtf8(const std::string& text, const std::string& encoding, std::string& utf8);
 // UTF-8 text in the encoding; a character the encoding cannot hold becomes
-// '?'. False when iconv has no converter for the encoding.
+// '?', except that U+0080 to U+00FF standing for a byte the encoding does not
+// define (as ToUtf8 gives it) become that byte again, so every byte survives
+// the way there and back. False when iconv has no converter for the encoding.
 bool FromUtf8(const std::string& utf8, const std::string& encoding, std::string& text);
 // Text of one encoding in another, through UTF-8 (as ToUtf8 and FromUtf8).
 // The text unchanged when the encodings are the same or a converter is
 // missing.
 std::string Recode(const std::string& text, const std::string& from, const std::string& to);
+// Text of one encoding in another for a reader (a terminal): a character the
+// other lacks is written as iconv spells it there ("<<" for "«"), a byte
+// that is no character of its encoding is left out. The text unchanged when
+// a converter is missing.
+std::string Transliterated(const std::string& text, const std::string& from, const std::string& to);

@@ -1,12 +1,12 @@
 #include "FbTestUtil.h"
 
+#include "app/core/Charset.h"
 #include "db/Tdbmanager.h"
 #include "engine/Cfieldvalue.h"
 #include "locale/Messages.h"
 #include "locale/Regional.h"
 
 #include <fcntl.h>
-#include <iconv.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -175,19 +175,12 @@ std::string Cp1251(const std::string& utf8) { return Encoded(utf8, "WINDOWS-1251
 
 std::string Encoded(const std::string& utf8, const char* encoding)
 {
-    iconv_t cd = iconv_open(encoding, "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    std::string out, back;
+    if (!FromUtf8(utf8, encoding, out))
         throw std::runtime_error(std::string("iconv cannot convert to ") + encoding);
-    std::string out(utf8.size(), '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* to = out.data();
-    size_t outLeft = out.size();
-    const size_t result = iconv(cd, &in, &inLeft, &to, &outLeft);
-    iconv_close(cd);
-    if (result == static_cast<size_t>(-1))
+    // A character the encoding cannot hold would come back as '?'.
+    if (!ToUtf8(out, encoding, back) || back != utf8)
         throw std::runtime_error(std::string("not a text of ") + encoding + ": " + utf8);
-    out.resize(out.size() - outLeft);
     return out;
 }
 
