@@ -58,8 +58,11 @@ protected:
 private:
     class TRun;
 
+    // The form (GuiForm.cpp): the controls, then the menus and actions.
     void CreateControls();
     void CreateActions();
+    // What the actions do.
+    void ConnectActions();
 
     void actExecuteExecute();
     void actSaveExecute();
