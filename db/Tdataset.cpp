@@ -73,13 +73,13 @@ std::string FloatToString(Float value)
 // ---------------------------------------------------------------- TField
 
 struct TField::TValue {
-    enum TKind { Null, Bytes, Scaled, Float, Double, Timestamp, Date, Time, Boolean, Array, Other };
-    TKind kind = Null;
-    std::string_view bytes;  // Bytes: CHAR, VARCHAR and BLOB as they came
-    long long integer = 0;   // Scaled: the stored integer; Boolean: 0 or 1
-    int scale = 0;           // Scaled: the column's scale
-    double real = 0;         // Float (exactly, as a float widens) and Double
-    TDateTime dateTime = 0;  // Timestamp, Date and Time
+    enum TKind { vNull, vBytes, vScaled, vFloat, vDouble, vTimestamp, vDate, vTime, vBoolean, vArray, vOther };
+    TKind kind = vNull;
+    std::string_view bytes;  // vBytes: CHAR, VARCHAR and BLOB as they came
+    long long integer = 0;   // vScaled: the stored integer; vBoolean: 0 or 1
+    int scale = 0;           // vScaled: the column's scale
+    double real = 0;         // vFloat (exactly, as a float widens) and vDouble
+    TDateTime dateTime = 0;  // vTimestamp, vDate and vTime
 };
 
 TField::TField(const TDataSet& aDataSet, size_t aIndex, std::string aName, int aSqlType, int aSqlScale)
@@ -98,51 +98,51 @@ TField::TValue TField::Value() const
     case SQL_TEXT:
     case SQL_VARYING:
     case SQL_BLOB:
-        value.kind = TValue::Bytes;
+        value.kind = TValue::vBytes;
         value.bytes = std::string_view(bytes, cell->length);
         break;
     case SQL_SHORT:
-        value.kind = TValue::Scaled;
+        value.kind = TValue::vScaled;
         value.integer = Read<ISC_SHORT>(bytes);
         break;
     case SQL_LONG:
-        value.kind = TValue::Scaled;
+        value.kind = TValue::vScaled;
         value.integer = Read<ISC_LONG>(bytes);
         break;
     case SQL_INT64:
-        value.kind = TValue::Scaled;
+        value.kind = TValue::vScaled;
         value.integer = Read<ISC_INT64>(bytes);
         break;
     case SQL_FLOAT:
-        value.kind = TValue::Float;
+        value.kind = TValue::vFloat;
         value.real = Read<float>(bytes);
         break;
     case SQL_DOUBLE:
     case SQL_D_FLOAT:
-        value.kind = TValue::Double;
+        value.kind = TValue::vDouble;
         value.real = Read<double>(bytes);
         break;
     case SQL_TIMESTAMP:
-        value.kind = TValue::Timestamp;
+        value.kind = TValue::vTimestamp;
         value.dateTime = FromIscTimestamp(Read<ISC_TIMESTAMP>(bytes));
         break;
     case SQL_TYPE_DATE:
-        value.kind = TValue::Date;
+        value.kind = TValue::vDate;
         value.dateTime = FromIscDate(Read<ISC_DATE>(bytes));
         break;
     case SQL_TYPE_TIME:
-        value.kind = TValue::Time;
+        value.kind = TValue::vTime;
         value.dateTime = FromIscTime(Read<ISC_TIME>(bytes));
         break;
     case SQL_BOOLEAN:
-        value.kind = TValue::Boolean;
+        value.kind = TValue::vBoolean;
         value.integer = bytes[0] ? 1 : 0;
         break;
     case SQL_ARRAY:
-        value.kind = TValue::Array;
+        value.kind = TValue::vArray;
         break;
     default:
-        value.kind = TValue::Other;
+        value.kind = TValue::vOther;
         break;
     }
     value.scale = sqlScale;
@@ -159,17 +159,17 @@ std::string TField::AsString() const
 {
     const TValue value = Value();
     switch (value.kind) {
-    case TValue::Bytes: return std::string(value.bytes);
-    case TValue::Scaled: return ScaledToString(value.integer, value.scale);
-    case TValue::Float: return FloatToString(static_cast<float>(value.real));
-    case TValue::Double: return FloatToString(value.real);
-    case TValue::Timestamp: return DateTimeToStr(value.dateTime);
-    case TValue::Date: return DateToStr(value.dateTime);
-    case TValue::Time: return TimeToStr(value.dateTime);
-    case TValue::Boolean: return value.integer ? "True" : "False";
-    case TValue::Array: return "(Array)";
-    case TValue::Null:
-    case TValue::Other: break;
+    case TValue::vBytes: return std::string(value.bytes);
+    case TValue::vScaled: return ScaledToString(value.integer, value.scale);
+    case TValue::vFloat: return FloatToString(static_cast<float>(value.real));
+    case TValue::vDouble: return FloatToString(value.real);
+    case TValue::vTimestamp: return DateTimeToStr(value.dateTime);
+    case TValue::vDate: return DateToStr(value.dateTime);
+    case TValue::vTime: return TimeToStr(value.dateTime);
+    case TValue::vBoolean: return value.integer ? "True" : "False";
+    case TValue::vArray: return "(Array)";
+    case TValue::vNull:
+    case TValue::vOther: break;
     }
     return {};
 }
@@ -178,12 +178,12 @@ long long TField::AsInteger() const
 {
     const TValue value = Value();
     switch (value.kind) {
-    case TValue::Null: return 0;
-    case TValue::Scaled: return ScaledToInteger(value.integer, value.scale);
-    case TValue::Float:
-    case TValue::Double: return std::llround(value.real);
-    case TValue::Boolean: return value.integer;
-    case TValue::Bytes: {
+    case TValue::vNull: return 0;
+    case TValue::vScaled: return ScaledToInteger(value.integer, value.scale);
+    case TValue::vFloat:
+    case TValue::vDouble: return std::llround(value.real);
+    case TValue::vBoolean: return value.integer;
+    case TValue::vBytes: {
         const std::string text(value.bytes);
         size_t first = text.find_first_not_of(' ');
         size_t last = text.find_last_not_of(' ');
@@ -197,11 +197,11 @@ long long TField::AsInteger() const
         }
         throw Exception("'" + text + "' is not a valid integer value");
     }
-    case TValue::Timestamp:
-    case TValue::Date:
-    case TValue::Time:
-    case TValue::Array:
-    case TValue::Other: break;
+    case TValue::vTimestamp:
+    case TValue::vDate:
+    case TValue::vTime:
+    case TValue::vArray:
+    case TValue::vOther: break;
     }
     throw Exception("Cannot access field '" + name + "' as type Integer");
 }
