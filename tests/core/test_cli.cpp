@@ -443,4 +443,4 @@ INSTANTIATE_TEST_SUITE_P(
                                                    "norvane-cli: --from: '2003-O1-01' is not a date in the form "
                                                    "YYYY-MM-DD\nTry 'norvane-cli --help' for more information.\n"});
                  }}),
-    [](const ::testing::TestParamInfo<BadInput>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<BadInput>& input) { return input.param.name; });
