@@ -354,6 +354,11 @@ bool TDataSet::FetchRow()
             CloseCursor();
             return false;
         }
+        if (!keepRows && rowCount > 0) {
+            store.clear();
+            cells.clear();
+            rowCount = 0;
+        }
         StoreRow();
         return true;
     } catch (...) {
@@ -428,6 +433,8 @@ bool FetchOrRaise(Fetch fetch, const TParams& params, const std::string& sql)
 
 void TDataSet::First()
 {
+    if (!keepRows)
+        return;
     current = 0;
     eof = rowCount == 0;
 }
@@ -441,7 +448,7 @@ void TDataSet::Next()
         return;
     }
     if (FetchOrRaise([this] { return FetchRow(); }, params, sql))
-        ++current;
+        current = rowCount - 1;
     else
         eof = true;
 }
@@ -564,11 +571,12 @@ void TDBManager::Rollback()
     }
 }
 
-std::unique_ptr<TDataSet> TDBManager::OpenQuery(const std::string& sql, const TParams* params)
+std::unique_ptr<TDataSet> TDBManager::OpenQuery(const std::string& sql, const TParams* params, bool keepRows)
 {
     if (GetState() != dbsInTransaction)
         throw TranError();
     auto query = std::make_unique<TDataSet>();
+    query->keepRows = keepRows;
     PrepareQuery(*query, sql, params);
     try {
         query->Open(*this, *database, *transaction);

@@ -151,7 +151,8 @@ private:
     // connection and transaction, then fetches the first row. Throws
     // IBClient::EIBError.
     void Open(TDBManager& manager, IBClient::TIBDatabase& database, IBClient::TIBTransaction& transaction);
-    // Fetches one more row into the store; false at the end.
+    // Fetches one more row into the store (in place of the current one in a
+    // forward-only set); false at the end.
     bool FetchRow();
     void StoreRow();
     // Frees the statement; rows fetched stay. Called by the manager before the
@@ -171,6 +172,7 @@ private:
     size_t rowCount = 0;
     size_t current = 0;
     bool eof = true;
+    bool keepRows = true;
 };
 
 enum TDBManagerState { dbsDisconnected, dbsConnected, dbsInTransaction };
@@ -198,9 +200,11 @@ public:
     // Throws TranError.
     void Rollback();
     // Prepares and opens a SELECT in the active transaction; the caller owns
-    // the result. Throws TranError outside a transaction, TooShortSQLError
+    // the result. keepRows false: a forward-only set, holding its current
+    // row alone. Throws TranError outside a transaction, TooShortSQLError
     // and SQLError.
-    std::unique_ptr<TDataSet> OpenQuery(const std::string& sql, const TParams* params = nullptr);
+    std::unique_ptr<TDataSet> OpenQuery(const std::string& sql, const TParams* params = nullptr,
+                                        bool keepRows = true);
     // Gives the query its text and, by name, the values of params: a given
     // parameter the text does not use is ignored, a parameter of the text
     // not given stays null. Throws TooShortSQLError.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "xml/Xmlutil.h"
+#include "xml/Xmlwriter.h"
 
 namespace NorvaneImpl {
 
@@ -84,6 +85,8 @@ public:
 
     // Appends this value's Field element under parent.
     void AddXMLElement(XMLutil::TXMLNode* parent, XMLutil::TXMLDocument& document) const;
+    // Writes the same Field element with a writer standing in its parent.
+    void WriteXMLElement(XMLutil::TXMLWriter& writer) const;
 
 private:
     std::string GetCondition(const CFieldCast& snapshot) const;

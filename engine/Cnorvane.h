@@ -2,15 +2,19 @@
 #include "engine/Clogrecord.h"
 #include "locale/Regional.h"
 #include "xml/Xmlutil.h"
+#include "xml/Xmlwriter.h"
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-namespace Norvane {
+namespace NorvaneImpl {
+class CLogReader;
+}
 
-class TPeriodLog;
+namespace Norvane {
 
 // Progress of a run: total log entries to read and how many are done. The
 // handler only reads the two counts.
@@ -31,6 +35,17 @@ public:
                  TDateTime periodBegin, TDateTime periodEnd, bool includeComments);
     void Clear();
 
+    // A run that holds no records, for logs of any size: reads the log of the
+    // period as ReadLog does and writes each record as it comes, its
+    // statement to script (the undo statements newest first when undo) and,
+    // when xmlLog is given, its XML element to xmlLog. A failure of the XML
+    // log goes to GetXMLError and ends the XML log alone; CEUnknownIBType
+    // and every failure of reading or writing leave the run, the files
+    // written part way. Returns the number of records.
+    std::size_t WriteLog(const std::string& databaseFile, const std::string& userName, const std::string& password,
+                         TDateTime periodBegin, TDateTime periodEnd, bool includeComments, bool undo,
+                         std::FILE* script, std::FILE* xmlLog);
+
     std::string GetReproducingScript();
     std::string GetUndoScript();
     // The XML log as Windows-1251 text, or the failure text of its build.
@@ -45,21 +60,25 @@ public:
     bool LogRead() const { return logRead; }
 
 private:
-    NorvaneImpl::TFieldList ReadKeys(long long logId);
-    NorvaneImpl::TFieldList ReadFields(long long logId);
-    void BuildXMLLog();
+    // Connects, starts the transaction and opens the reader of the period.
+    std::unique_ptr<NorvaneImpl::CLogReader> Open(const std::string& databaseFile, const std::string& userName,
+                                                  const std::string& password, TDateTime periodBegin,
+                                                  TDateTime periodEnd, bool includeComments);
+    // Runs an operation of the XML log's writer, which a failure ends: its
+    // text goes to xmlError, and the log keeps what it had.
+    template <class Operation>
+    void WriteXML(Operation operation);
     template <class Iterator>
     std::string GetScript(Iterator first, Iterator last, std::string (NorvaneImpl::CLogRecord::*statement)() const);
 
-    std::unique_ptr<XMLutil::TXMLDocument> document;
+    // The XML log of the last run, written as the records came.
+    std::string xmlText;
+    std::unique_ptr<XMLutil::TXMLWriter> xmlWriter;
     std::vector<std::unique_ptr<NorvaneImpl::CLogRecord>> records;
     TProgressEvent onProgress;
     std::string xmlError;
     bool logRead = false;
     TShowMessage showMessage;
-    // The keys and the fields of every entry of the run's period, read once
-    // and handed out entry by entry by ReadKeys and ReadFields.
-    std::unique_ptr<TPeriodLog> periodLog;
 };
 
 }  // namespace Norvane

@@ -216,6 +216,14 @@ struct TFileCloser {
 
 }  // namespace
 
+std::string ContentText(const std::string& text, const char* failure)
+{
+    std::string utf8;
+    if (!ContentToUtf8(text, utf8))
+        throw CEXMLproblem(failure);
+    return utf8;
+}
+
 TXMLDocument::~TXMLDocument()
 {
     reset();

@@ -1,0 +1,261 @@
+#include "engine/Clogreader.h"
+
+#include "app/core/Resfuncs.h"
+#include "db/Tdbmanager.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace NorvaneImpl {
+
+namespace {
+
+// Built-in query texts, by their numbers among the "LOG" texts: the log of
+// the period, the fields and the keys of all its entries in log id order,
+// and the columns of the tables it names with their numbers of entries.
+constexpr int kLogQuery = 10100;
+constexpr int kPeriodFieldsQuery = 10103;
+constexpr int kPeriodKeysQuery = 10104;
+constexpr int kPeriodColumnsQuery = 10105;
+
+// The code of an array's id, given to array columns.
+constexpr int kArrayType = 9;
+
+TField& Column(TDataSet& data, const std::string& name)
+{
+    TField* field = data.FindField(name);
+    if (!field)
+        throw Exception("Field '" + name + "' not found");
+    return *field;
+}
+
+// A name as SQL compares it: without its trailing blanks.
+std::string Trimmed(std::string name)
+{
+    name.erase(name.find_last_not_of(' ') + 1);
+    return name;
+}
+
+std::string ColumnKey(const std::string& table, const std::string& column)
+{
+    return Trimmed(table) + '\0' + Trimmed(column);
+}
+
+// A row's place is its record number, which its db_key holds as a high byte
+// (the third) and four low bytes (the fifth to the eighth), least
+// significant first, as the server lays them out. Sorting by it puts an
+// entry's rows in the order a query of that entry alone returns them.
+unsigned long long Place(const std::string& dbKey)
+{
+    if (dbKey.size() != 8)
+        throw Exception("Unexpected RDB$DB_KEY of " + std::to_string(dbKey.size()) + " bytes");
+    auto byte = [&dbKey](size_t i) { return static_cast<unsigned long long>(static_cast<unsigned char>(dbKey[i])); };
+    return byte(2) << 32 | byte(7) << 24 | byte(6) << 16 | byte(5) << 8 | byte(4);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- TLogMerger
+
+TLogMerger::TLogMerger(TRowSource<TEntryRow> entries, TRowSource<TValueRow> keys, TRowSource<TValueRow> fields)
+    : entries(std::move(entries))
+{
+    this->keys.source = std::move(keys);
+    this->fields.source = std::move(fields);
+}
+
+void TLogMerger::TStream::Take(long long logId, std::vector<TValueRow>& rows)
+{
+    rows.clear();
+    for (;;) {
+        if (!hasPending) {
+            if (ended || !source(pending)) {
+                ended = true;
+                break;
+            }
+            hasPending = true;
+        }
+        if (pending.logId > logId)
+            break;
+        if (pending.logId == logId)
+            rows.push_back(std::move(pending));
+        hasPending = false;
+    }
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const TValueRow& a, const TValueRow& b) { return a.place < b.place; });
+}
+
+bool TLogMerger::Next(TEntryRow& entry, std::vector<TValueRow>& keyRows, std::vector<TValueRow>& fieldRows)
+{
+    if (!entries(entry))
+        return false;
+    keys.Take(entry.id, keyRows);
+    fields.Take(entry.id, fieldRows);
+    return true;
+}
+
+// ---------------------------------------------------------------- CLogReader
+
+// One of the two value queries, opened when its first row is asked for.
+struct CLogReader::TValueQuery {
+    TValueQuery(int query, std::string nameColumn, TValueColumns newColumns, TValueColumns oldColumns)
+        : query(query), nameColumn(std::move(nameColumn)), newColumns(std::move(newColumns)),
+          oldColumns(std::move(oldColumns))
+    {
+    }
+
+    int query;
+    std::string nameColumn;
+    TValueColumns newColumns;
+    TValueColumns oldColumns;  // none: the query has no old value
+    std::unique_ptr<TDataSet> data;
+    TField* id = nullptr;
+    TField* dbKey = nullptr;
+    TField* table = nullptr;
+    TField* name = nullptr;
+    std::vector<TField*> newFields;
+    std::vector<TField*> oldFields;
+};
+
+CLogReader::CLogReader(const TParams& period, bool quoteNames, bool includeComments)
+    : period(std::make_unique<const TParams>(period)), quoteNames(quoteNames), includeComments(includeComments)
+{
+    TDBManager& db = TDBManager::GetInstance();
+    // Every query reads forward only: a row is gone once the next one comes.
+    log = db.OpenQuery(LoadResourceText(kLogQuery, "LOG"), this->period.get(), false);
+    keyQuery = std::make_unique<TValueQuery>(kPeriodKeysQuery, "KEY_FIELD", TValueColumns{{"KEY_VALUE"}},
+                                             TValueColumns{});
+    fieldQuery = std::make_unique<TValueQuery>(kPeriodFieldsQuery, "FIELD_NAME", TValueColumns{{"NEW_VALUE"}},
+                                               TValueColumns{{"OLD_VALUE"}});
+
+    TField& operation = Column(*log, "OPERATION");
+    TField& tableName = Column(*log, "TABLE_NAME");
+    TField& id = Column(*log, "ID");
+    TField& dateTime = Column(*log, "DATE_TIME");
+    TField& user = Column(*log, "USER_NAME");
+    bool first = true;
+    auto entries = [this, first, &operation, &tableName, &id, &dateTime, &user](TEntryRow& row) mutable {
+        if (!first)
+            log->Next();
+        first = false;
+        if (log->Eof())
+            return false;
+        row.operation = operation.AsString();
+        if (row.operation.empty())
+            throw Exception("Range check error");
+        row.id = id.AsInteger();
+        row.tableName = tableName.AsString();
+        row.dateTime = dateTime.AsString();
+        row.userName = user.AsString();
+        return true;
+    };
+    merger = std::make_unique<TLogMerger>(
+        entries, [this](TValueRow& row) { return NextValue(*keyQuery, row); },
+        [this](TValueRow& row) { return NextValue(*fieldQuery, row); });
+}
+
+CLogReader::~CLogReader() = default;
+
+void CLogReader::ReadColumnTypes()
+{
+    std::unique_ptr<TDataSet> data =
+        TDBManager::GetInstance().OpenQuery(LoadResourceText(kPeriodColumnsQuery, "LOG"), period.get(), false);
+    columnsRead = true;
+    if (data->Eof())
+        return;
+    TField& table = Column(*data, "TABLE_NAME");
+    TField& entries = Column(*data, "ENTRIES");
+    TField& column = Column(*data, "RDB$FIELD_NAME");
+    TField& type = Column(*data, "RDB$FIELD_TYPE");
+    TField& subType = Column(*data, "RDB$FIELD_SUB_TYPE");
+    TField& dimensions = Column(*data, "RDB$DIMENSIONS");
+    // Each table's number of entries comes with every one of its columns.
+    std::unordered_set<std::string> counted;
+    for (; !data->Eof(); data->Next()) {
+        const std::string tableName = table.AsString();
+        if (counted.insert((table.IsNull() ? "N" : "T") + tableName).second)
+            total += static_cast<int>(entries.AsInteger());
+        // A table that no longer exists has no columns.
+        if (column.IsNull())
+            continue;
+        // An array column's type is that of its elements; its values are
+        // the array's id, which has no literal.
+        const int code = dimensions.AsInteger() > 0 ? kArrayType : static_cast<int>(type.AsInteger() & 0xFF);
+        columnTypes.emplace(ColumnKey(tableName, column.AsString()),
+                            TColumnType{code, static_cast<int>(subType.AsInteger())});
+    }
+}
+
+bool CLogReader::NextValue(TValueQuery& query, TValueRow& row)
+{
+    if (!query.data) {
+        if (!columnsRead)
+            ReadColumnTypes();
+        query.data = TDBManager::GetInstance().OpenQuery(LoadResourceText(query.query, "LOG"), period.get(), false);
+        if (query.data->Eof())
+            return false;
+        query.id = &Column(*query.data, "LOG_TABLES_ID");
+        query.dbKey = &Column(*query.data, "DB_KEY");
+        query.table = &Column(*query.data, "TABLE_NAME");
+        query.name = &Column(*query.data, query.nameColumn);
+        for (const std::string& name : query.newColumns.names)
+            query.newFields.push_back(&Column(*query.data, name));
+        for (const std::string& name : query.oldColumns.names)
+            query.oldFields.push_back(&Column(*query.data, name));
+    } else {
+        query.data->Next();
+    }
+    for (; !query.data->Eof(); query.data->Next()) {
+        // A null name or table matches no column, as in a join.
+        if (query.name->IsNull() || query.table->IsNull())
+            continue;
+        row.logId = query.id->AsInteger();
+        row.place = Place(query.dbKey->AsString());
+        row.table = query.table->AsString();
+        row.name = query.name->AsString();
+        auto take = [](const std::vector<TField*>& fields, bool& isNull, std::string& value) {
+            isNull = true;
+            value.clear();
+            for (TField* field : fields)
+                if (!field->IsNull()) {
+                    isNull = false;
+                    value = field->AsString();
+                    return;
+                }
+        };
+        take(query.newFields, row.newNull, row.newValue);
+        row.hasOld = !query.oldFields.empty();
+        take(query.oldFields, row.oldNull, row.oldValue);
+        return true;
+    }
+    return false;
+}
+
+std::unique_ptr<CFieldValue> CLogReader::MakeValue(const TValueRow& row) const
+{
+    const auto type = columnTypes.find(ColumnKey(row.table, row.name));
+    if (type == columnTypes.end())
+        return nullptr;
+    return std::make_unique<CFieldValue>(
+        type->second.code, std::make_unique<CFieldCast>(row.newNull, row.newValue),
+        row.hasOld ? std::make_unique<CFieldCast>(row.oldNull, row.oldValue) : nullptr, row.name,
+        type->second.subType, quoteNames);
+}
+
+std::unique_ptr<CLogRecord> CLogReader::Next()
+{
+    if (!merger->Next(entry, keyRows, fieldRows))
+        return nullptr;
+    auto values = [this](const std::vector<TValueRow>& rows) {
+        TFieldList list;
+        for (const TValueRow& row : rows)
+            if (std::unique_ptr<CFieldValue> value = MakeValue(row))
+                list.push_back(std::move(value));
+        return list;
+    };
+    ++read;
+    return std::make_unique<CLogRecord>(entry.operation[0], includeComments, entry.tableName, entry.userName,
+                                        entry.dateTime, values(keyRows), values(fieldRows), quoteNames);
+}
+
+}  // namespace NorvaneImpl

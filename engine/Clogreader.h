@@ -1,0 +1,123 @@
+#pragma once
+#include "engine/Clogrecord.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class TDataSet;
+class TField;
+class TParams;
+
+namespace NorvaneImpl {
+
+// One row of the log query: a log entry without its values.
+struct TEntryRow {
+    long long id = 0;
+    std::string operation;
+    std::string tableName;
+    std::string dateTime;
+    std::string userName;
+};
+
+// One logged value as the period's keys or fields query gives it.
+struct TValueRow {
+    long long logId = 0;
+    unsigned long long place = 0;  // where the row is stored: its order within its entry
+    std::string table;
+    std::string name;
+    bool newNull = true;
+    std::string newValue;
+    bool hasOld = false;  // keys have no old value
+    bool oldNull = true;
+    std::string oldValue;
+};
+
+// Gives the next row into its argument; false after the last one.
+template <class Row>
+using TRowSource = std::function<bool(Row&)>;
+
+// Merges the period's entries, in ascending log id, with the rows of its
+// keys and fields, each source also in ascending log id: every entry gets
+// the rows of its own id, in the order in which they are stored. Rows of an
+// id the entries do not have are passed over. Each source is first asked
+// for a row when the first entry needs its values, so a period without
+// entries never asks the value sources.
+class TLogMerger {
+public:
+    TLogMerger(TRowSource<TEntryRow> entries, TRowSource<TValueRow> keys, TRowSource<TValueRow> fields);
+
+    // The next entry and its values; false after the last entry.
+    bool Next(TEntryRow& entry, std::vector<TValueRow>& keys, std::vector<TValueRow>& fields);
+
+private:
+    struct TStream {
+        TRowSource<TValueRow> source;
+        TValueRow pending;
+        bool hasPending = false;
+        bool ended = false;
+        void Take(long long logId, std::vector<TValueRow>& rows);
+    };
+
+    TRowSource<TEntryRow> entries;
+    TStream keys;
+    TStream fields;
+};
+
+// Where a value's text comes from: the first of its columns that is not
+// null (a log may keep a value in one of several columns by its size).
+struct TValueColumns {
+    std::vector<std::string> names;
+};
+
+// Reads the log of a period from the database manager's open transaction
+// and yields its records one by one in log order, holding no more than the
+// entry at hand: the log query and the period's keys and fields queries are
+// read side by side as their rows arrive, ordered by log id, and the values
+// are matched with their columns' types, which one more query reads for the
+// tables the period names (with the number of entries of each). A value
+// whose column its table no longer has is left out, as an inner join of the
+// log with the system tables would leave it out.
+class CLogReader {
+public:
+    CLogReader(const TParams& period, bool quoteNames, bool includeComments);
+    ~CLogReader();
+    CLogReader(const CLogReader&) = delete;
+    CLogReader& operator=(const CLogReader&) = delete;
+
+    // The next record, nullptr after the last one.
+    std::unique_ptr<CLogRecord> Next();
+    // The number of entries of the period, known once the first record has
+    // been read (0 before); never less than the records read.
+    int Total() const { return total > read ? total : read; }
+
+private:
+    struct TColumnType {
+        int code;
+        int subType;
+    };
+    struct TValueQuery;
+
+    void ReadColumnTypes();
+    bool NextValue(TValueQuery& query, TValueRow& row);
+    std::unique_ptr<CFieldValue> MakeValue(const TValueRow& row) const;
+
+    const std::unique_ptr<const TParams> period;
+    const bool quoteNames;
+    const bool includeComments;
+    bool columnsRead = false;
+    int total = 0;
+    int read = 0;
+    std::unordered_map<std::string, TColumnType> columnTypes;
+    std::unique_ptr<TDataSet> log;
+    std::unique_ptr<TValueQuery> keyQuery;
+    std::unique_ptr<TValueQuery> fieldQuery;
+    std::unique_ptr<TLogMerger> merger;
+    TEntryRow entry;
+    std::vector<TValueRow> keyRows;
+    std::vector<TValueRow> fieldRows;
+};
+
+}  // namespace NorvaneImpl
