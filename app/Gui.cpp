@@ -39,6 +39,8 @@
 #include <QShowEvent>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -63,6 +65,38 @@ QString EditorText(const std::string& text)
     s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return s;
+}
+
+// Fills an editor with a text piece by piece, letting the window paint and
+// take input between the pieces a few times a second: a long log's text
+// would freeze it for seconds if set in one go. The caller keeps actions
+// from starting meanwhile.
+void FillEditor(QPlainTextEdit* editor, const QString& text, QElapsedTimer& sinceEvents)
+{
+    constexpr qsizetype kPiece = 1 << 16;
+    QTextDocument* document = editor->document();
+    editor->clear();
+    // Filling is no edit the user could undo.
+    document->setUndoRedoEnabled(false);
+    QTextCursor cursor(document);
+    for (qsizetype from = 0; from < text.size();) {
+        qsizetype to = text.size();
+        if (from + kPiece < text.size()) {
+            const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'), from + kPiece);
+            if (lineEnd >= 0)
+                to = lineEnd + 1;
+        }
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(text.mid(from, to - from));
+        from = to;
+        if (sinceEvents.elapsed() >= 50) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
+    }
+    document->setUndoRedoEnabled(true);
+    document->setModified(false);
+    editor->moveCursor(QTextCursor::Start);
 }
 
 // Day, month and four-digit year in the locale's order, joined by its date
@@ -384,9 +418,11 @@ void TfrmGUI::actExecuteExecute()
         // The engine takes the start of the day after the last day.
         TDateTime end = StrToDate(ToCp1251(meDateEnd->text())) + 1.0;
         engine->ReadLog(databaseFile, userName, password, begin, end, chbIncludeComments->isChecked());
-        mmSQL->setPlainText(EditorText(rdbReproducingScript->isChecked() ? engine->GetReproducingScript()
-                                                                        : engine->GetUndoScript()));
-        mmXML->setPlainText(EditorText(engine->GetXMLLog()));
+        FillEditor(mmSQL,
+                   EditorText(rdbReproducingScript->isChecked() ? engine->GetReproducingScript()
+                                                                : engine->GetUndoScript()),
+                   sinceEvents);
+        FillEditor(mmXML, EditorText(engine->GetXMLLog()), sinceEvents);
     } catch (const ConnectError&) {
         dialogs.ShowMessage(this, FromCp1251(msgNoConnect));
     } catch (const SQLError&) {
