@@ -53,7 +53,6 @@ void CNorvane::Clear()
     if (db.IsTransactionActive())
         db.Rollback();
     records.clear();
-    records.shrink_to_fit();
 }
 
 std::unique_ptr<CLogReader> CNorvane::Open(const std::string& databaseFile, const std::string& userName,
@@ -66,7 +65,9 @@ std::unique_ptr<CLogReader> CNorvane::Open(const std::string& databaseFile, cons
     db.StartTransaction();
     // Names that need quoting are quoted in dialect 3 only: dialect 1 has no
     // quoted identifiers.
-    return std::make_unique<CLogReader>(PeriodParams(periodBegin, periodEnd), db.Dialect() >= 3, includeComments);
+    const bool quoteNames = db.Dialect() >= 3;
+    records.Start(includeComments, quoteNames);
+    return std::make_unique<CLogReader>(PeriodParams(periodBegin, periodEnd), quoteNames, includeComments);
 }
 
 template <class Operation>
@@ -102,7 +103,7 @@ void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userN
     int done = 0;
     while (std::unique_ptr<CLogRecord> record = reader->Next()) {
         WriteXML([&record](XMLutil::TXMLWriter& writer) { record->WriteXMLElement(writer); });
-        records.push_back(std::move(record));
+        records.push_back(*record);
         if (onProgress) {
             ++done;
             int total = reader->Total();

@@ -1,5 +1,6 @@
 #pragma once
 #include "engine/Clogrecord.h"
+#include "engine/Crecordstore.h"
 #include "locale/Regional.h"
 #include "xml/Xmlutil.h"
 #include "xml/Xmlwriter.h"
@@ -52,7 +53,8 @@ public:
     std::string GetXMLLog();
     void SaveXMLLog(const std::string& fileName);
 
-    const std::vector<std::unique_ptr<NorvaneImpl::CLogRecord>>& Records() const { return records; }
+    // The records of the last run, made from their compact form when asked for.
+    const NorvaneImpl::TRecordStore& Records() const { return records; }
     // Empty, or why the XML log of the last run could not be built.
     const std::string& GetXMLError() const { return xmlError; }
     // Whether the last run read the log to its end (its XML log may still
@@ -74,7 +76,7 @@ private:
     // The XML log of the last run, written as the records came.
     std::string xmlText;
     std::unique_ptr<XMLutil::TXMLWriter> xmlWriter;
-    std::vector<std::unique_ptr<NorvaneImpl::CLogRecord>> records;
+    NorvaneImpl::TRecordStore records;
     TProgressEvent onProgress;
     std::string xmlError;
     bool logRead = false;
