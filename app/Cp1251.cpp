@@ -1,5 +1,7 @@
 #include "app/Cp1251.h"
 
+#include "app/core/Charset.h"
+
 #include <array>
 
 namespace {
@@ -59,4 +61,32 @@ std::string ToCp1251(const QString& text)
             ++i;
     }
     return result;
+}
+
+namespace {
+
+bool IsCp1251(const std::string& encoding)
+{
+    std::string upper;
+    for (char c : encoding)
+        upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    return upper == "WINDOWS-1251";
+}
+
+}  // namespace
+
+QString FromEncoding(const std::string& text, const std::string& encoding)
+{
+    std::string utf8;
+    if (IsCp1251(encoding) || !ToUtf8(text, encoding, utf8))
+        return FromCp1251(text);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string ToEncoding(const QString& text, const std::string& encoding)
+{
+    std::string bytes;
+    if (IsCp1251(encoding) || !FromUtf8(text.toStdString(), encoding, bytes))
+        return ToCp1251(text);
+    return bytes;
 }

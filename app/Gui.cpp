@@ -6,6 +6,7 @@
 #include "app/Localize.h"
 #include "app/Statusbar.h"
 #include "app/core/Createexcfile.h"
+#include "app/core/Charset.h"
 #include "app/core/IniFile.h"
 #include "app/core/Resfuncs.h"
 #include "app/core/Textfile.h"
@@ -24,6 +25,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -58,10 +60,11 @@ std::string PathBytes(const QString& path)
     return QFile::encodeName(path).toStdString();
 }
 
-// Texts for the editors: Windows-1251 with any line ends.
-QString EditorText(const std::string& text)
+// Texts for the editors: the encoding's bytes (Windows-1251 for the
+// program's own texts) with any line ends.
+QString EditorText(const std::string& text, const std::string& encoding = "Windows-1251")
 {
-    QString s = FromCp1251(text);
+    QString s = FromEncoding(text, encoding);
     s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return s;
@@ -218,9 +221,19 @@ void TfrmGUI::CreateControls()
     edtPassword->setEchoMode(QLineEdit::Password);
     edtPassword->setStyleSheet("lineedit-password-character: 42");
     chbRememberPassword = Own(new QCheckBox("Remember password", pnlDB), "chbRememberPassword");
+    // The character set of the connection, and so of the script and the
+    // XML log: one of Firebird's names, or any other the user types.
+    auto* lblCharset = Own(new QLabel("Character set:", pnlDB), "lblCharset");
+    cmbCharset = Own(new QComboBox(pnlDB), "cmbCharset");
+    cmbCharset->setEditable(true);
+    cmbCharset->setInsertPolicy(QComboBox::NoInsert);
+    for (const std::string& name : CharsetNames())
+        cmbCharset->addItem(QString::fromStdString(name));
+    cmbCharset->setMinimumWidth(cmbCharset->fontMetrics().horizontalAdvance(QStringLiteral("UNICODE_FSS")) + 40);
     lblDatabaseFile->setBuddy(edtDatabaseFile);
     lblUserName->setBuddy(edtUserName);
     lblPassword->setBuddy(edtPassword);
+    lblCharset->setBuddy(cmbCharset);
     for (QLineEdit* e : {edtUserName, edtPassword}) {
         e->setMinimumWidth(70);
         e->setMaximumWidth(160);
@@ -245,6 +258,11 @@ void TfrmGUI::CreateControls()
     db->addLayout(fileRow, 0, 1);
     db->addWidget(lblUserName, 1, 0);
     db->addLayout(loginRow, 1, 1);
+    auto* charsetRow = new QHBoxLayout;
+    charsetRow->addWidget(cmbCharset);
+    charsetRow->addStretch(1);
+    db->addWidget(lblCharset, 2, 0);
+    db->addLayout(charsetRow, 2, 1);
     column->addWidget(pnlDB);
 
     auto* pnlScriptSettings = Own(new QWidget(central), "pnlScriptSettings");
@@ -413,18 +431,33 @@ void TfrmGUI::actExecuteExecute()
     const std::string userName = ToCp1251(edtUserName->text());
     const std::string password = ToCp1251(edtPassword->text());
     const bool english = !miRussian->isChecked();
+    TCharset charset;
+    if (!FindCharset(cmbCharset->currentText().trimmed().toStdString(), charset)) {
+        dialogs.ShowMessage(this, QStringLiteral("\"%1\" is not a Firebird character set this program knows.")
+                                      .arg(cmbCharset->currentText()));
+        return;
+    }
+    cmbCharset->setEditText(QString::fromStdString(charset.name));
     try {
         TDateTime begin = StrToDate(ToCp1251(meDateBegin->text()));
         // The engine takes the start of the day after the last day.
         TDateTime end = StrToDate(ToCp1251(meDateEnd->text())) + 1.0;
-        engine->ReadLog(databaseFile, userName, password, begin, end, chbIncludeComments->isChecked());
-        FillEditor(mmSQL,
-                   EditorText(rdbReproducingScript->isChecked() ? engine->GetReproducingScript()
-                                                                : engine->GetUndoScript()),
-                   sinceEvents);
-        FillEditor(mmXML, EditorText(engine->GetXMLLog()), sinceEvents);
+        engine->ReadLog(databaseFile, userName, password, begin, end, chbIncludeComments->isChecked(),
+                        charset.name);
+        const std::string script =
+            rdbReproducingScript->isChecked() ? engine->GetReproducingScript() : engine->GetUndoScript();
+        const std::string xml = engine->GetXMLLog();
+        FillEditor(mmSQL, EditorText(script, charset.encoding), sinceEvents);
+        FillEditor(mmXML, EditorText(xml, charset.encoding), sinceEvents);
+        sqlEncoding = charset.encoding;
     } catch (const ConnectError&) {
         dialogs.ShowMessage(this, FromCp1251(msgNoConnect));
+    } catch (const CharsetError& e) {
+        dialogs.ShowMessage(this, QStringLiteral("A logged value cannot be read in the character set %1: choose "
+                                                 "%2 (or the database's own character set) as the character set "
+                                                 "and create the script again.")
+                                      .arg(QString::fromStdString(e.CharacterSet),
+                                           QString::fromStdString(CharsetThatReads(e.CharacterSet))));
     } catch (const SQLError&) {
         dialogs.ShowMessage(this, FromCp1251(msgNoLog));
     } catch (const NorvaneImpl::CEUnknownIBType& e) {
@@ -479,7 +512,7 @@ void TfrmGUI::actSaveExecute()
         return;
     settings->WriteString("Files", key, ToCp1251(name));
     if (sql)
-        SaveTextToFile(ToCp1251(mmSQL->toPlainText()), PathBytes(name));
+        SaveTextToFile(ToEncoding(mmSQL->toPlainText(), sqlEncoding), PathBytes(name));
     else
         engine->SaveXMLLog(PathBytes(name));
 }
@@ -505,6 +538,7 @@ void TfrmGUI::actAboutExecute()
 void TfrmGUI::actShowReadmeExecute()
 {
     mmSQL->setPlainText(EditorText(LoadResourceText(miRussian->isChecked() ? 10111 : 10110, "HELP")));
+    sqlEncoding = "Windows-1251";
 }
 
 void TfrmGUI::showEvent(QShowEvent* event)
@@ -556,6 +590,7 @@ void TfrmGUI::ApplyLanguageFile(const std::string& path)
     }
     LoadMessages(path);
     mmSQL->setPlainText(EditorText(msgWelcome));
+    sqlEncoding = "Windows-1251";
 }
 
 void TfrmGUI::actCreateIntFileExecute()

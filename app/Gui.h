@@ -13,6 +13,7 @@
 class QAction;
 class QActionGroup;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -100,6 +101,7 @@ private:
     QLineEdit* edtUserName;
     QLineEdit* edtPassword;
     QCheckBox* chbRememberPassword;
+    QComboBox* cmbCharset;
     QRadioButton* rdbReproducingScript;
     QRadioButton* rdbUndoScript;
     QCheckBox* chbIncludeComments;
@@ -128,6 +130,10 @@ private:
     QAction* actShowReadme;
     QAction* actCreateIntFile;
 
+    // The encoding of the text on the SQL page, in which it is saved: that
+    // of the run that made it, Windows-1251 for the program's own texts. (The
+    // XML page is saved from the engine's document.)
+    std::string sqlEncoding = "Windows-1251";
     bool shown = false;
     bool running = false;
     bool closeRequested = false;

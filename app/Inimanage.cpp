@@ -1,11 +1,13 @@
 // The settings file of the main window: the program's path with ".ini".
 #include "app/Cp1251.h"
 #include "app/Gui.h"
+#include "app/core/Charset.h"
 #include "app/core/IniFile.h"
 #include "locale/Regional.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
 
@@ -26,6 +28,7 @@ void TfrmGUI::LoadSettings()
     edtUserName->setText(FromCp1251(ini.ReadString(kDBAccess, "User name", "SYSDBA")));
     edtPassword->setText(FromCp1251(ini.ReadString(kDBAccess, "Password", "tollgrove")));
     chbRememberPassword->setChecked(ini.ReadBool(kDBAccess, "Remember Password", false));
+    cmbCharset->setEditText(FromCp1251(ini.ReadString(kDBAccess, "Character set", kDefaultCharset)));
 
     move(x(), static_cast<int>(ini.ReadInteger(kForm, "Top", y())));
     move(static_cast<int>(ini.ReadInteger(kForm, "Left", x())), y());
@@ -60,6 +63,13 @@ void TfrmGUI::SaveSettings()
     else
         ini.DeleteKey(kDBAccess, "Password");
     ini.WriteBool(kDBAccess, "Remember Password", chbRememberPassword->isChecked());
+    // Written only when it is not the default, so that settings of earlier
+    // versions stay as they were.
+    const std::string charset = ToCp1251(cmbCharset->currentText().trimmed());
+    if (charset == kDefaultCharset || charset.empty())
+        ini.DeleteKey(kDBAccess, "Character set");
+    else
+        ini.WriteString(kDBAccess, "Character set", charset);
 
     ini.WriteInteger(kForm, "Top", y());
     ini.WriteInteger(kForm, "Left", x());

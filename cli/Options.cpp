@@ -1,5 +1,7 @@
 #include "cli/Options.h"
 
+#include "app/core/Charset.h"
+
 #include <cstdlib>
 
 namespace {
@@ -28,14 +30,19 @@ std::string UsageText()
            "      --no-comments        leave out the date-and-user comment lines\n"
            "      --sql FILE           write the script to FILE instead of standard output\n"
            "      --xml FILE           save the XML log to FILE\n"
+           "      --charset NAME       character set of the connection and of the outputs:\n"
+           "                           a Firebird name such as UTF8, WIN1252, ISO8859_1,\n"
+           "                           NONE (default WIN1251)\n"
            "      --language en|ru     language of messages and comments (default en)\n"
            "      --help               show this text\n"
            "      --version            show the version\n"
            "\n"
-           "The script is Windows-1251 text. Output files are replaced only when the run\n"
+           "The script is text in the character set of --charset, for isql's -ch option;\n"
+           "the XML log declares its encoding. Output files are replaced only when the run\n"
            "succeeds.\n"
            "Exit status: 0 done, 1 other failure, 2 bad usage, 3 connection refused,\n"
-           "4 the change log cannot be read, 5 a logged value has no SQL form.\n";
+           "4 the change log cannot be read, 5 a logged value has no SQL form,\n"
+           "6 a logged value cannot be read in the character set of --charset.\n";
 }
 
 TDateTime ParseIsoDate(const std::string& text, const std::string& option)
@@ -116,6 +123,12 @@ CliOptions ParseOptions(const std::vector<std::string>& args)
             o.language = take();
             if (o.language != "en" && o.language != "ru")
                 throw UsageError("--language: '" + o.language + "' is not one of en, ru");
+        } else if (arg == "--charset") {
+            const std::string name = take();
+            TCharset charset;
+            if (!FindCharset(name, charset))
+                throw UsageError("--charset: '" + name + "' is not a Firebird character set this program knows");
+            o.charset = charset.name;
         } else if (arg == "--help" || arg == "-h") {
             flag();
             o.help = true;

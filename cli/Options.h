@@ -17,6 +17,7 @@ struct CliOptions {
     std::string sqlFile;
     std::string xmlFile;
     std::string language = "en";
+    std::string charset = "WIN1251";  // Firebird's name, as CharsetOf gives it
     bool help = false;
     bool version = false;
 };

@@ -1,5 +1,6 @@
 // norvane-cli: the script engine for scheduled and scripted use.
 #include "app/core/AtomicFile.h"
+#include "app/core/Charset.h"
 #include "app/core/Resfuncs.h"
 #include "cli/Options.h"
 #include "db/Tdbmanager.h"
@@ -20,7 +21,15 @@
 
 namespace {
 
-enum ExitCode { exDone = 0, exFailure = 1, exUsage = 2, exNoConnect = 3, exNoLog = 4, exNoSQLForm = 5 };
+enum ExitCode {
+    exDone = 0,
+    exFailure = 1,
+    exUsage = 2,
+    exNoConnect = 3,
+    exNoLog = 4,
+    exNoSQLForm = 5,
+    exCharset = 6
+};
 
 // Messages are Windows-1251; a terminal in another character set gets them
 // converted, so Russian texts stay readable.
@@ -170,12 +179,18 @@ int Run(const CliOptions& o)
     std::size_t records = 0;
     try {
         records = engine.WriteLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments, o.undo,
-                                  script.get(), xmlLog.get());
+                                  script.get(), xmlLog.get(), o.charset);
     } catch (const ConnectError& e) {
         progress.Finish();
         Say(msgNoConnect);
         Say(e.Message);
         return exNoConnect;
+    } catch (const CharsetError& e) {
+        progress.Finish();
+        Say("A logged value cannot be read in the character set " + e.CharacterSet + ": run with --charset " +
+            CharsetThatReads(e.CharacterSet) + " (or the database's own character set) to read it.");
+        Say(e.Message);
+        return exCharset;
     } catch (const SQLError& e) {
         progress.Finish();
         Say(msgNoLog);
@@ -209,6 +224,8 @@ int Run(const CliOptions& o)
     if (xml)
         xml->Commit();
 
+    // The script is then the no-records text in the run's character set;
+    // the terminal gets the program's own.
     if (records == 0 && sql)
         Say(msgNoMatchedRecords);
     if (!sql) {

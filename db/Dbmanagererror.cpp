@@ -72,4 +72,10 @@ SQLError::SQLError(const std::string& libraryMessage, const TParams* params, con
 {
 }
 
+CharsetError::CharsetError(const std::string& libraryMessage, const TParams* params, const std::string& queryText,
+                           std::string characterSet)
+    : SQLError(libraryMessage, params, queryText), CharacterSet(std::move(characterSet))
+{
+}
+
 TooShortSQLError::TooShortSQLError(const std::string& queryText) : QryError(kTooShort, nullptr, queryText) {}

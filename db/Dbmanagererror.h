@@ -46,6 +46,17 @@ public:
     SQLError(const std::string& libraryMessage, const TParams* params, const std::string& queryText);
 };
 
+// A failed query whose result holds a value that cannot be given in the
+// connection's character set: the engine reported a failed transliteration
+// or a malformed string. The message is SQLError's; CharacterSet names the
+// set the connection asked for.
+class CharsetError : public SQLError {
+public:
+    CharsetError(const std::string& libraryMessage, const TParams* params, const std::string& queryText,
+                 std::string characterSet);
+    std::string CharacterSet;
+};
+
 // The query text is shorter than any SELECT can be.
 class TooShortSQLError : public QryError {
 public:

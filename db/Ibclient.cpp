@@ -21,7 +21,31 @@ std::string TStatus::Text() const
     return text;
 }
 
-void TStatus::Raise() const { throw EIBError(Text()); }
+std::vector<ISC_STATUS> TStatus::Codes() const
+{
+    // Clusters of an argument type and its value (two words, three for
+    // isc_arg_cstring), up to isc_arg_end; the engine's codes are the values
+    // of the isc_arg_gds clusters.
+    std::vector<ISC_STATUS> codes;
+    size_t i = 0;
+    const size_t size = sizeof vector / sizeof vector[0];
+    while (i + 1 < size && vector[i] != isc_arg_end) {
+        if (vector[i] == isc_arg_gds && vector[i + 1] != 0)
+            codes.push_back(vector[i + 1]);
+        i += vector[i] == isc_arg_cstring ? 3 : 2;
+    }
+    return codes;
+}
+
+void TStatus::Raise() const { throw EIBError(Text(), Codes()); }
+
+bool EIBError::Reports(ISC_STATUS code) const
+{
+    for (ISC_STATUS reported : Codes)
+        if (reported == code)
+            return true;
+    return false;
+}
 
 // ---------------------------------------------------------------- handles
 

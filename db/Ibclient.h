@@ -17,11 +17,19 @@
 namespace IBClient {
 
 // A failure reported by the client library; the message is the library's own
-// text. It never leaves the database manager, which turns it into one of its
-// errors with the context added.
+// text, and the codes are the engine's: the gds codes of the status vector
+// (isc_transliteration_failed and the like), in their order, empty for a
+// failure the library did not report. It never leaves the database manager,
+// which turns it into one of its errors with the context added.
 class EIBError : public Exception {
 public:
-    using Exception::Exception;
+    explicit EIBError(const std::string& message, std::vector<ISC_STATUS> codes = {})
+        : Exception(message), Codes(std::move(codes))
+    {
+    }
+    // Whether the engine reported the code anywhere in the vector.
+    bool Reports(ISC_STATUS code) const;
+    std::vector<ISC_STATUS> Codes;
 };
 
 // A status vector: the client library fills it on every call. Element 1 is
@@ -32,6 +40,8 @@ public:
     ISC_STATUS* get() { return vector; }
     // The library's text of the failure, its lines joined by line feeds.
     std::string Text() const;
+    // The gds codes of the failure, in the order the vector holds them.
+    std::vector<ISC_STATUS> Codes() const;
     // The one place where a failed call becomes an error.
     [[noreturn]] void Raise() const;
 

@@ -39,9 +39,6 @@ const char kStartFailed[] =
 // "Не удался откат транзакции:\n"
 const char kRollbackFailed[] = "\xCD\xE5 \xF3\xE4\xE0\xEB\xF1\xFF \xEE\xF2\xEA\xE0\xF2 \xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xE8:\n";
 
-// The character set the connection asks for: every text of the system is
-// Windows-1251.
-const char kCharacterSet[] = "WIN1251";
 
 // Names of parameters and columns compare without regard to case (ASCII).
 bool SameText(const std::string& a, const std::string& b)
@@ -425,7 +422,7 @@ bool FetchOrRaise(Fetch fetch, const TParams& params, const std::string& sql)
     try {
         return fetch();
     } catch (const EIBError& error) {
-        throw SQLError(error.Message, &params, sql);
+        TDBManager::RaiseQueryError(error, &params, sql);
     }
 }
 
@@ -529,14 +526,16 @@ void TDBManager::CheckState(TDBOperation operation)
     }
 }
 
-void TDBManager::Connect(const std::string& databaseName, const std::string& userName, const std::string& password)
+void TDBManager::Connect(const std::string& databaseName, const std::string& userName, const std::string& password,
+                         const std::string& charset)
 {
     CheckState(dboConnect);
     Disconnect();
     database->DatabaseName = databaseName;
     database->SetParam(isc_dpb_user_name, userName);
     database->SetParam(isc_dpb_password, password);
-    database->SetParam(isc_dpb_lc_ctype, kCharacterSet);
+    characterSet = charset;
+    database->SetParam(isc_dpb_lc_ctype, characterSet);
     try {
         database->Open();
     } catch (const EIBError& error) {
@@ -582,9 +581,19 @@ std::unique_ptr<TDataSet> TDBManager::OpenQuery(const std::string& sql, const TP
         query->Open(*this, *database, *transaction);
     } catch (const EIBError& error) {
         // The query object goes with the error, freeing its statement.
-        throw SQLError(error.Message, params, sql);
+        RaiseQueryError(error, params, sql);
     }
     return query;
+}
+
+void TDBManager::RaiseQueryError(const EIBError& error, const TParams* params, const std::string& sql)
+{
+    // The engine reports a value it cannot give in the connection's set as
+    // a failed transliteration, or, for bytes that are no text of their own
+    // set, as a malformed string; either may follow a more general code.
+    if (error.Reports(isc_transliteration_failed) || error.Reports(isc_malformed_string))
+        throw CharsetError(error.Message, params, sql, GetInstance().CharacterSet());
+    throw SQLError(error.Message, params, sql);
 }
 
 void TDBManager::PrepareQuery(TDataSet& query, const std::string& sql, const TParams* params)

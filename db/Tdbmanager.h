@@ -13,6 +13,7 @@
 #include <vector>
 
 namespace IBClient {
+class EIBError;
 class TCursor;
 class TIBDatabase;
 class TIBTransaction;
@@ -191,10 +192,14 @@ public:
     // Throws TranError when the operation is not allowed in the current state.
     void CheckState(TDBOperation operation);
     // Disconnects, then connects with the user's name and password (an empty
-    // one is not sent) and the character set WIN1251. The database name goes
-    // to the client library as given: a file path, "host:path" or
+    // one is not sent) and the character set (Firebird's name), in which
+    // every text of a query's result then comes. The database name goes to
+    // the client library as given: a file path, "host:path" or
     // "host/port:path". Throws ConnectError; the manager is then disconnected.
-    void Connect(const std::string& databaseName, const std::string& userName, const std::string& password);
+    void Connect(const std::string& databaseName, const std::string& userName, const std::string& password,
+                 const std::string& characterSet = "WIN1251");
+    // The character set of the last Connect.
+    const std::string& CharacterSet() const { return characterSet; }
     // Throws TranError.
     void StartTransaction();
     // Throws TranError.
@@ -202,13 +207,18 @@ public:
     // Prepares and opens a SELECT in the active transaction; the caller owns
     // the result. keepRows false: a forward-only set, holding its current
     // row alone. Throws TranError outside a transaction, TooShortSQLError
-    // and SQLError.
+    // and SQLError; CharsetError, an SQLError, when a value of the result
+    // cannot be given in the connection's character set (so do the data
+    // set's Next and Last).
     std::unique_ptr<TDataSet> OpenQuery(const std::string& sql, const TParams* params = nullptr,
                                         bool keepRows = true);
     // Gives the query its text and, by name, the values of params: a given
     // parameter the text does not use is ignored, a parameter of the text
     // not given stays null. Throws TooShortSQLError.
     void PrepareQuery(TDataSet& query, const std::string& sql, const TParams* params);
+    // The error of a query the library failed: CharsetError or SQLError.
+    [[noreturn]] static void RaiseQueryError(const IBClient::EIBError& error, const TParams* params,
+                                             const std::string& sql);
     // The SQL dialect of the connected database (3 when not connected).
     unsigned short Dialect() const;
     // How many statements the manager has prepared since the process began.
@@ -230,4 +240,5 @@ private:
     std::unique_ptr<IBClient::TIBTransaction> transaction;
     std::vector<TDataSet*> openDataSets;
     std::size_t preparedStatements = 0;
+    std::string characterSet = "WIN1251";
 };

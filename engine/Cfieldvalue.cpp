@@ -1,5 +1,7 @@
 #include "engine/Cfieldvalue.h"
 
+#include "app/core/Charset.h"
+
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -163,6 +165,8 @@ std::string BlobLiteral(const std::string& value, bool text)
     return out;
 }
 
+thread_local const TScriptCharset* scriptCharset = nullptr;
+
 }  // namespace
 
 std::string SQLName(const std::string& name, bool quote)
@@ -197,13 +201,34 @@ std::string IBTypeName(int typeCode)
     }
 }
 
+TScriptCharset::TScriptCharset(std::string name, std::string encoding)
+    : name(std::move(name)), encoding(std::move(encoding)), outer(scriptCharset)
+{
+    scriptCharset = this;
+}
+
+TScriptCharset::~TScriptCharset() { scriptCharset = outer; }
+
+const std::string& TScriptCharset::Name()
+{
+    static const std::string byDefault = kDefaultCharset;
+    return scriptCharset ? scriptCharset->name : byDefault;
+}
+
+std::string TScriptCharset::ProgramText(const std::string& text)
+{
+    if (!scriptCharset || scriptCharset->name == "NONE" || scriptCharset->name == "OCTETS")
+        return text;
+    return Recode(text, "WINDOWS-1251", scriptCharset->encoding);
+}
+
 std::string Quoted(const std::string& text)
 {
     // A NUL ends a line for the tools that run scripts, and isql drops a
     // carriage return that ends a line it reads: a text holding either is
     // written as its bytes in hexadecimal, which carries every byte.
     if (text.find_first_of(std::string("\0\r", 2)) != std::string::npos)
-        return "_WIN1251 " + Hexadecimal(text, 0, text.size());
+        return "_" + TScriptCharset::Name() + " " + Hexadecimal(text, 0, text.size());
     std::string out;
     out.reserve(text.size() + 2);
     out += '\'';

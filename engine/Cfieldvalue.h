@@ -21,8 +21,29 @@ public:
 // logged O'Brien is the literal 'O''Brien' and never ends the literal early.
 // A text holding a NUL or a carriage return, which the tools that run
 // scripts do not read back as they are, is written in hexadecimal with the
-// program's character set: "a" CR LF "b" is _WIN1251 x'610D0A62'.
+// script's character set: "a" CR LF "b" is _WIN1251 x'610D0A62'.
 std::string Quoted(const std::string& text);
+
+// The character set of the script being made on this thread, in which its
+// values come and which its hexadecimal literals name: WIN1251, or the one
+// named by the innermost TScriptCharset alive.
+class TScriptCharset {
+public:
+    TScriptCharset(std::string name, std::string encoding);
+    ~TScriptCharset();
+    TScriptCharset(const TScriptCharset&) = delete;
+    TScriptCharset& operator=(const TScriptCharset&) = delete;
+    static const std::string& Name();
+    // A text of the program's own (a message, Windows-1251) in the script's
+    // character set. Unchanged for NONE and OCTETS, which carry bytes as
+    // they are.
+    static std::string ProgramText(const std::string& text);
+
+private:
+    std::string name;
+    std::string encoding;
+    const TScriptCharset* outer;
+};
 
 // A table or column name as a statement names it. With quoting (dialect 3
 // databases) a name that is not a regular identifier (upper-case Latin

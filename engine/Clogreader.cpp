@@ -4,7 +4,6 @@
 #include "db/Tdbmanager.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 namespace NorvaneImpl {
 
@@ -12,7 +11,8 @@ namespace {
 
 // Built-in query texts, by their numbers among the "LOG" texts: the log of
 // the period, the fields and the keys of all its entries in log id order,
-// and the columns of the tables it names with their numbers of entries.
+// and the columns of the database's tables with the number of the period's
+// entries.
 constexpr int kLogQuery = 10100;
 constexpr int kPeriodFieldsQuery = 10103;
 constexpr int kPeriodKeysQuery = 10104;
@@ -163,25 +163,22 @@ void CLogReader::ReadColumnTypes()
     columnsRead = true;
     if (data->Eof())
         return;
-    TField& table = Column(*data, "TABLE_NAME");
     TField& entries = Column(*data, "ENTRIES");
+    TField& table = Column(*data, "RDB$RELATION_NAME");
     TField& column = Column(*data, "RDB$FIELD_NAME");
     TField& type = Column(*data, "RDB$FIELD_TYPE");
     TField& subType = Column(*data, "RDB$FIELD_SUB_TYPE");
     TField& dimensions = Column(*data, "RDB$DIMENSIONS");
-    // Each table's number of entries comes with every one of its columns.
-    std::unordered_set<std::string> counted;
+    // The number of entries comes with every column.
+    total = static_cast<int>(entries.AsInteger());
     for (; !data->Eof(); data->Next()) {
-        const std::string tableName = table.AsString();
-        if (counted.insert((table.IsNull() ? "N" : "T") + tableName).second)
-            total += static_cast<int>(entries.AsInteger());
-        // A table that no longer exists has no columns.
-        if (column.IsNull())
+        // A column matches as in an inner join with both system tables.
+        if (column.IsNull() || type.IsNull())
             continue;
         // An array column's type is that of its elements; its values are
         // the array's id, which has no literal.
         const int code = dimensions.AsInteger() > 0 ? kArrayType : static_cast<int>(type.AsInteger() & 0xFF);
-        columnTypes.emplace(ColumnKey(tableName, column.AsString()),
+        columnTypes.emplace(ColumnKey(table.AsString(), column.AsString()),
                             TColumnType{code, static_cast<int>(subType.AsInteger())});
     }
 }

@@ -76,8 +76,10 @@ struct TValueColumns {
 // and yields its records one by one in log order, holding no more than the
 // entry at hand: the log query and the period's keys and fields queries are
 // read side by side as their rows arrive, ordered by log id, and the values
-// are matched with their columns' types, which one more query reads for the
-// tables the period names (with the number of entries of each). A value
+// are matched with their columns' types, which one more query reads for all
+// the database's tables (with the number of the period's entries, counted
+// without a sort: a list of the tables the period names would sort every
+// entry). A value
 // whose column its table no longer has is left out, as an inner join of the
 // log with the system tables would leave it out.
 class CLogReader {

@@ -70,7 +70,8 @@ static std::string CommentText(std::string text)
 
 std::string CLogRecord::GetComment() const
 {
-    return "/* " + CommentText(dateTime) + "   " + CommentText(msgUser) + ": " + CommentText(userName) + " */\n";
+    return "/* " + CommentText(dateTime) + "   " + CommentText(TScriptCharset::ProgramText(msgUser)) + ": " +
+           CommentText(userName) + " */\n";
 }
 
 std::string CLogRecord::GetInsertStatement(bool newValues) const

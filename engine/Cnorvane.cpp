@@ -57,17 +57,38 @@ void CNorvane::Clear()
 
 std::unique_ptr<CLogReader> CNorvane::Open(const std::string& databaseFile, const std::string& userName,
                                            const std::string& password, TDateTime periodBegin, TDateTime periodEnd,
-                                           bool includeComments)
+                                           bool includeComments, const std::string& characterSet)
 {
+    const TCharset wanted = CharsetOf(characterSet);
     Clear();
+    charset = wanted;
     TDBManager& db = TDBManager::GetInstance();
-    db.Connect(databaseFile, userName, password);
+    db.Connect(databaseFile, userName, password, charset.name);
     db.StartTransaction();
     // Names that need quoting are quoted in dialect 3 only: dialect 1 has no
     // quoted identifiers.
     const bool quoteNames = db.Dialect() >= 3;
     records.Start(includeComments, quoteNames);
     return std::make_unique<CLogReader>(PeriodParams(periodBegin, periodEnd), quoteNames, includeComments);
+}
+
+template <class Output>
+void CNorvane::StartXML(Output output)
+{
+    try {
+        // The template declares Windows-1251; another run's log declares the
+        // encoding of its own character set.
+        std::string xmlTemplate = LoadResourceText(kXMLTemplate, "XML");
+        if (charset.name != kDefaultCharset) {
+            const std::string declared = "encoding=\"Windows-1251\"";
+            const size_t at = xmlTemplate.find(declared);
+            if (at != std::string::npos && at < xmlTemplate.find("?>"))
+                xmlTemplate.replace(at, declared.size(), "encoding=\"" + charset.encoding + "\"");
+        }
+        xmlWriter = std::make_unique<XMLutil::TXMLWriter>(xmlTemplate, charset.encoding, output);
+    } catch (const XMLutil::CEXMLproblem& e) {
+        xmlError = std::string("XML log generation failed with error: ") + e.what();
+    }
 }
 
 template <class Operation>
@@ -89,17 +110,14 @@ void CNorvane::WriteXML(Operation operation)
 }
 
 void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userName, const std::string& password,
-                       TDateTime periodBegin, TDateTime periodEnd, bool includeComments)
+                       TDateTime periodBegin, TDateTime periodEnd, bool includeComments,
+                       const std::string& characterSet)
 {
     std::unique_ptr<CLogReader> reader =
-        Open(databaseFile, userName, password, periodBegin, periodEnd, includeComments);
+        Open(databaseFile, userName, password, periodBegin, periodEnd, includeComments, characterSet);
     xmlText.clear();
     xmlText.shrink_to_fit();
-    try {
-        xmlWriter = std::make_unique<XMLutil::TXMLWriter>(LoadResourceText(kXMLTemplate, "XML"), &xmlText);
-    } catch (const XMLutil::CEXMLproblem& e) {
-        xmlError = std::string("XML log generation failed with error: ") + e.what();
-    }
+    StartXML(&xmlText);
     int done = 0;
     while (std::unique_ptr<CLogRecord> record = reader->Next()) {
         WriteXML([&record](XMLutil::TXMLWriter& writer) { record->WriteXMLElement(writer); });
@@ -120,18 +138,16 @@ void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userN
 
 std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::string& userName,
                                const std::string& password, TDateTime periodBegin, TDateTime periodEnd,
-                               bool includeComments, bool undo, std::FILE* script, std::FILE* xmlLog)
+                               bool includeComments, bool undo, std::FILE* script, std::FILE* xmlLog,
+                               const std::string& characterSet)
 {
     std::unique_ptr<CLogReader> reader =
-        Open(databaseFile, userName, password, periodBegin, periodEnd, includeComments);
+        Open(databaseFile, userName, password, periodBegin, periodEnd, includeComments, characterSet);
     xmlText.clear();
-    if (xmlLog) {
-        try {
-            xmlWriter = std::make_unique<XMLutil::TXMLWriter>(LoadResourceText(kXMLTemplate, "XML"), xmlLog);
-        } catch (const XMLutil::CEXMLproblem& e) {
-            xmlError = std::string("XML log generation failed with error: ") + e.what();
-        }
-    }
+    if (xmlLog)
+        StartXML(xmlLog);
+    // The statements' literals name the run's set.
+    NorvaneImpl::TScriptCharset scriptCharset(charset.name, charset.encoding);
     NorvaneImpl::TScriptWriter scriptWriter(!undo, [script](const char* data, std::size_t size) {
         if (std::fwrite(data, 1, size, script) != size)
             throw Exception("Cannot write the script");
@@ -158,10 +174,11 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
 template <class Iterator>
 std::string CNorvane::GetScript(Iterator first, Iterator last, std::string (CLogRecord::*statement)() const)
 {
+    NorvaneImpl::TScriptCharset scriptCharset(charset.name, charset.encoding);
     try {
         return StringAccumulator::Accumulate(true, first, last, statement, ";\n\n");
     } catch (const StringAccumulator::CEEmptyStrList&) {
-        return msgNoMatchedRecords;
+        return NorvaneImpl::TScriptCharset::ProgramText(msgNoMatchedRecords);
     } catch (const NorvaneImpl::CEUnknownIBType& e) {
         if (showMessage)
             showMessage(e.what());

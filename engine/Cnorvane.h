@@ -1,4 +1,5 @@
 #pragma once
+#include "app/core/Charset.h"
 #include "engine/Clogrecord.h"
 #include "engine/Crecordstore.h"
 #include "locale/Regional.h"
@@ -32,8 +33,13 @@ public:
     CNorvane(const CNorvane&) = delete;
     CNorvane& operator=(const CNorvane&) = delete;
 
+    // Reads the log through a connection in the character set (Firebird's
+    // name; std::invalid_argument for one CharsetOf does not know); the
+    // scripts and the XML log of the run are in it. A value the set cannot
+    // hold stops the run with CharsetError.
     void ReadLog(const std::string& databaseFile, const std::string& userName, const std::string& password,
-                 TDateTime periodBegin, TDateTime periodEnd, bool includeComments);
+                 TDateTime periodBegin, TDateTime periodEnd, bool includeComments,
+                 const std::string& characterSet = kDefaultCharset);
     void Clear();
 
     // A run that holds no records, for logs of any size: reads the log of the
@@ -45,11 +51,12 @@ public:
     // written part way. Returns the number of records.
     std::size_t WriteLog(const std::string& databaseFile, const std::string& userName, const std::string& password,
                          TDateTime periodBegin, TDateTime periodEnd, bool includeComments, bool undo,
-                         std::FILE* script, std::FILE* xmlLog);
+                         std::FILE* script, std::FILE* xmlLog, const std::string& characterSet = kDefaultCharset);
 
     std::string GetReproducingScript();
     std::string GetUndoScript();
-    // The XML log as Windows-1251 text, or the failure text of its build.
+    // The XML log as text in the run's character set (as its declaration
+    // says), or the failure text of its build.
     std::string GetXMLLog();
     void SaveXMLLog(const std::string& fileName);
 
@@ -57,6 +64,8 @@ public:
     const NorvaneImpl::TRecordStore& Records() const { return records; }
     // Empty, or why the XML log of the last run could not be built.
     const std::string& GetXMLError() const { return xmlError; }
+    // The character set of the last run, WIN1251 before the first.
+    const TCharset& Charset() const { return charset; }
     // Whether the last run read the log to its end (its XML log may still
     // have failed to build).
     bool LogRead() const { return logRead; }
@@ -65,7 +74,11 @@ private:
     // Connects, starts the transaction and opens the reader of the period.
     std::unique_ptr<NorvaneImpl::CLogReader> Open(const std::string& databaseFile, const std::string& userName,
                                                   const std::string& password, TDateTime periodBegin,
-                                                  TDateTime periodEnd, bool includeComments);
+                                                  TDateTime periodEnd, bool includeComments,
+                                                  const std::string& characterSet);
+    // Starts the XML log of the run on a text or a file.
+    template <class Output>
+    void StartXML(Output output);
     // Runs an operation of the XML log's writer, which a failure ends: its
     // text goes to xmlError, and the log keeps what it had.
     template <class Operation>
@@ -81,6 +94,7 @@ private:
     std::string xmlError;
     bool logRead = false;
     TShowMessage showMessage;
+    TCharset charset = CharsetOf(kDefaultCharset);
 };
 
 }  // namespace Norvane

@@ -45,7 +45,8 @@ void TScriptWriter::Add(const CLogRecord& record)
 void TScriptWriter::Finish()
 {
     if (records == 0) {
-        write(msgNoMatchedRecords.data(), msgNoMatchedRecords.size());
+        const std::string text = TScriptCharset::ProgramText(msgNoMatchedRecords);
+        write(text.data(), text.size());
         return;
     }
     if (!spool)

@@ -12,7 +12,8 @@ namespace NorvaneImpl {
 
 // Joins the statements of records given one at a time in log order into a
 // script, as the run object joins its records: each non-empty statement
-// followed by ";\n\n", and the no-records text when no record came. The
+// followed by ";\n\n", and the no-records text (in the script's character
+// set, TScriptCharset) when no record came. The
 // reproducing script goes out as it grows; the undo script, newest first,
 // is spooled to a temporary file with each statement's length and goes out
 // backwards at the end, so that neither holds the period in memory.

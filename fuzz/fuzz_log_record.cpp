@@ -18,7 +18,7 @@ using FuzzUtil::Check;
 
 namespace {
 
-const int kTypeCodes[] = {7, 8, 14, 27, 35, 37, 261, 12, 16};
+const int kTypeCodes[] = {7, 8, 9, 10, 12, 13, 14, 16, 23, 27, 28, 35, 37, 40, 261};
 const char* const kNames[] = {"ID", "NAME", "id", "PRICE"};
 const int kXMLTemplate = 10130;
 
@@ -78,6 +78,22 @@ bool Unquote(const std::string& literal, std::string& text)
     return true;
 }
 
+// The bytes of a hexadecimal literal x'...'.
+bool UnHex(const std::string& literal, std::string& bytes)
+{
+    const std::string digits = "0123456789ABCDEF";
+    if (literal.size() < 3 || literal.compare(0, 2, "x'") != 0 || literal.back() != '\'' || literal.size() % 2 == 0)
+        return false;
+    bytes.clear();
+    for (size_t i = 2; i + 1 < literal.size(); i += 2) {
+        const size_t high = digits.find(literal[i]), low = digits.find(literal[i + 1]);
+        if (high == std::string::npos || low == std::string::npos)
+            return false;
+        bytes += static_cast<char>(high * 16 + low);
+    }
+    return true;
+}
+
 void CheckLiteral(const CFieldValue& field, const CFieldCast& snapshot)
 {
     std::string literal;
@@ -91,19 +107,44 @@ void CheckLiteral(const CFieldValue& field, const CFieldCast& snapshot)
         Check(literal == "null", "a null value is the word null", literal);
         return;
     }
+    std::string text;
     switch (field.GetType()) {
+    case 5:
+        if (field.GetSubType() == 1) {
+            Check(Unquote(literal, text) && text == snapshot.value, "a text BLOB is a text literal", literal);
+        } else {
+            Check(UnHex(literal, text) && text == snapshot.value, "a binary BLOB is its bytes in hexadecimal",
+                  literal);
+        }
+        break;
+    case 12:
+    case 13:
     case 14:
+    case 28:
+    case 29:
     case 35:
-    case 37: {
-        std::string text;
+    case 37:
+    case 40:
         Check(Unquote(literal, text), "a text literal is quoted, its apostrophes doubled", literal);
         Check(text == snapshot.value, "a text literal stands for the value", literal);
         break;
-    }
     case 7:
     case 8:
+    case 10:
+    case 16:
+    case 23:
+    case 24:
+    case 25:
+    case 26:
     case 27:
-        Check(literal == snapshot.value, "a number is written as logged", literal);
+        // Bare only when the text is a number (or a truth value), which no
+        // statement can be made of; any other text is a text literal.
+        if (literal == snapshot.value)
+            Check(literal.find_first_not_of(field.GetType() == 23 ? "TRUEFALSNKOWtruefalsnkow" : "0123456789+-.eE") ==
+                      std::string::npos,
+                  "only a number is written bare", literal);
+        else
+            Check(Unquote(literal, text) && text == snapshot.value, "any other text is a text literal", literal);
         break;
     default:
         FuzzUtil::Fail("a type without a literal form gave one", literal);
@@ -127,7 +168,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (size_t i = 0; i < keyCount; ++i) {
         const int type = TypeCode(input);
         std::string name = Name(input);
-        keys.push_back(std::make_unique<CFieldValue>(type, Snapshot(input), nullptr, std::move(name)));
+        const int subType = input.ConsumeBool() ? 1 : 0;
+        keys.push_back(std::make_unique<CFieldValue>(type, Snapshot(input), nullptr, std::move(name), subType));
     }
     TFieldList fields;
     const size_t fieldCount = input.ConsumeIntegralInRange<size_t>(0, 4);
@@ -136,7 +178,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::string name = Name(input);
         auto newValue = Snapshot(input);
         auto oldValue = Snapshot(input);
-        fields.push_back(std::make_unique<CFieldValue>(type, std::move(newValue), std::move(oldValue), std::move(name)));
+        const int subType = input.ConsumeBool() ? 1 : 0;
+        fields.push_back(
+            std::make_unique<CFieldValue>(type, std::move(newValue), std::move(oldValue), std::move(name), subType));
     }
 
     for (const auto& key : keys)

@@ -1,13 +1,12 @@
 #include "xml/Xmlutil.h"
 
 #include "app/core/AtomicFile.h"
+#include "app/core/Charset.h"
 #include "db/Exception.h"
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlsave.h>
-
-#include <iconv.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -17,81 +16,14 @@ namespace XMLutil {
 
 namespace {
 
-const char kCodePage[] = "WINDOWS-1251";
-
-// One iconv conversion descriptor, closed with its owner.
-class TIconv {
-public:
-    TIconv(const char* to, const char* from) : cd(iconv_open(to, from)) {}
-    ~TIconv()
-    {
-        if (ok())
-            iconv_close(cd);
-    }
-    TIconv(const TIconv&) = delete;
-    TIconv& operator=(const TIconv&) = delete;
-
-    bool ok() const { return cd != reinterpret_cast<iconv_t>(-1); }
-    iconv_t get() const { return cd; }
-
-private:
-    iconv_t cd;
-};
-
-// Opened once per thread and reused: the XML log makes several conversions
-// per logged field.
-TIconv& Win1251ToUtf8()
+// The encoding of a document's values, which its owner names
+// (Windows-1251 unless told otherwise); libxml2 keeps the owner in the
+// document's _private field.
+const std::string& TextEncoding(const xmlDoc* doc)
 {
-    thread_local TIconv converter("UTF-8", kCodePage);
-    return converter;
-}
-
-bool IsAscii(const std::string& text)
-{
-    for (unsigned char c : text)
-        if (c >= 0x80)
-            return false;
-    return true;
-}
-
-// The program's 8-bit Windows-1251 text as UTF-8, libxml2's character
-// representation. Windows-1251 leaves byte 0x98 undefined and iconv refuses
-// it; like the Windows code-page conversion it becomes the C1 character
-// U+0098, which XML 1.0 can carry, so no logged byte makes a run fail.
-// False when no converter can be opened.
-bool ToUtf8(const std::string& text, std::string& out)
-{
-    if (IsAscii(text)) {
-        out = text;
-        return true;
-    }
-    TIconv& converter = Win1251ToUtf8();
-    if (!converter.ok())
-        return false;
-    iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
-
-    // A Windows-1251 byte takes at most three UTF-8 bytes (the euro sign, the
-    // numero sign and the like).
-    out.resize(text.size() * 3);
-    char* in = const_cast<char*>(text.data());
-    size_t inLeft = text.size();
-    char* to = &out[0];
-    size_t toLeft = out.size();
-    while (inLeft > 0) {
-        if (iconv(converter.get(), &in, &inLeft, &to, &toLeft) != static_cast<size_t>(-1))
-            break;
-        if (errno != EILSEQ && errno != EINVAL)
-            return false;
-        // A byte the code page does not define: the character of that number.
-        unsigned char c = static_cast<unsigned char>(*in);
-        *to++ = static_cast<char>(0xC0 | (c >> 6));
-        *to++ = static_cast<char>(0x80 | (c & 0x3F));
-        toLeft -= 2;
-        ++in;
-        --inLeft;
-    }
-    out.resize(out.size() - toLeft);
-    return true;
+    static const std::string byDefault = TXMLDocument::kDefaultEncoding;
+    const auto* owner = doc ? static_cast<const TXMLDocument*>(doc->_private) : nullptr;
+    return owner ? owner->TextEncoding() : byDefault;
 }
 
 // XML 1.0 has no way to carry the control characters below U+0020 other than
@@ -120,9 +52,9 @@ void ReplaceForbiddenControls(std::string& text)
 }
 
 // A value for an attribute or a text node, or false when it cannot be converted.
-bool ContentToUtf8(const std::string& text, std::string& out)
+bool ContentToUtf8(const std::string& text, const xmlDoc* doc, std::string& out)
 {
-    if (!ToUtf8(text, out))
+    if (!ToUtf8(text, TextEncoding(doc), out))
         return false;
     ReplaceForbiddenControls(out);
     return true;
@@ -216,11 +148,12 @@ struct TFileCloser {
 
 }  // namespace
 
-std::string ContentText(const std::string& text, const char* failure)
+std::string ContentText(const std::string& text, const std::string& encoding, const char* failure)
 {
     std::string utf8;
-    if (!ContentToUtf8(text, utf8))
+    if (!ToUtf8(text, encoding, utf8))
         throw CEXMLproblem(failure);
+    ReplaceForbiddenControls(utf8);
     return utf8;
 }
 
@@ -236,13 +169,16 @@ void TXMLDocument::reset(::_xmlDoc* replacement)
     if (doc)
         xmlFreeDoc(doc);
     doc = replacement;
+    if (doc)
+        doc->_private = this;
 }
 
 std::unique_ptr<TXMLDocument> CreateParser()
 {
     try {
         xmlInitParser();
-        if (!Win1251ToUtf8().ok())
+        std::string probe;
+        if (!ToUtf8("\xC0", TXMLDocument::kDefaultEncoding, probe))
             throw CEXMLproblem("Unable to create XML parser object");
         return std::make_unique<TXMLDocument>();
     } catch (const std::bad_alloc&) {
@@ -257,7 +193,7 @@ void LoadFromText(const std::string& text, TXMLDocument& document)
     // document is saved. A failed parse leaves the document empty.
     document.reset();
     std::string utf8;
-    if (!ToUtf8(text, utf8))
+    if (!ToUtf8(text, document.TextEncoding(), utf8))
         throw CEXMLproblem("Unable to load XML document into the parser");
     const int options = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_IGNORE_ENC | XML_PARSE_NOERROR |
                         XML_PARSE_NOWARNING;
@@ -285,7 +221,7 @@ TXMLNode* GetDocumentElement(TXMLDocument& document)
 void SetAttribute(const char* name, const std::string& value, TXMLNode* element)
 {
     std::string utf8;
-    if (!element || element->type != XML_ELEMENT_NODE || !ContentToUtf8(value, utf8) ||
+    if (!element || element->type != XML_ELEMENT_NODE || !ContentToUtf8(value, element->doc, utf8) ||
         !xmlSetProp(element, X(name), X(utf8)))
         throw CEXMLproblem("Unable to set attribute");
 }
@@ -306,7 +242,7 @@ void AddText(TXMLNode* parent, TXMLDocument& document, const std::string& text)
 {
     std::string utf8;
     xmlNode* node = nullptr;
-    if (document.get() && ContentToUtf8(text, utf8))
+    if (document.get() && ContentToUtf8(text, document.get(), utf8))
         node = xmlNewDocTextLen(document.get(), X(utf8), static_cast<int>(utf8.size()));
     if (!node)
         throw CEXMLproblem("Unable to create text");

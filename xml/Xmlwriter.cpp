@@ -73,13 +73,15 @@ struct TXMLWriter::TOutput {
     static int Close(void*) { return 0; }
 };
 
-TXMLWriter::TXMLWriter(const std::string& templateText, std::string* text) : output(std::make_unique<TOutput>())
+TXMLWriter::TXMLWriter(const std::string& templateText, std::string textEncoding, std::string* text)
+    : textEncoding(std::move(textEncoding)), output(std::make_unique<TOutput>())
 {
     output->text = text;
     Start(templateText);
 }
 
-TXMLWriter::TXMLWriter(const std::string& templateText, std::FILE* file) : output(std::make_unique<TOutput>())
+TXMLWriter::TXMLWriter(const std::string& templateText, std::string textEncoding, std::FILE* file)
+    : textEncoding(std::move(textEncoding)), output(std::make_unique<TOutput>())
 {
     output->file = file;
     Start(templateText);
@@ -94,6 +96,7 @@ TXMLWriter::~TXMLWriter()
 void TXMLWriter::Start(const std::string& templateText)
 {
     TXMLDocument document;
+    document.SetTextEncoding(textEncoding);
     LoadFromText(templateText, document);
     xmlNode* root = GetDocumentElement(document);
     if (!root)
@@ -139,7 +142,7 @@ void TXMLWriter::StartElement(const char* name)
 
 void TXMLWriter::Attribute(const char* name, const std::string& value)
 {
-    Escape(ContentText(value, "Unable to set attribute"), true, escaped);
+    Escape(ContentText(value, textEncoding, "Unable to set attribute"), true, escaped);
     if (!writer || xmlTextWriterStartAttribute(writer, X(name)) < 0 ||
         (!escaped.empty() && xmlTextWriterWriteRaw(writer, X(escaped.c_str())) < 0) ||
         xmlTextWriterEndAttribute(writer) < 0)
@@ -148,7 +151,7 @@ void TXMLWriter::Attribute(const char* name, const std::string& value)
 
 void TXMLWriter::Text(const std::string& value)
 {
-    Escape(ContentText(value, "Unable to create text"), false, escaped);
+    Escape(ContentText(value, textEncoding, "Unable to create text"), false, escaped);
     if (!writer || xmlTextWriterWriteRawLen(writer, X(escaped.c_str()), static_cast<int>(escaped.size())) < 0)
         throw CEXMLproblem("Unable to create text");
 }

@@ -13,15 +13,15 @@ namespace XMLutil {
 // SetAttribute and AddText and then saving it (GetXMLText, SaveToFile)
 // gives: the template's declaration and encoding, elements indented by two
 // blanks a level, text content exactly as it is, characters the encoding
-// lacks as character references. Values are the program's 8-bit text.
-// Failures throw CEXMLproblem.
+// lacks as character references. Values are 8-bit text in the text
+// encoding given (an iconv name). Failures throw CEXMLproblem.
 class TXMLWriter {
 public:
     // Starts the document of the template text (a declaration and an empty
     // root element) on a text in memory or on an open file; the root stays
     // open for the elements written next.
-    TXMLWriter(const std::string& templateText, std::string* text);
-    TXMLWriter(const std::string& templateText, std::FILE* file);
+    TXMLWriter(const std::string& templateText, std::string textEncoding, std::string* text);
+    TXMLWriter(const std::string& templateText, std::string textEncoding, std::FILE* file);
     ~TXMLWriter();
     TXMLWriter(const TXMLWriter&) = delete;
     TXMLWriter& operator=(const TXMLWriter&) = delete;
@@ -40,6 +40,7 @@ private:
     struct TOutput;
     void Start(const std::string& templateText);
 
+    std::string textEncoding;
     std::unique_ptr<TOutput> output;
     _xmlTextWriter* writer = nullptr;
     std::string escaped;

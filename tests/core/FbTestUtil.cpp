@@ -62,14 +62,15 @@ std::string UniqueName()
 // Runs isql-fb with the arguments and the script, its output (standard error
 // merged) into a file beside the script. Throws with the output when isql
 // reports a failure.
-std::string RunIsql(const fs::path& folder, std::vector<std::string> args, const std::string& script)
+std::string RunIsql(const fs::path& folder, std::vector<std::string> args, const std::string& script,
+                    const std::string& charset = "WIN1251")
 {
     const std::string name = UniqueName();
     const fs::path input = folder / (name + ".sql");
     const fs::path output = folder / (name + ".out");
     WriteFile(input, script);
 
-    args.insert(args.begin(), {"isql-fb", "-q", "-bail", "-ch", "WIN1251", "-i", input.string()});
+    args.insert(args.begin(), {"isql-fb", "-q", "-bail", "-ch", charset, "-i", input.string()});
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
@@ -148,7 +149,7 @@ TestDatabase::~TestDatabase()
 
 std::string TestDatabase::Exec(const std::string& sqlScript)
 {
-    return RunIsql(folder, {"-user", user, "-password", password, location}, sqlScript + "\ncommit;\n");
+    return RunIsql(folder, {"-user", user, "-password", password, location}, sqlScript + "\ncommit;\n", execCharset);
 }
 
 void FbEngineTest::SetUp()
@@ -170,11 +171,13 @@ std::string FbEngineName(const ::testing::TestParamInfo<TestEngine>& info)
 
 void PrintTo(TestEngine engine, std::ostream* out) { *out << (engine == TestEngine::Embedded ? "Embedded" : "Server"); }
 
-std::string Cp1251(const std::string& utf8)
+std::string Cp1251(const std::string& utf8) { return Encoded(utf8, "WINDOWS-1251"); }
+
+std::string Encoded(const std::string& utf8, const char* encoding)
 {
-    iconv_t cd = iconv_open("WINDOWS-1251", "UTF-8");
+    iconv_t cd = iconv_open(encoding, "UTF-8");
     if (cd == reinterpret_cast<iconv_t>(-1))
-        throw std::runtime_error("iconv cannot convert to Windows-1251");
+        throw std::runtime_error(std::string("iconv cannot convert to ") + encoding);
     std::string out(utf8.size(), '\0');
     char* in = const_cast<char*>(utf8.data());
     size_t inLeft = utf8.size();
@@ -183,7 +186,7 @@ std::string Cp1251(const std::string& utf8)
     const size_t result = iconv(cd, &in, &inLeft, &to, &outLeft);
     iconv_close(cd);
     if (result == static_cast<size_t>(-1))
-        throw std::runtime_error("not a Windows-1251 text: " + utf8);
+        throw std::runtime_error(std::string("not a text of ") + encoding + ": " + utf8);
     out.resize(out.size() - outLeft);
     return out;
 }

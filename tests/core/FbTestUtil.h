@@ -49,10 +49,11 @@ public:
     TestDatabase& operator=(const TestDatabase&) = delete;
 
     // Runs an SQL script through isql-fb with the connection character set
-    // WIN1251 and commits it: statements end with ';', and the script may hold
-    // Windows-1251 bytes. Stops at the first error and throws
+    // WIN1251 (or the one SetExecCharset names) and commits it: statements end
+    // with ';', and the script may hold bytes of that set. Stops at the first error and throws
     // std::runtime_error with isql's output. Returns what isql printed.
     std::string Exec(const std::string& sqlScript);
+    void SetExecCharset(const std::string& charset) { execCharset = charset; }
 
     TestEngine Engine() const { return engine; }
     // The database name to give TDBManager::Connect.
@@ -72,6 +73,7 @@ private:
     std::string location;
     std::string user;
     std::string password;
+    std::string execCharset = "WIN1251";
 };
 
 // Runs a test once on each engine.
@@ -105,3 +107,5 @@ std::string ReadSource(const std::string& relative);
 // Windows-1251 bytes of a UTF-8 text, so that tests can write Russian texts
 // readably: Cp1251("Текст запроса").
 std::string Cp1251(const std::string& utf8);
+// The same for any iconv encoding.
+std::string Encoded(const std::string& utf8, const char* encoding);

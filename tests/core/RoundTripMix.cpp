@@ -31,21 +31,42 @@ const char* const kTextPieces[] = {
     "''",
 };
 
+// Accented Latin for a WIN1252 mix, and the scripts of the world up to the
+// emoji beyond the basic plane for a UTF8 one; the marks of SQL stay, and
+// a line break as CR LF makes hexadecimal literals of the set.
+const char* const kLatinPieces[] = {
+    "Café crème", "O'Brien", "Straße; Maß", "Ærøskøbing", "naïve façade", "Œuvre €5 — «fin»",
+    "São Paulo", "CR\r\nLF", "a -- b", "/* ñandú */", "end;\n\nbegin", "''", "Zürich",
+};
+const char* const kWorldPieces[] = {
+    "Привет, мир", "O'Brien", "Ελληνικά; αβγ", "日本語のテキスト", "中文 测试", "😀🎉 emoji",
+    "한국어", "CR\r\nLF", "a -- b", "/* 𝄞 ♫ */", "end;\n\nbegin", "''", "Ёлка € ①",
+};
+
+std::string InCharset(const char* utf8, const std::string& charset)
+{
+    if (charset == "UTF8")
+        return utf8;
+    return charset == "WIN1252" ? Encoded(utf8, "WINDOWS-1252") : Cp1251(utf8);
+}
+
+// isql drops a carriage return that ends a line of its script: one goes in
+// as ascii_char(13).
 std::string SqlText(const std::string& text)
 {
     std::string out = "'";
     for (char c : text) {
         if (c == '\'')
             out += '\'';
-        out += c;
+        out += c == '\r' ? std::string("' || ascii_char(13) || '") : std::string(1, c);
     }
     return out + "'";
 }
 
-bool HasCyrillic(const std::string& text)
+bool HasForeign(const std::string& text)
 {
     for (unsigned char c : text)
-        if (c >= 0xC0 || c == 0xA8 || c == 0xB8)  // А..я, Ё, ё in Windows-1251
+        if (c >= 0x80)
             return true;
     return false;
 }
@@ -88,8 +109,15 @@ std::vector<Table> DemoTables()
     };
 }
 
-RandomMix::RandomMix(std::uint32_t seed) : rng(seed), tables(DemoTables()), rows(tables.size())
+RandomMix::RandomMix(std::uint32_t seed, const std::string& charset)
+    : rng(seed), utf8(charset == "UTF8"), tables(DemoTables()), rows(tables.size())
 {
+    if (charset == "WIN1251")
+        for (const char* piece : kTextPieces)
+            pieces.push_back(Cp1251(piece));
+    else
+        for (const char* piece : charset == "UTF8" ? kWorldPieces : kLatinPieces)
+            pieces.push_back(InCharset(piece, charset));
 }
 
 std::string RandomMix::InitialRows(int perTable)
@@ -246,8 +274,8 @@ RandomMix::Value RandomMix::RandomValue(const Column& column, bool allowNull)
             ++counts.quotedTexts;
         if (text.find(';') != std::string::npos)
             ++counts.semicolonTexts;
-        if (HasCyrillic(text))
-            ++counts.cyrillicTexts;
+        if (HasForeign(text))
+            ++counts.foreignTexts;
         return SqlText(text);
     }
     case Kind::Timestamp:
@@ -261,14 +289,19 @@ RandomMix::Value RandomMix::RandomValue(const Column& column, bool allowNull)
 std::string RandomMix::RandomText(int maxLength)
 {
     std::string text;
-    const int pieces = 1 + Below(3);
-    for (int i = 0; i < pieces; ++i) {
+    const int count = 1 + Below(3);
+    for (int i = 0; i < count; ++i) {
         if (i)
             text += ' ';
-        text += Cp1251(kTextPieces[Below(static_cast<int>(std::size(kTextPieces)))]);
+        text += pieces[static_cast<std::size_t>(Below(static_cast<int>(pieces.size())))];
     }
-    if (static_cast<int>(text.size()) > maxLength)
-        text.resize(static_cast<std::size_t>(maxLength));
+    // A length counts characters: in UTF-8, the bytes that do not continue one.
+    std::size_t cut = 0;
+    for (int kept = 0; cut < text.size(); ++cut)
+        if (!utf8 || (static_cast<unsigned char>(text[cut]) & 0xC0) != 0x80)
+            if (kept++ == maxLength)
+                break;
+    text.resize(cut);
     // Firebird compares texts without their trailing blanks, so the logging
     // trigger would not see a change that only adds or removes them.
     while (!text.empty() && text.back() == ' ')

@@ -1,6 +1,7 @@
 #pragma once
 // A seeded random mix of changes to the demo shop's tables (scripts/demo/
-// schema.sql), written as SQL for isql in Windows-1251. The mix keeps its own
+// schema.sql), written as SQL for isql in the mix's character set (WIN1251,
+// WIN1252 or UTF8), with texts of that set. The mix keeps its own
 // picture of every row, so each statement it writes hits an existing row or
 // a free key, and it counts what it did, so a test can tell that a seed
 // still exercises every kind of change.
@@ -42,12 +43,14 @@ struct MixCounts {
     int compositeKeyRows = 0;   // changes of the composite-key table
     int quotedTexts = 0;        // text values holding an apostrophe
     int semicolonTexts = 0;     // ... a semicolon
-    int cyrillicTexts = 0;      // ... Cyrillic letters
+    int foreignTexts = 0;       // ... letters beyond ASCII
 };
 
 class RandomMix {
 public:
-    explicit RandomMix(std::uint32_t seed);
+    explicit RandomMix(std::uint32_t seed, const std::string& charset = "WIN1251");
+    // The pieces its texts are made of, in the mix's character set.
+    const std::vector<std::string>& TextPieces() const { return pieces; }
 
     // Inserts of `perTable` rows into every table: the starting rows.
     std::string InitialRows(int perTable);
@@ -75,6 +78,8 @@ private:
     int Below(int n) { return static_cast<int>(rng() % static_cast<std::uint32_t>(n)); }
 
     std::mt19937 rng;
+    std::vector<std::string> pieces;
+    bool utf8;
     std::vector<Table> tables;
     std::vector<std::map<Key, Row>> rows;
     MixCounts counts;

@@ -112,6 +112,7 @@ TEST_F(Cli, HelpVersionAndBadUsage)
     EXPECT_EQ(Run({"-d", "x.fdb", "--to", "yesterday"}).status, 2);
     EXPECT_EQ(Run({"-d", "x.fdb", "--bogus"}).status, 2);
     EXPECT_EQ(Run({"-d", "x.fdb", "--language", "de"}).status, 2);
+    EXPECT_NE(Run({"-d", "x.fdb", "--charset", "KLINGON"}).err.find("not a Firebird character set"), std::string::npos);
 }
 
 TEST_F(Cli, ScriptsToStdoutAndFiles)
@@ -219,10 +220,11 @@ struct BadInput {
 
 void PrintTo(const BadInput& input, std::ostream* out) { *out << input.name; }
 
-// A database with the change log whose tables the extra SQL changes.
-std::string LogDatabase(Databases& keep, const std::string& sql)
+// A database with the change log whose tables the extra SQL (in its set) changes.
+std::string LogDatabase(Databases& keep, const std::string& sql, const std::string& charset = "WIN1251")
 {
-    keep.push_back(std::make_unique<TestDatabase>());
+    keep.push_back(std::make_unique<TestDatabase>(TestEngine::Embedded, charset));
+    keep.back()->SetExecCharset(charset);
     keep.back()->Exec(sql);
     return keep.back()->Location();
 }
@@ -372,6 +374,20 @@ INSTANTIATE_TEST_SUITE_P(
                                                "insert into IBE$LOG_FIELDS values (1, 'PIC', null, 'x');\n"),
                          Outcome{{}, 5, "Unknown field type.\nTable name: 'T'\nField name: 'PIC'\nField type: 9\n"
                                                   "SQL type: ARRAY\n"});
+                 }},
+        BadInput{"ValueOutsideTheCharacterSet", false,
+                 [](const fs::path&, Databases& keep) {
+                     return std::make_pair(
+                         LogDatabase(keep, LogTables() + kTable +
+                                               "insert into IBE$LOG_TABLES values (1, 'T', 'I', "
+                                               "'2003-02-01 10:15:00', 'SYSDBA');\n"
+                                               "insert into IBE$LOG_FIELDS values (1, 'NAME', null, '\xCE\xB1 \xF0\x9F\x98\x80');\n",
+                                     "UTF8"),
+                         Outcome{{"--charset", "win1252"}, 6,
+                                 "A logged value cannot be read in the character set WIN1252: run with --charset UTF8 "
+                                 "(or the database's own character set) to read it.\n" +
+                                     Cp1251("Ошибка при попытке выполнения запроса:") + "\n",
+                                 true, {"Cannot transliterate character between character sets\n"}});
                  }},
         BadInput{"OutputUnderARegularFile", false,
                  [](const fs::path& dir, Databases& keep) {

@@ -5,15 +5,19 @@
 #include "FbTestUtil.h"
 #include "RoundTripMix.h"
 
+#include "app/core/Charset.h"
 #include "db/Tdbmanager.h"
 #include "engine/Cnorvane.h"
 #include "locale/Regional.h"
 
 #include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -24,10 +28,16 @@ namespace {
 
 // The demo shop's tables with their change log, as scripts/demo-db.sh makes
 // them, holding `rows` without any log entries; every later change is logged.
-void MakeShop(TestDatabase& db, const std::string& initialRows)
+// On a UTF8 database the installer's working texts are made four times
+// narrower, since a text of four-byte characters holds at most 8191 of them.
+void MakeShop(TestDatabase& db, const std::string& initialRows, bool utf8 = false)
 {
+    std::string triggers = ReadSource("scripts/demo/log-triggers.sql");
+    for (const auto& [from, to] : {std::pair{"varchar(16000)", "varchar(4000)"}, {"varchar(32000)", "varchar(8000)"}})
+        for (std::size_t at; utf8 && (at = triggers.find(from)) != std::string::npos;)
+            triggers.replace(at, std::string(from).size(), to);
     db.Exec(ReadSource("scripts/demo/log-tables.sql") + ReadSource("scripts/demo/schema.sql") + initialRows +
-            "commit;\n" + ReadSource("scripts/demo/log-triggers.sql"));
+            "commit;\n" + triggers);
 }
 
 // Every row of every user table, in key order, as isql lists them: the
@@ -103,13 +113,16 @@ struct Scripts {
     std::string undo;
 };
 
-Scripts ReadScripts(const TestDatabase& db, bool includeComments)
+Scripts ReadScripts(const TestDatabase& db, bool includeComments, const std::string& charset = "WIN1251",
+                    std::string* xmlLog = nullptr)
 {
     std::vector<std::string> shown;
     Norvane::CNorvane engine({}, [&shown](const std::string& text) { shown.push_back(text); });
     engine.ReadLog(db.Location(), db.User(), db.Password(), EncodeDate(1901, 1, 1), Date() + 2.0,
-                   includeComments);
+                   includeComments, charset);
     Scripts scripts{engine.GetReproducingScript(), engine.GetUndoScript()};
+    if (xmlLog)
+        *xmlLog = engine.GetXMLLog();
     EXPECT_TRUE(shown.empty()) << shown.front();
     return scripts;
 }
@@ -123,17 +136,20 @@ protected:
     // starting rows; the mix is made on A; A's reproducing script makes B
     // equal to A; B's own log of that replay gives the same script again;
     // A's undo script brings A back to the starting rows.
-    void Run(std::uint32_t seed, int initialPerTable, int changes)
+    // Another character set: the databases', the run's and isql's.
+    void Run(std::uint32_t seed, int initialPerTable, int changes, const std::string& charset = "WIN1251")
     {
-        SCOPED_TRACE("random mix seed " + std::to_string(seed));
-        RoundTrip::RandomMix mix(seed);
+        SCOPED_TRACE("random mix seed " + std::to_string(seed) + " in " + charset);
+        RoundTrip::RandomMix mix(seed, charset);
         const std::string initialRows = mix.InitialRows(initialPerTable);
         const std::string changeScript = mix.Changes(changes);
         ExpectVariety(mix.Counts());
 
-        TestDatabase a(Engine()), b(Engine());
-        MakeShop(a, initialRows);
-        MakeShop(b, initialRows);
+        TestDatabase a(Engine(), charset), b(Engine(), charset);
+        for (TestDatabase* db : {&a, &b}) {
+            db->SetExecCharset(charset);
+            MakeShop(*db, initialRows, charset == "UTF8");
+        }
         const std::string original = Dump(b);
         ASSERT_EQ(Difference(original, Dump(a)), "");
 
@@ -141,7 +157,10 @@ protected:
         const std::string changed = Dump(a);
         ASSERT_NE(Difference(original, changed), "");
 
-        const Scripts fromA = ReadScripts(a, true);
+        std::string xmlLog;
+        const Scripts fromA = ReadScripts(a, true, charset, &xmlLog);
+        ExpectEveryPieceIn(xmlLog, mix.TextPieces(), changeScript);
+        EXPECT_TRUE(charset == "WIN1251" || fromA.reproducing.find("_" + charset + " x'") != std::string::npos);
         b.Exec(Committed(fromA.reproducing));
         EXPECT_EQ(Difference(changed, Dump(b)), "") << "after the reproducing script";
 
@@ -149,8 +168,8 @@ protected:
         // statement the same changes. Reading B's log last also moves the
         // manager's one connection from A to B; the embedded engine lets only
         // one process open a file, and isql needs A next.
-        const std::string plainFromA = ReadScripts(a, false).reproducing;
-        EXPECT_EQ(FirstDifference(plainFromA, ReadScripts(b, false).reproducing), "");
+        const std::string plainFromA = ReadScripts(a, false, charset).reproducing;
+        EXPECT_EQ(FirstDifference(plainFromA, ReadScripts(b, false, charset).reproducing), "");
 
         a.Exec(Committed(fromA.undo));
         EXPECT_EQ(Difference(original, Dump(a)), "") << "after the undo script";
@@ -168,7 +187,33 @@ protected:
         EXPECT_GT(counts.compositeKeyRows, 0);
         EXPECT_GT(counts.quotedTexts, 0);
         EXPECT_GT(counts.semicolonTexts, 0);
-        EXPECT_GT(counts.cyrillicTexts, 0);
+        EXPECT_GT(counts.foreignTexts, 0);
+    }
+
+    // The XML log parses, and each piece that the changes hold whole (up to a
+    // CR; no apostrophe, which SQL doubles) comes out of it the same.
+    static void ExpectEveryPieceIn(const std::string& xmlLog, const std::vector<std::string>& pieces,
+                                   const std::string& changes)
+    {
+        std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(
+            xmlReadMemory(xmlLog.data(), static_cast<int>(xmlLog.size()), nullptr, nullptr, XML_PARSE_NONET),
+            xmlFreeDoc);
+        ASSERT_TRUE(doc) << xmlLog.substr(0, 300);
+        xmlChar* content = xmlNodeGetContent(xmlDocGetRootElement(doc.get()));
+        const std::string text = reinterpret_cast<const char*>(content);
+        xmlFree(content);
+        std::size_t found = 0;
+        for (const std::string& piece : pieces) {
+            std::string utf8;
+            if (piece.find('\'') != std::string::npos ||
+                changes.find(piece.substr(0, piece.find('\r'))) == std::string::npos ||
+                !ToUtf8(piece, reinterpret_cast<const char*>(doc->encoding), utf8))
+                continue;
+            ++found;
+            EXPECT_NE(text.find(utf8), std::string::npos) << utf8;
+        }
+        EXPECT_GT(found * 2, pieces.size());
+        EXPECT_EQ(text.find("\xEF\xBF\xBD"), std::string::npos) << "no character replaced";
     }
 };
 
@@ -184,6 +229,18 @@ TEST_P(ScriptRoundTrip, RandomMix)
 TEST_P(ScriptRoundTrip, RandomMixOnFewRows)
 {
     Run(77003u, 4, 400);
+}
+
+// A UTF8 database with Cyrillic, Greek, CJK and emoji texts, and a WIN1252
+// one with accented Latin, each read in its own character set.
+TEST_P(ScriptRoundTrip, RandomMixInUtf8)
+{
+    Run(5150u, 8, 200, "UTF8");
+}
+
+TEST_P(ScriptRoundTrip, RandomMixInWin1252)
+{
+    Run(1252u, 8, 200, "WIN1252");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ScriptRoundTrip, FbEngines(), FbEngineName);

@@ -96,20 +96,21 @@ private:
 
 // A database made by isql-fb on the embedded engine from SQL text (Unicode,
 // sent as Windows-1251); removed with the folder it lives in.
-inline bool CreateDatabase(const QString& path, const QString& sql, QString* output = nullptr)
+inline bool CreateDatabase(const QString& path, const QString& sql, QString* output = nullptr,
+                           const QString& charset = "WIN1251")
 {
     QFile::remove(path);
     const QString script = path + ".sql";
-    QString text = "set bail on;\ncreate database '" + path +
-                   "' user 'SYSDBA' default character set WIN1251;\n" + sql + "\ncommit;\n";
+    QString text = "set bail on;\ncreate database '" + path + "' user 'SYSDBA' default character set " + charset +
+                   ";\n" + sql + "\ncommit;\n";
     {
         QFile f(script);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return false;
-        f.write(Cp(text));
+        f.write(charset == "UTF8" ? text.toUtf8() : Cp(text));
     }
     QProcess isql;
-    isql.start("isql-fb", {"-q", "-b", "-ch", "WIN1251", "-u", "SYSDBA", "-i", script});
+    isql.start("isql-fb", {"-q", "-b", "-ch", charset, "-u", "SYSDBA", "-i", script});
     const bool finished = isql.waitForFinished(60000);
     if (output)
         *output = QString::fromLocal8Bit(isql.readAllStandardOutput() + isql.readAllStandardError());

@@ -211,6 +211,7 @@ private slots:
             "lblDatabaseFile=Database file:\r\n"
             "lblUserName=User name:\r\n"
             "lblPassword=Password:\r\n"
+            "lblCharset=Character set:\r\n"
             "lblPeriodSince=Data changes period: since\r\n"
             "lblPeriodTo=to\r\n"
             "lblAboutTitle=Norvane\r\n"

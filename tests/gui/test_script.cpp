@@ -4,6 +4,7 @@
 
 #include "app/core/Createexcfile.h"
 
+#include <QComboBox>
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QRegularExpression>
@@ -97,6 +98,35 @@ private slots:
         // The XML log lists the records in log order whatever the script.
         QVERIFY(w.XmlText().indexOf(QStringLiteral("Иван")) < w.XmlText().indexOf(QStringLiteral("O'Brien")));
         QCOMPARE(dialogs.messages, QStringList());
+    }
+
+    // A UTF8 database: its texts need the character set UTF8, which both
+    // pages then show whole, and in which the SQL page is saved.
+    void utf8DatabaseReadInItsCharacterSet()
+    {
+        const QString text = QStringLiteral("Ελληνικά 日本 😀 Ёж");
+        QVERIFY(CreateDatabase(dir.Path("utf8.fdb"),
+                               LogTablesSql() + "create table T (ID integer, NAME varchar(40));\n"
+                               "insert into IBE$LOG_TABLES values (1, 'T', 'I', '2024-03-01 10:00:00', 'SYSDBA');\n"
+                               "insert into IBE$LOG_FIELDS values (1, 'NAME', null, '" + text + "');\n",
+                               nullptr, "UTF8"));
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.Edit("edtDatabaseFile")->setText(dir.Path("utf8.fdb"));
+        w.Edit("meDateBegin")->setText("01.03.2024");
+        w.Edit("meDateEnd")->setText("01.03.2024");
+        w.Action("actExecute")->trigger();
+        QVERIFY(dialogs.messages.value(0).startsWith("A logged value cannot be read in the character set WIN1251: "
+                                                     "choose UTF8"));
+        w.Find<QComboBox>("cmbCharset")->setEditText("utf8");
+        w.Action("actExecute")->trigger();
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY(w.SqlText().endsWith("values ('" + text + "');\n\n"));
+        QVERIFY(w.XmlText().startsWith(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"")));
+        QVERIFY(w.XmlText().contains(text));
+        dialogs.fileAnswers = {dir.Path("utf8.sql")};
+        w.Action("actSave")->trigger();
+        QVERIFY(ReadBytes(dir.Path("utf8.sql")).contains("values ('" + text.toUtf8() + "');\r\n"));
     }
 
     void periodWithoutEntriesGivesTheNoRecordsText()

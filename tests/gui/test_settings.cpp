@@ -1,6 +1,7 @@
 // The main window's first start and its settings file, on real files.
 #include "GuiTestUtil.h"
 
+#include <QComboBox>
 #include <QFileInfo>
 
 namespace {
@@ -92,6 +93,7 @@ private slots:
             w.Edit("edtUserName")->setText(QStringLiteral("\u0410\u043D\u043D\u0430"));
             w.Edit("edtPassword")->setText("secret");
             w.Find<QCheckBox>("chbRememberPassword")->setChecked(true);
+            w.Find<QComboBox>("cmbCharset")->setEditText("UTF8");
             w.Find<QRadioButton>("rdbUndoScript")->setChecked(true);
             w.Find<QCheckBox>("chbIncludeComments")->setChecked(false);
             w.Edit("meDateBegin")->setText("05.06.2021");
@@ -110,6 +112,7 @@ private slots:
         QVERIFY(file.contains("User name=" + Cp(QStringLiteral("\u0410\u043D\u043D\u0430")) + "\r\n"));
         QVERIFY(file.contains("Password=secret\r\n"));
         QVERIFY(file.contains("Remember Password=1\r\n"));
+        QVERIFY(file.contains("Character set=UTF8\r\n"));
         QVERIFY(file.contains("Reproducing=0\r\n"));
         QVERIFY(file.contains("Include Comments=0\r\n"));
         QVERIFY(file.contains("Begin=05.06.2021\r\n"));
@@ -128,6 +131,7 @@ private slots:
         QCOMPARE(again.Edit("edtUserName")->text(), QStringLiteral("\u0410\u043D\u043D\u0430"));
         QCOMPARE(again.Edit("edtPassword")->text(), QStringLiteral("secret"));
         QVERIFY(again.Find<QCheckBox>("chbRememberPassword")->isChecked());
+        QCOMPARE(again.Find<QComboBox>("cmbCharset")->currentText(), QStringLiteral("UTF8"));
         QVERIFY(again.Find<QRadioButton>("rdbUndoScript")->isChecked());
         QVERIFY(!again.Find<QRadioButton>("rdbReproducingScript")->isChecked());
         QVERIFY(!again.Find<QCheckBox>("chbIncludeComments")->isChecked());

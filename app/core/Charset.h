@@ -1,0 +1,45 @@
+#pragma once
+// The character set of a run: the name the connection asks Firebird for, and
+// the encoding that the same bytes carry for iconv and in an XML declaration.
+// Values read from the database are bytes of that set; the script keeps them
+// as they are, and only the XML log and the window convert them.
+#include <string>
+#include <vector>
+
+struct TCharset {
+    std::string name;      // Firebird's name: "UTF8", "WIN1252", "NONE"
+    std::string encoding;  // the encoding's name for iconv and XML: "UTF-8"
+};
+
+// The set a run uses unless told otherwise.
+extern const char kDefaultCharset[];  // "WIN1251"
+
+// The set of a Firebird character set name or one of its usual aliases
+// ("utf-8", "win_1252", "latin1"), in any case. NONE and OCTETS are bytes
+// without a character set: their encoding is ISO-8859-1, in which every byte
+// is the character of its own number, so no byte is lost or refused on its
+// way through the XML log or the window. False for a name not known here.
+bool FindCharset(const std::string& name, TCharset& charset);
+// The set of a name FindCharset knows; throws std::invalid_argument for any
+// other.
+TCharset CharsetOf(const std::string& name);
+// Firebird's names of the sets FindCharset knows, the usual ones first.
+std::vector<std::string> CharsetNames();
+
+// The set to suggest when a value cannot be read in the set `failed`: UTF8,
+// in which every character has a place, or NONE when UTF8 itself failed
+// (bytes that are not text of their own set, which NONE passes as they are).
+std::string CharsetThatReads(const std::string& failed);
+
+// Text in the encoding as UTF-8. A byte the encoding does not define (0x98
+// of Windows-1251, a broken UTF-8 sequence) becomes the character of its own
+// number, U+0080 to U+00FF, so that no value makes a conversion fail. False
+// when iconv has no converter for the encoding.
+bool ToUtf8(const std::string& text, const std::string& encoding, std::string& utf8);
+// UTF-8 text in the encoding; a character the encoding cannot hold becomes
+// '?'. False when iconv has no converter for the encoding.
+bool FromUtf8(const std::string& utf8, const std::string& encoding, std::string& text);
+// Text of one encoding in another, through UTF-8 (as ToUtf8 and FromUtf8).
+// The text unchanged when the encodings are the same or a converter is
+// missing.
+std::string Recode(const std::string& text, const std::string& from, const std::string& to);
