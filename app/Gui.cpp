@@ -70,27 +70,32 @@ QString EditorText(const std::string& text, const std::string& encoding = "Windo
     return s;
 }
 
-// Fills an editor with a text piece by piece, letting the window paint and
-// take input between the pieces a few times a second: a long log's text
-// would freeze it for seconds if set in one go. The caller keeps actions
-// from starting meanwhile.
-void FillEditor(QPlainTextEdit* editor, const QString& text, QElapsedTimer& sinceEvents)
+// Fills an editor with a text (bytes in the encoding) piece by piece,
+// converting each piece as it goes in and letting the window paint and take
+// input between the pieces a few times a second: a long log's text would
+// freeze it for seconds if converted and set in one go. The caller keeps
+// actions from starting meanwhile.
+void FillEditor(QPlainTextEdit* editor, const std::string& text, const std::string& encoding,
+                QElapsedTimer& sinceEvents)
 {
-    constexpr qsizetype kPiece = 1 << 16;
+    constexpr std::size_t kPiece = 1 << 16;
     QTextDocument* document = editor->document();
     editor->clear();
     // Filling is no edit the user could undo.
     document->setUndoRedoEnabled(false);
     QTextCursor cursor(document);
-    for (qsizetype from = 0; from < text.size();) {
-        qsizetype to = text.size();
+    for (std::size_t from = 0; from < text.size();) {
+        // A piece ends after a line feed, which no character of the
+        // encodings in use holds as part of another and which ends a
+        // CR LF pair.
+        std::size_t to = text.size();
         if (from + kPiece < text.size()) {
-            const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'), from + kPiece);
-            if (lineEnd >= 0)
+            const std::size_t lineEnd = text.find('\n', from + kPiece);
+            if (lineEnd != std::string::npos)
                 to = lineEnd + 1;
         }
         cursor.movePosition(QTextCursor::End);
-        cursor.insertText(text.mid(from, to - from));
+        cursor.insertText(EditorText(text.substr(from, to - from), encoding));
         from = to;
         if (sinceEvents.elapsed() >= 50) {
             QCoreApplication::processEvents();
@@ -193,6 +198,13 @@ TfrmGUI::TfrmGUI(TDialogs& d, std::string path, QWidget* parent)
     engine = std::make_unique<Norvane::CNorvane>(
         [this](int& total, int& done) { ShowProgress(total, done); },
         [this](const std::string& text) { dialogs.ShowMessage(this, FromCp1251(text)); });
+    // Joining a long script lets the window paint as reading does.
+    engine->SetBusyHandler([this] {
+        if (sinceEvents.elapsed() >= 50) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
+    });
 }
 
 TfrmGUI::~TfrmGUI() = default;
@@ -447,8 +459,8 @@ void TfrmGUI::actExecuteExecute()
         const std::string script =
             rdbReproducingScript->isChecked() ? engine->GetReproducingScript() : engine->GetUndoScript();
         const std::string xml = engine->GetXMLLog();
-        FillEditor(mmSQL, EditorText(script, charset.encoding), sinceEvents);
-        FillEditor(mmXML, EditorText(xml, charset.encoding), sinceEvents);
+        FillEditor(mmSQL, script, charset.encoding, sinceEvents);
+        FillEditor(mmXML, xml, charset.encoding, sinceEvents);
         sqlEncoding = charset.encoding;
     } catch (const ConnectError&) {
         dialogs.ShowMessage(this, FromCp1251(msgNoConnect));

@@ -14,6 +14,11 @@
 //   the CLI:   norvane-cli writing the reproducing script and the XML log to
 //              files, and once more the undo script and the XML log: the
 //              streamed path, which holds no records.
+//   the window: norvane-bench-window (beside this program) running the main
+//              window offscreen over the whole log, up to 100,000 entries:
+//              its peak memory above its idle size with both pages filled,
+//              the longest time it handled no event from F9 to filled pages,
+//              and how many runs began with its action triggered every 10 ms.
 // The run above is the window's held path: its records, XML text and script
 // stay in memory. At 10,000 entries (measured for the purpose when no size
 // asked for is that small) the streamed files are compared byte for byte
@@ -426,6 +431,21 @@ std::map<std::string, double> RunCli(const Target& target, bool undo, const std:
     return {{"seconds", seconds}, {"maxrss", static_cast<double>(child.maxRssKiB)}};
 }
 
+// The largest log the window is measured on: beyond it a run holds gigabytes.
+constexpr int kWindowSizeLimit = 100000;
+
+std::map<std::string, double> RunWindow(const Target& target)
+{
+    const fs::path program = fs::path(ExecutablePath()).parent_path() / "norvane-bench-window";
+    if (!fs::exists(program))
+        return {};
+    const Child child = Spawn({program.string(), target.measured, target.user, target.password},
+                              target.folder / "bench-window.out");
+    if (!Succeeded(child))
+        throw std::runtime_error("the window measurement failed:\n" + child.output);
+    return ParseFigures(child.output);
+}
+
 // The streamed files against the held texts, byte for byte.
 void CompareOutputs(const std::string& prefix, int entries)
 {
@@ -462,7 +482,7 @@ double Measure(const Target& target, int entries, bool compareOnly = false)
 
     const std::string prefix = (target.folder / "bench-output").string();
     const bool compare = entries == kCompareSize;
-    std::map<std::string, double> floor, run, cli, cliUndo;
+    std::map<std::string, double> floor, run, cli, cliUndo, window;
     try {
         if (!compareOnly)
             floor = RunChild("floor", target);
@@ -471,6 +491,8 @@ double Measure(const Target& target, int entries, bool compareOnly = false)
         cliUndo = RunCli(target, true, prefix + "-undo");
         if (compare)
             CompareOutputs(prefix, entries);
+        if (!compareOnly && entries <= kWindowSizeLimit)
+            window = RunWindow(target);
         for (const char* suffix : {".sql", ".xml", "-undo.sql", "-undo.xml", ".held.sql", ".held-undo.sql", ".held.xml"})
             fs::remove(prefix + suffix);
     } catch (...) {
@@ -506,6 +528,12 @@ double Measure(const Target& target, int entries, bool compareOnly = false)
                 floor["maxrss"] / 1024.0);
     std::printf("          CLI: script and XML log %.3f s, undo script and XML log %.3f s\n", cli["seconds"],
                 cliUndo["seconds"]);
+    if (!window.empty())
+        std::printf("          window: %.2f KiB/entry above idle (%.1f MiB, %.0f lines on its pages), longest\n"
+                    "          time without events %.0f ms, runs begun %.0f, F9 to filled pages %.1f s\n",
+                    (window["window_peak"] - window["window_idle"]) / entries,
+                    (window["window_peak"] - window["window_idle"]) / 1024.0, window["window_lines"],
+                    window["window_gap_ms"], window["window_runs"], window["window_seconds"]);
     std::fflush(stdout);
     return std::max(cli["maxrss"], cliUndo["maxrss"]);
 }

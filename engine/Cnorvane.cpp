@@ -5,7 +5,6 @@
 #include "db/Tdbmanager.h"
 #include "engine/Clogreader.h"
 #include "engine/Cscriptwriter.h"
-#include "engine/Cstringaccumulator.h"
 #include "locale/Messages.h"
 
 using NorvaneImpl::CLogReader;
@@ -175,10 +174,24 @@ template <class Iterator>
 std::string CNorvane::GetScript(Iterator first, Iterator last, std::string (CLogRecord::*statement)() const)
 {
     NorvaneImpl::TScriptCharset scriptCharset(charset.name, charset.encoding);
-    try {
-        return StringAccumulator::Accumulate(true, first, last, statement, ";\n\n");
-    } catch (const StringAccumulator::CEEmptyStrList&) {
+    if (first == last)
         return NorvaneImpl::TScriptCharset::ProgramText(msgNoMatchedRecords);
+    // As the string accumulator joins them, trailing separator included,
+    // with the busy handler called between records.
+    constexpr int kBusyEvery = 500;
+    try {
+        std::string script;
+        int count = 0;
+        for (; first != last; ++first) {
+            const std::string text = ((**first).*statement)();
+            if (!text.empty()) {
+                script += text;
+                script += ";\n\n";
+            }
+            if (onBusy && ++count % kBusyEvery == 0)
+                onBusy();
+        }
+        return script;
     } catch (const NorvaneImpl::CEUnknownIBType& e) {
         if (showMessage)
             showMessage(e.what());

@@ -23,6 +23,9 @@ namespace Norvane {
 using TProgressEvent = std::function<void(int& total, int& done)>;
 // Shows a text to the user and returns once it has been shown.
 using TShowMessage = std::function<void(const std::string& text)>;
+// Called now and then while a script is joined, so that a window can keep
+// painting; it must not call the run object.
+using TBusyEvent = std::function<void()>;
 
 // One run object per window or command: reads the change log of a period and
 // turns it into the reproducing or undo script and the XML log.
@@ -41,6 +44,7 @@ public:
                  TDateTime periodBegin, TDateTime periodEnd, bool includeComments,
                  const std::string& characterSet = kDefaultCharset);
     void Clear();
+    void SetBusyHandler(TBusyEvent handler) { onBusy = std::move(handler); }
 
     // A run that holds no records, for logs of any size: reads the log of the
     // period as ReadLog does and writes each record as it comes, its
@@ -94,6 +98,7 @@ private:
     std::string xmlError;
     bool logRead = false;
     TShowMessage showMessage;
+    TBusyEvent onBusy;
     TCharset charset = CharsetOf(kDefaultCharset);
 };
 
