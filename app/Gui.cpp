@@ -289,6 +289,11 @@ void TfrmGUI::CreateControls()
     options->addWidget(rdbReproducingScript);
     options->addWidget(rdbUndoScript);
     options->addWidget(chbIncludeComments);
+    // The longest option: the flow puts it on a line of its own when the
+    // window is narrow, and the row keeps the width of the others.
+    chbDisableTriggers = Own(new QCheckBox("Switch off the target's triggers while the script runs", pnlScriptSettings),
+                             "chbDisableTriggers");
+    options->addWidget(chbDisableTriggers);
     column->addWidget(pnlScriptSettings);
 
     auto* pnlDates = Own(new QWidget(central), "pnlDates");
@@ -454,6 +459,7 @@ void TfrmGUI::actExecuteExecute()
         TDateTime begin = StrToDate(ToCp1251(meDateBegin->text()));
         // The engine takes the start of the day after the last day.
         TDateTime end = StrToDate(ToCp1251(meDateEnd->text())) + 1.0;
+        engine->SetDisableTriggers(chbDisableTriggers->isChecked());
         engine->ReadLog(databaseFile, userName, password, begin, end, chbIncludeComments->isChecked(),
                         charset.name);
         const std::string script =
@@ -472,6 +478,8 @@ void TfrmGUI::actExecuteExecute()
                                            QString::fromStdString(CharsetThatReads(e.CharacterSet))));
     } catch (const SQLError&) {
         dialogs.ShowMessage(this, FromCp1251(msgNoLog));
+    } catch (const Norvane::CEIncompleteValue& e) {
+        dialogs.ShowMessage(this, EditorText(e.what(), charset.encoding));
     } catch (const NorvaneImpl::CEUnknownIBType& e) {
         CreateExceptionFile(e.what(), english);
     } catch (const CEUnknownActionLetter& e) {

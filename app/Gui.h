@@ -105,6 +105,7 @@ private:
     QRadioButton* rdbReproducingScript;
     QRadioButton* rdbUndoScript;
     QCheckBox* chbIncludeComments;
+    QCheckBox* chbDisableTriggers;
     QLineEdit* meDateBegin;
     QLineEdit* meDateEnd;
     QWidget* pnlProgressBar;

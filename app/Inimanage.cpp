@@ -39,6 +39,7 @@ void TfrmGUI::LoadSettings()
     rdbReproducingScript->setChecked(reproducing);
     rdbUndoScript->setChecked(!reproducing);
     chbIncludeComments->setChecked(ini.ReadBool(kSettings, "Include Comments", true));
+    chbDisableTriggers->setChecked(ini.ReadBool(kSettings, "Disable Triggers", false));
 
     TDateTime begin;
     if (!TryStrToDate(ini.ReadString(kPeriod, "Begin", ""), begin))
@@ -77,6 +78,7 @@ void TfrmGUI::SaveSettings()
     ini.WriteInteger(kForm, "Height", height());
 
     ini.WriteBool(kSettings, "Include Comments", chbIncludeComments->isChecked());
+    ini.WriteBool(kSettings, "Disable Triggers", chbDisableTriggers->isChecked());
     ini.WriteBool(kSettings, "Reproducing", rdbReproducingScript->isChecked());
 
     // A begin date that is not a date stops here, before the language.

@@ -28,6 +28,8 @@ std::string UsageText()
            "      --to YYYY-MM-DD      last day of the period, included whole (default today)\n"
            "      --undo               write the undo script (newest change first)\n"
            "      --no-comments        leave out the date-and-user comment lines\n"
+           "      --disable-triggers   make the target's own triggers on the changed tables\n"
+           "                           inactive while the script's statements run\n"
            "      --sql FILE           write the script to FILE instead of standard output\n"
            "      --xml FILE           save the XML log to FILE\n"
            "      --charset NAME       character set of the connection and of the outputs:\n"
@@ -41,8 +43,9 @@ std::string UsageText()
            "the XML log declares its encoding. Output files are replaced only when the run\n"
            "succeeds.\n"
            "Exit status: 0 done, 1 other failure, 2 bad usage, 3 connection refused,\n"
-           "4 the change log cannot be read, 5 a logged value has no SQL form,\n"
-           "6 a logged value cannot be read in the character set of --charset.\n";
+           "4 the change log cannot be read, 5 a logged value has no SQL form or was not\n"
+           "logged completely, 6 a logged value cannot be read in the character set of\n"
+           "--charset.\n";
 }
 
 TDateTime ParseIsoDate(const std::string& text, const std::string& option)
@@ -115,6 +118,9 @@ CliOptions ParseOptions(const std::vector<std::string>& args)
         } else if (arg == "--no-comments") {
             flag();
             o.comments = false;
+        } else if (arg == "--disable-triggers") {
+            flag();
+            o.disableTriggers = true;
         } else if (arg == "--sql") {
             o.sqlFile = take();
         } else if (arg == "--xml") {

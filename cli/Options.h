@@ -14,6 +14,7 @@ struct CliOptions {
     TDateTime to = 0;  // the last day of the period, at 00:00
     bool undo = false;
     bool comments = true;
+    bool disableTriggers = false;
     std::string sqlFile;
     std::string xmlFile;
     std::string language = "en";

@@ -176,10 +176,15 @@ int Run(const CliOptions& o)
 
     Progress progress(isatty(STDERR_FILENO) != 0);
     Norvane::CNorvane engine([&](int& total, int& done) { progress(total, done); });
+    engine.SetDisableTriggers(o.disableTriggers);
     std::size_t records = 0;
     try {
         records = engine.WriteLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments, o.undo,
                                   script.get(), xmlLog.get(), o.charset);
+    } catch (const Norvane::CEIncompleteValue& e) {
+        progress.Finish();
+        Say(e.what());
+        return exNoSQLForm;
     } catch (const ConnectError& e) {
         progress.Finish();
         Say(msgNoConnect);

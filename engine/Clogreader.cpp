@@ -2,6 +2,7 @@
 
 #include "app/core/Resfuncs.h"
 #include "db/Tdbmanager.h"
+#include "engine/Cnorvane.h"
 
 #include <algorithm>
 
@@ -11,12 +12,13 @@ namespace {
 
 // Built-in query texts, by their numbers among the "LOG" texts: the log of
 // the period, the fields and the keys of all its entries in log id order,
-// and the columns of the database's tables with the number of the period's
-// entries.
+// the columns of the database's tables with the number of the period's
+// entries, and the columns the log tables have.
 constexpr int kLogQuery = 10100;
 constexpr int kPeriodFieldsQuery = 10103;
 constexpr int kPeriodKeysQuery = 10104;
 constexpr int kPeriodColumnsQuery = 10105;
+constexpr int kLogColumnsQuery = 10106;
 
 // The code of an array's id, given to array columns.
 constexpr int kArrayType = 9;
@@ -98,13 +100,16 @@ bool TLogMerger::Next(TEntryRow& entry, std::vector<TValueRow>& keyRows, std::ve
 
 // One of the two value queries, opened when its first row is asked for.
 struct CLogReader::TValueQuery {
-    TValueQuery(int query, std::string nameColumn, TValueColumns newColumns, TValueColumns oldColumns)
-        : query(query), nameColumn(std::move(nameColumn)), newColumns(std::move(newColumns)),
-          oldColumns(std::move(oldColumns))
+    TValueQuery(int query, std::string table, std::string alias, std::string nameColumn, TValueColumns newColumns,
+                TValueColumns oldColumns)
+        : query(query), logTable(std::move(table)), alias(std::move(alias)), nameColumn(std::move(nameColumn)),
+          newColumns(std::move(newColumns)), oldColumns(std::move(oldColumns))
     {
     }
 
     int query;
+    std::string logTable;  // the log table and its alias in the query
+    std::string alias;
     std::string nameColumn;
     TValueColumns newColumns;
     TValueColumns oldColumns;  // none: the query has no old value
@@ -115,6 +120,7 @@ struct CLogReader::TValueQuery {
     TField* name = nullptr;
     std::vector<TField*> newFields;
     std::vector<TField*> oldFields;
+    TField* incomplete = nullptr;
 };
 
 CLogReader::CLogReader(const TParams& period, bool quoteNames, bool includeComments)
@@ -123,10 +129,11 @@ CLogReader::CLogReader(const TParams& period, bool quoteNames, bool includeComme
     TDBManager& db = TDBManager::GetInstance();
     // Every query reads forward only: a row is gone once the next one comes.
     log = db.OpenQuery(LoadResourceText(kLogQuery, "LOG"), this->period.get(), false);
-    keyQuery = std::make_unique<TValueQuery>(kPeriodKeysQuery, "KEY_FIELD", TValueColumns{{"KEY_VALUE"}},
-                                             TValueColumns{});
-    fieldQuery = std::make_unique<TValueQuery>(kPeriodFieldsQuery, "FIELD_NAME", TValueColumns{{"NEW_VALUE"}},
-                                               TValueColumns{{"OLD_VALUE"}});
+    keyQuery = std::make_unique<TValueQuery>(kPeriodKeysQuery, "IBE$LOG_KEYS", "lk", "KEY_FIELD",
+                                             TValueColumns{{"KEY_VALUE"}}, TValueColumns{});
+    fieldQuery = std::make_unique<TValueQuery>(kPeriodFieldsQuery, "IBE$LOG_FIELDS", "lf", "FIELD_NAME",
+                                               TValueColumns{{"NEW_VALUE", "NEW_TEXT", "NEW_BYTES"}},
+                                               TValueColumns{{"OLD_VALUE", "OLD_TEXT", "OLD_BYTES"}});
 
     TField& operation = Column(*log, "OPERATION");
     TField& tableName = Column(*log, "TABLE_NAME");
@@ -183,22 +190,61 @@ void CLogReader::ReadColumnTypes()
     }
 }
 
+void CLogReader::ReadLogColumns()
+{
+    std::unique_ptr<TDataSet> data =
+        TDBManager::GetInstance().OpenQuery(LoadResourceText(kLogColumnsQuery, "LOG"), nullptr, false);
+    if (data->Eof())
+        return;
+    TField& table = Column(*data, "RDB$RELATION_NAME");
+    TField& column = Column(*data, "RDB$FIELD_NAME");
+    for (; !data->Eof(); data->Next())
+        logColumns.emplace(ColumnKey(table.AsString(), column.AsString()), true);
+}
+
+// The query of the values with the columns beyond its own that the log
+// table has, added at the end of its select list.
+std::string CLogReader::ValuesQuery(const TValueQuery& query) const
+{
+    std::string sql = LoadResourceText(query.query, "LOG");
+    std::vector<std::string> optional;
+    for (const TValueColumns* columns : {&query.newColumns, &query.oldColumns})
+        if (!columns->names.empty())
+            optional.insert(optional.end(), columns->names.begin() + 1, columns->names.end());
+    optional.push_back("INCOMPLETE");
+    std::string more;
+    for (const std::string& column : optional)
+        if (logColumns.count(ColumnKey(query.logTable, column)))
+            more += ", " + query.alias + "." + column;
+    std::size_t from = sql.find("\nfrom");
+    if (more.empty() || from == std::string::npos)
+        return sql;
+    if (from > 0 && sql[from - 1] == '\r')
+        --from;
+    return sql.insert(from, more);
+}
+
 bool CLogReader::NextValue(TValueQuery& query, TValueRow& row)
 {
     if (!query.data) {
-        if (!columnsRead)
+        if (!columnsRead) {
             ReadColumnTypes();
-        query.data = TDBManager::GetInstance().OpenQuery(LoadResourceText(query.query, "LOG"), period.get(), false);
+            ReadLogColumns();
+        }
+        query.data = TDBManager::GetInstance().OpenQuery(ValuesQuery(query), period.get(), false);
         if (query.data->Eof())
             return false;
         query.id = &Column(*query.data, "LOG_TABLES_ID");
         query.dbKey = &Column(*query.data, "DB_KEY");
         query.table = &Column(*query.data, "TABLE_NAME");
         query.name = &Column(*query.data, query.nameColumn);
-        for (const std::string& name : query.newColumns.names)
-            query.newFields.push_back(&Column(*query.data, name));
-        for (const std::string& name : query.oldColumns.names)
-            query.oldFields.push_back(&Column(*query.data, name));
+        // The first column is in every log; the others only where the log has them.
+        for (auto [columns, fields] : {std::pair{&query.newColumns, &query.newFields},
+                                       std::pair{&query.oldColumns, &query.oldFields}})
+            for (const std::string& name : columns->names)
+                if (TField* field = fields->empty() ? &Column(*query.data, name) : query.data->FindField(name))
+                    fields->push_back(field);
+        query.incomplete = query.data->FindField("INCOMPLETE");
     } else {
         query.data->Next();
     }
@@ -223,6 +269,7 @@ bool CLogReader::NextValue(TValueQuery& query, TValueRow& row)
         take(query.newFields, row.newNull, row.newValue);
         row.hasOld = !query.oldFields.empty();
         take(query.oldFields, row.oldNull, row.oldValue);
+        row.incomplete = query.incomplete && !query.incomplete->IsNull();
         return true;
     }
     return false;
@@ -246,8 +293,11 @@ std::unique_ptr<CLogRecord> CLogReader::Next()
     auto values = [this](const std::vector<TValueRow>& rows) {
         TFieldList list;
         for (const TValueRow& row : rows)
-            if (std::unique_ptr<CFieldValue> value = MakeValue(row))
+            if (std::unique_ptr<CFieldValue> value = MakeValue(row)) {
+                if (row.incomplete)
+                    throw Norvane::CEIncompleteValue(row.logId, Trimmed(row.table), row.name);
                 list.push_back(std::move(value));
+            }
         return list;
     };
     ++read;

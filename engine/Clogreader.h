@@ -33,6 +33,7 @@ struct TValueRow {
     bool hasOld = false;  // keys have no old value
     bool oldNull = true;
     std::string oldValue;
+    bool incomplete = false;  // the log marks the value as not logged whole
 };
 
 // Gives the next row into its argument; false after the last one.
@@ -67,7 +68,9 @@ private:
 };
 
 // Where a value's text comes from: the first of its columns that is not
-// null (a log may keep a value in one of several columns by its size).
+// null. A log keeps a value in one of several columns by its size and kind
+// (a text column, a text BLOB, a binary BLOB); the first column is in every
+// log, the others only in the logs that have them.
 struct TValueColumns {
     std::vector<std::string> names;
 };
@@ -81,7 +84,8 @@ struct TValueColumns {
 // without a sort: a list of the tables the period names would sort every
 // entry). A value
 // whose column its table no longer has is left out, as an inner join of the
-// log with the system tables would leave it out.
+// log with the system tables would leave it out; a value the log marks as
+// incomplete stops the run with CEIncompleteValue.
 class CLogReader {
 public:
     CLogReader(const TParams& period, bool quoteNames, bool includeComments);
@@ -103,6 +107,8 @@ private:
     struct TValueQuery;
 
     void ReadColumnTypes();
+    void ReadLogColumns();
+    std::string ValuesQuery(const TValueQuery& query) const;
     bool NextValue(TValueQuery& query, TValueRow& row);
     std::unique_ptr<CFieldValue> MakeValue(const TValueRow& row) const;
 
@@ -112,7 +118,8 @@ private:
     bool columnsRead = false;
     int total = 0;
     int read = 0;
-    std::unordered_map<std::string, TColumnType> columnTypes;
+    std::unordered_map<std::string, TColumnType> columnTypes;  // by table and column name
+    std::unordered_map<std::string, bool> logColumns;          // the log tables' columns, by the same key
     std::unique_ptr<TDataSet> log;
     std::unique_ptr<TValueQuery> keyQuery;
     std::unique_ptr<TValueQuery> fieldQuery;

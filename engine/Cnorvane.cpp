@@ -7,6 +7,8 @@
 #include "engine/Cscriptwriter.h"
 #include "locale/Messages.h"
 
+#include <algorithm>
+
 using NorvaneImpl::CLogReader;
 using NorvaneImpl::CLogRecord;
 
@@ -25,6 +27,12 @@ TParams PeriodParams(TDateTime periodBegin, TDateTime periodEnd)
 }
 
 }  // namespace
+
+CEIncompleteValue::CEIncompleteValue(long long logId, const std::string& tableName, const std::string& fieldName)
+    : std::range_error("Log entry " + std::to_string(logId) + ", table '" + tableName + "', field '" + fieldName +
+                       "': the value was not logged completely, so no script can repeat or undo this change")
+{
+}
 
 CNorvane::CNorvane(TProgressEvent onProgress, TShowMessage showMessage)
     : onProgress(std::move(onProgress)), showMessage(std::move(showMessage))
@@ -147,10 +155,13 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
         StartXML(xmlLog);
     // The statements' literals name the run's set.
     NorvaneImpl::TScriptCharset scriptCharset(charset.name, charset.encoding);
-    NorvaneImpl::TScriptWriter scriptWriter(!undo, [script](const char* data, std::size_t size) {
-        if (std::fwrite(data, 1, size, script) != size)
-            throw Exception("Cannot write the script");
-    });
+    NorvaneImpl::TScriptWriter scriptWriter(
+        !undo,
+        [script](const char* data, std::size_t size) {
+            if (std::fwrite(data, 1, size, script) != size)
+                throw Exception("Cannot write the script");
+        },
+        disableTriggers);
     int done = 0;
     while (std::unique_ptr<CLogRecord> record = reader->Next()) {
         scriptWriter.Add(*record);
@@ -181,8 +192,13 @@ std::string CNorvane::GetScript(Iterator first, Iterator last, std::string (CLog
     constexpr int kBusyEvery = 500;
     try {
         std::string script;
+        // The tables in the order the records first name them.
+        std::vector<std::string> tables;
         int count = 0;
         for (; first != last; ++first) {
+            if (disableTriggers &&
+                std::find(tables.begin(), tables.end(), (**first).GetTableName()) == tables.end())
+                tables.push_back((**first).GetTableName());
             const std::string text = ((**first).*statement)();
             if (!text.empty()) {
                 script += text;
@@ -191,6 +207,8 @@ std::string CNorvane::GetScript(Iterator first, Iterator last, std::string (CLog
             if (onBusy && ++count % kBusyEvery == 0)
                 onBusy();
         }
+        if (disableTriggers)
+            return NorvaneImpl::TriggersOff(tables) + script + NorvaneImpl::TriggersOn();
         return script;
     } catch (const NorvaneImpl::CEUnknownIBType& e) {
         if (showMessage)

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,15 @@ class CLogReader;
 }
 
 namespace Norvane {
+
+// Raised by a run for a logged value that the log marks as not logged
+// completely (INCOMPLETE set): no script can repeat or undo that change
+// exactly, so none is made. The text names the log entry, the table and the
+// field.
+class CEIncompleteValue : public std::range_error {
+public:
+    CEIncompleteValue(long long logId, const std::string& tableName, const std::string& fieldName);
+};
 
 // Progress of a run: total log entries to read and how many are done. The
 // handler only reads the two counts.
@@ -59,6 +69,14 @@ public:
 
     std::string GetReproducingScript();
     std::string GetUndoScript();
+    // Whether the scripts switch off the target's own triggers around their
+    // statements (off by default): an execute block first makes inactive
+    // every active trigger that is not the system's on the tables the script
+    // changes and remembers them in the session, then the statements run,
+    // then a second block makes exactly those active again, each step
+    // committed. A script without statements stays as it is.
+    void SetDisableTriggers(bool disable) { disableTriggers = disable; }
+    bool GetDisableTriggers() const { return disableTriggers; }
     // The XML log as text in the run's character set (as its declaration
     // says), or the failure text of its build.
     std::string GetXMLLog();
@@ -99,6 +117,7 @@ private:
     bool logRead = false;
     TShowMessage showMessage;
     TBusyEvent onBusy;
+    bool disableTriggers = false;
     TCharset charset = CharsetOf(kDefaultCharset);
 };
 

@@ -1,6 +1,16 @@
-/* The change log as IBExpert's Log Manager installs it: one header row per
-   changed row, its key values and its changed column values. Values are kept
-   as the text the engine casts them to. */
+/* The change log in the shape of IBExpert's Log Manager: one header row per
+   changed row, its key values and its changed column values.
+
+   A value is kept as the text the engine casts it to, in the database's
+   default character set, in OLD_VALUE / NEW_VALUE (KEY_VALUE for a key)
+   when its text takes at most 1000 bytes. A longer text (a long CHAR or
+   VARCHAR, a text BLOB) goes whole into OLD_TEXT / NEW_TEXT instead, and a
+   binary BLOB byte for byte into OLD_BYTES / NEW_BYTES. A value that cannot
+   be logged whole (an array, or a text the database's character set cannot
+   hold) is not logged at all: its row says so with INCOMPLETE = 'Y', and a
+   run that meets it stops. The triggers of log-triggers.sql write these
+   columns; a log made earlier with only the VARCHAR(255) value columns is
+   still read. */
 
 create generator ibe$log_tables_gen;
 
@@ -15,14 +25,20 @@ create table ibe$log_tables (
 create table ibe$log_fields (
     log_tables_id numeric(18,0),
     field_name varchar(67),
-    old_value varchar(255),
-    new_value varchar(255)
+    old_value varchar(1000),
+    new_value varchar(1000),
+    old_text blob sub_type text,
+    new_text blob sub_type text,
+    old_bytes blob sub_type binary,
+    new_bytes blob sub_type binary,
+    incomplete char(1)
 );
 
 create table ibe$log_keys (
     log_tables_id numeric(18,0),
     key_field varchar(67),
-    key_value varchar(255)
+    key_value varchar(1000),
+    incomplete char(1)
 );
 
 create index ibe$log_fields_idx1 on ibe$log_fields (log_tables_id);

@@ -104,7 +104,7 @@ std::string RunIsql(const fs::path& folder, std::vector<std::string> args, const
 
 bool TestDatabase::ServerConfigured() { return !Env("NORVANE_TEST_SERVER").empty(); }
 
-TestDatabase::TestDatabase(TestEngine engine, const std::string& charset) : engine(engine)
+TestDatabase::TestDatabase(TestEngine engine, const std::string& charset, int dialect) : engine(engine)
 {
     std::string pattern = (fs::temp_directory_path() / "norvane-db-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
@@ -130,7 +130,7 @@ TestDatabase::TestDatabase(TestEngine engine, const std::string& charset) : engi
     }
     try {
         RunIsql(folder, {},
-                "create database " + Quoted(location) + " user " + Quoted(user) + " password " + Quoted(password) +
+                "set sql dialect " + std::to_string(dialect) + ";\ncreate database " + Quoted(location) + " user " + Quoted(user) + " password " + Quoted(password) +
                     " page_size 8192 default character set " + charset + ";\n");
     } catch (...) {
         fs::remove_all(folder);

@@ -41,9 +41,10 @@ enum class TestEngine { Embedded, Server };
 // A database made for one test and deleted with the object.
 class TestDatabase {
 public:
-    // Creates the database with the given default character set. Throws
-    // std::runtime_error (with isql's output) when it cannot.
-    explicit TestDatabase(TestEngine engine = TestEngine::Embedded, const std::string& charset = "WIN1251");
+    // Creates the database with the given default character set and SQL
+    // dialect. Throws std::runtime_error (with isql's output) when it cannot.
+    explicit TestDatabase(TestEngine engine = TestEngine::Embedded, const std::string& charset = "WIN1251",
+                          int dialect = 3);
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;

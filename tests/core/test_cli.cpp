@@ -1,5 +1,6 @@
 // norvane-cli as a user runs it: the real executable on real database files.
 #include "FbTestUtil.h"
+#include "LogRows.h"
 
 #include <gtest/gtest.h>
 
@@ -73,17 +74,15 @@ protected:
     }
 
     // A database with the change log and two entries of 1 February 2003.
-    void MakeLog(TestDatabase& db, const std::string& extra = "")
+    void MakeLog(TestDatabase& db, const std::string& extra = "", const std::string& logTables = "")
     {
-        db.Exec(Slurp(fs::path(NORVANE_SOURCE_DIR) / "scripts/demo/log-tables.sql") +
+        db.Exec((logTables.empty() ? Slurp(fs::path(NORVANE_SOURCE_DIR) / "scripts/demo/log-tables.sql") : logTables) +
                 "create table T (ID integer not null primary key, NAME varchar(20), PIC blob);\n"
-                "insert into IBE$LOG_TABLES values (1, 'T', 'I', '2003-02-01 10:15:00', 'SYSDBA');\n"
-                "insert into IBE$LOG_KEYS values (1, 'ID', '1');\n"
-                "insert into IBE$LOG_FIELDS values (1, 'ID', null, '1');\n"
-                "insert into IBE$LOG_FIELDS values (1, 'NAME', null, '\xC8\xE2\xE0\xED');\n"
-                "insert into IBE$LOG_TABLES values (2, 'T', 'D', '2003-02-01 11:00:00', 'OLGA');\n"
-                "insert into IBE$LOG_KEYS values (2, 'ID', '1');\n"
-                "insert into IBE$LOG_FIELDS values (2, 'ID', '1', null);\n" +
+                "insert into IBE$LOG_TABLES values (1, 'T', 'I', '2003-02-01 10:15:00', 'SYSDBA');\n" +
+                LogRows::Key(1, "ID", "'1'") + LogRows::Field(1, "ID", "null", "'1'") +
+                LogRows::Field(1, "NAME", "null", "'\xC8\xE2\xE0\xED'") +
+                "insert into IBE$LOG_TABLES values (2, 'T', 'D', '2003-02-01 11:00:00', 'OLGA');\n" +
+                LogRows::Key(2, "ID", "'1'") + LogRows::Field(2, "ID", "'1'", "null") +
                 extra);
     }
 
@@ -123,8 +122,20 @@ TEST_F(Cli, ScriptsToStdoutAndFiles)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, kReproducing);
 
+    // A log of an older shape: text BLOB values, VARCHAR(255) keys.
+    TestDatabase earlier;
+    MakeLog(earlier, "",
+            "create table IBE$LOG_TABLES (ID numeric(18,0) not null primary key, TABLE_NAME varchar(67),"
+            " OPERATION varchar(1), DATE_TIME timestamp, USER_NAME varchar(67));\n"
+            "create table IBE$LOG_FIELDS (LOG_TABLES_ID numeric(18,0), FIELD_NAME varchar(67),"
+            " OLD_VALUE blob sub_type text, NEW_VALUE blob sub_type text);\n"
+            "create table IBE$LOG_KEYS (LOG_TABLES_ID numeric(18,0), KEY_FIELD varchar(67), KEY_VALUE varchar(255));\n");
+    EXPECT_EQ(Run({"-d", earlier.Location(), "--from", "2003-02-01", "--to", "2003-02-01"}).out, kReproducing);
+
     Result undo = Run({"-d", db.Location(), "--from", "2003-02-01", "--to", "2003-02-01", "--undo", "--no-comments"});
     EXPECT_EQ(undo.out, "insert into T\n(ID)\nvalues (1);\n\ndelete from T\nwhere ID = 1;\n\n");
+    Result wrapped = Run({"-d", db.Location(), "--from", "2003-02-01", "--undo", "--no-comments", "--disable-triggers"});
+    EXPECT_NE(wrapped.out.find("commit;\n\n" + undo.out + "commit;\n"), std::string::npos) << wrapped.out;
 
     fs::path sql = dir / "out.sql";
     fs::path xml = dir / "out.xml";
@@ -370,18 +381,29 @@ INSTANTIATE_TEST_SUITE_P(
                      return std::make_pair(
                          LogDatabase(keep, LogTables() + kTable +
                                                "insert into IBE$LOG_TABLES values (1, 'T', 'I', "
-                                               "'2003-02-01 10:15:00', 'SYSDBA');\n"
-                                               "insert into IBE$LOG_FIELDS values (1, 'PIC', null, 'x');\n"),
+                                               "'2003-02-01 10:15:00', 'SYSDBA');\n" +
+                                               LogRows::Field(1, "PIC", "null", "'x'")),
                          Outcome{{}, 5, "Unknown field type.\nTable name: 'T'\nField name: 'PIC'\nField type: 9\n"
                                                   "SQL type: ARRAY\n"});
+                 }},
+        BadInput{"ValueNotLoggedCompletely", false,
+                 [](const fs::path&, Databases& keep) {
+                     return std::make_pair(
+                         LogDatabase(keep, LogTables() + kTable +
+                                               "insert into IBE$LOG_TABLES values (12, 'T', 'D', "
+                                               "'2003-02-01 10:15:00', 'SYSDBA');\n"
+                                               "insert into IBE$LOG_FIELDS (LOG_TABLES_ID, FIELD_NAME, INCOMPLETE)"
+                                               " values (12, 'NAME', 'Y');\n"),
+                         Outcome{{}, 5, "Log entry 12, table 'T', field 'NAME': the value was not logged "
+                                        "completely, so no script can repeat or undo this change\n"});
                  }},
         BadInput{"ValueOutsideTheCharacterSet", false,
                  [](const fs::path&, Databases& keep) {
                      return std::make_pair(
                          LogDatabase(keep, LogTables() + kTable +
                                                "insert into IBE$LOG_TABLES values (1, 'T', 'I', "
-                                               "'2003-02-01 10:15:00', 'SYSDBA');\n"
-                                               "insert into IBE$LOG_FIELDS values (1, 'NAME', null, '\xCE\xB1 \xF0\x9F\x98\x80');\n",
+                                               "'2003-02-01 10:15:00', 'SYSDBA');\n" +
+                                               LogRows::Field(1, "NAME", "null", "'\xCE\xB1 \xF0\x9F\x98\x80'"),
                                      "UTF8"),
                          Outcome{{"--charset", "win1252"}, 6,
                                  "A logged value cannot be read in the character set WIN1252: run with --charset UTF8 "

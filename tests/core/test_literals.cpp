@@ -17,6 +17,7 @@
 // isql reads a script line by line as C strings: ValuesIsqlReadsDifferently
 // holds the values that shows up most plainly (CR LF, NUL).
 #include "FbTestUtil.h"
+#include "LogRows.h"
 #include "RecordBuilders.h"
 
 #include "db/Tdbmanager.h"
@@ -342,7 +343,7 @@ private:
     }
     static std::string KeyOf(int entry, int id)
     {
-        return "insert into IBE$LOG_KEYS values (" + std::to_string(entry) + ", 'ID', '" + std::to_string(id) + "');\n";
+        return LogRows::Key(entry, "ID", "'" + std::to_string(id) + "'");
     }
     static std::string FieldOf(int entry, const char* name, const std::optional<std::string>& oldValue,
                                const std::optional<std::string>& newValue)
@@ -464,11 +465,11 @@ TEST_P(LiteralScripts, ValuesIsqlReadsDifferently)
     for (std::size_t i = 0; i < values.size(); ++i) {
         const std::string entry = std::to_string(i + 1);
         log += "insert into IBE$LOG_TABLES (ID, TABLE_NAME, OPERATION, DATE_TIME, USER_NAME) values (" + entry +
-               ", 'T', 'I', '2024-05-01 10:00:00', 'SYSDBA');\n"
-               "insert into IBE$LOG_KEYS values (" + entry + ", 'ID', '" + entry + "');\n"
-               "insert into IBE$LOG_FIELDS values (" + entry + ", 'ID', null, '" + entry + "');\n"
-               "insert into IBE$LOG_FIELDS values (" + entry + ", 'V', null, " + Hex(values[i]) + ");\n"
-               "insert into IBE$LOG_FIELDS values (" + entry + ", 'C', null, " + Hex(values[i]) + ");\n";
+               ", 'T', 'I', '2024-05-01 10:00:00', 'SYSDBA');\n" +
+               LogRows::Key(int(i + 1), "ID", "'" + entry + "'") +
+               LogRows::Field(int(i + 1), "ID", "null", "'" + entry + "'") +
+               LogRows::Field(int(i + 1), "V", "null", Hex(values[i])) +
+               LogRows::Field(int(i + 1), "C", "null", Hex(values[i]));
     }
     TestDatabase logged(Engine()), twin(Engine());
     logged.Exec(ReadSource("scripts/demo/log-tables.sql") + kTable + "commit;\n" + log);
@@ -497,9 +498,9 @@ TEST_P(LiteralScripts, UserNamesStayInTheirComments)
     for (std::size_t i = 0; i < users.size(); ++i) {
         const std::string entry = std::to_string(i + 1);
         log += "insert into IBE$LOG_TABLES (ID, TABLE_NAME, OPERATION, DATE_TIME, USER_NAME) values (" + entry +
-               ", 'T', 'I', '2024-05-01 10:00:00', " + Hex(users[i]) + ");\n"
-               "insert into IBE$LOG_KEYS values (" + entry + ", 'ID', '" + entry + "');\n"
-               "insert into IBE$LOG_FIELDS values (" + entry + ", 'ID', null, '" + entry + "');\n";
+               ", 'T', 'I', '2024-05-01 10:00:00', " + Hex(users[i]) + ");\n" +
+               LogRows::Key(int(i + 1), "ID", "'" + entry + "'") +
+               LogRows::Field(int(i + 1), "ID", "null", "'" + entry + "'");
     }
     TestDatabase logged(Engine()), twin(Engine());
     logged.Exec(ReadSource("scripts/demo/log-tables.sql") + kTable + "commit;\n" + log);

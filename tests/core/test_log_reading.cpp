@@ -245,7 +245,7 @@ TEST_P(LogReading, StatementsDoNotGrowWithEntries)
     };
     const std::size_t few = preparedFor(2);
     EXPECT_EQ(preparedFor(50), few);
-    EXPECT_LE(few, 4u);
+    EXPECT_LE(few, 5u);  // the log, its tables' columns, the log tables' columns, keys, fields
 }
 
 // Two entries whose rows alternate over many pages: each entry's values come

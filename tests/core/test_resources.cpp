@@ -87,7 +87,7 @@ TEST(Resources, XmlTemplate)
 TEST(Resources, EveryTextIsThereWithCrLfLinesOnly)
 {
     const std::pair<int, const char*> all[] = {
-        {10100, "LOG"},    {10101, "LOG"},    {10102, "LOG"},  {10103, "LOG"},  {10104, "LOG"}, {10105, "LOG"},
+        {10100, "LOG"},    {10101, "LOG"},    {10102, "LOG"},  {10103, "LOG"},  {10104, "LOG"}, {10105, "LOG"}, {10106, "LOG"},
         {10130, "XML"},    {10120, "LOCALE"}, {10121, "LOCALE"}, {10110, "HELP"}, {10111, "HELP"}};
     for (const auto& [number, type] : all) {
         std::string text = LoadResourceText(number, type);

@@ -224,6 +224,7 @@ private slots:
             "[CheckBoxes]\r\n"
             "chbRememberPassword=Remember password\r\n"
             "chbIncludeComments=Include date and user comments\r\n"
+            "chbDisableTriggers=Switch off the target's triggers while the script runs\r\n"
             "[RadioButtons]\r\n"
             "rdbReproducingScript=Reproducing script\r\n"
             "rdbUndoScript=Undo script\r\n"

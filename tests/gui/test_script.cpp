@@ -98,6 +98,13 @@ private slots:
         // The XML log lists the records in log order whatever the script.
         QVERIFY(w.XmlText().indexOf(QStringLiteral("Иван")) < w.XmlText().indexOf(QStringLiteral("O'Brien")));
         QCOMPARE(dialogs.messages, QStringList());
+
+        // The same statements between the switching off and on of the
+        // target's triggers.
+        w.Find<QCheckBox>("chbDisableTriggers")->setChecked(true);
+        w.Action("actExecute")->trigger();
+        QVERIFY(w.SqlText().startsWith(QStringLiteral("/* The target's own triggers")));
+        QVERIFY(w.SqlText().contains(QStringLiteral("commit;\n\n") + kUndoWithoutComments + "commit;\n"));
     }
 
     // A UTF8 database: its texts need the character set UTF8, which both
