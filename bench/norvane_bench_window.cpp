@@ -65,6 +65,8 @@ int main(int argc, char** argv)
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform's notices would mix with the bench's table.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     QApplication application(argc, argv);
     TFormatSettings formats;  // day.month.year
     SetFormatSettings(&formats);

@@ -199,7 +199,7 @@ void CLogReader::ReadLogColumns()
     TField& table = Column(*data, "RDB$RELATION_NAME");
     TField& column = Column(*data, "RDB$FIELD_NAME");
     for (; !data->Eof(); data->Next())
-        logColumns.emplace(ColumnKey(table.AsString(), column.AsString()), true);
+        logColumns.insert(ColumnKey(table.AsString(), column.AsString()));
 }
 
 // The query of the values with the columns beyond its own that the log

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class TDataSet;
@@ -119,7 +120,7 @@ private:
     int total = 0;
     int read = 0;
     std::unordered_map<std::string, TColumnType> columnTypes;  // by table and column name
-    std::unordered_map<std::string, bool> logColumns;          // the log tables' columns, by the same key
+    std::unordered_set<std::string> logColumns;                // the log tables' columns, by the same key
     std::unique_ptr<TDataSet> log;
     std::unique_ptr<TValueQuery> keyQuery;
     std::unique_ptr<TValueQuery> fieldQuery;
