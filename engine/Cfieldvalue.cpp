@@ -117,6 +117,26 @@ bool IsNumberLiteral(const std::string& text)
     return i == text.size();
 }
 
+// A number with an exponent without the trailing zeros of its fraction:
+// the engine reads the digits as a whole and scales them, so that the
+// sixteen digits of 2.500000000000000e-300 take it below the range of a
+// double, while 2.5e-300 is read. The value is the same.
+std::string WithoutTrailingZeros(const std::string& number)
+{
+    const size_t exponent = number.find_first_of("eE");
+    const size_t point = number.find('.');
+    if (exponent == std::string::npos || point == std::string::npos || point > exponent)
+        return number;
+    // A number written without digits before its point keeps one after it.
+    const bool whole = point > 0 && IsDigit(number[point - 1]);
+    size_t end = exponent;
+    while (end > point + (whole ? 1 : 2) && number[end - 1] == '0')
+        --end;
+    if (end == point + 1)
+        --end;  // no fraction left: the point goes too
+    return number.substr(0, end) + number.substr(exponent);
+}
+
 bool IsTruthValue(const std::string& text)
 {
     std::string upper;
@@ -293,7 +313,7 @@ std::string CFieldValue::GetSQL(const CFieldCast& snapshot) const
         // Bare only when the log holds a number: any other text is passed
         // to the engine as a text literal to convert or refuse, so that a
         // logged value never becomes a piece of the statement.
-        return IsNumberLiteral(snapshot.value) ? snapshot.value : Quoted(snapshot.value);
+        return IsNumberLiteral(snapshot.value) ? WithoutTrailingZeros(snapshot.value) : Quoted(snapshot.value);
     case ibBoolean:
         return IsTruthValue(snapshot.value) ? snapshot.value : Quoted(snapshot.value);
     case ibDate:

@@ -149,6 +149,28 @@ TEST_P(Run, ValuesWithoutSqlFormAndOddEntries)
     EXPECT_NE(engine.GetXMLLog().find("Name=\"GRID\" Type=\"9\""), std::string::npos);
 }
 
+// Whoever can write a logged table can write the log: a number column's
+// logged text that is not a number reaches the script as a text literal,
+// which the engine refuses, and nothing of it runs.
+TEST_P(Run, LoggedTextsNeverRunAsStatements)
+{
+    TestDatabase db(Engine());
+    db.Exec(Schema() + "insert into GOODS (ID, TITLE) values (1, 'kept');\n" +
+            Entry(1, "GOODS", "U", "2003-02-01 10:00:00") + Key(1, "ID", "'1'") +
+            Field(1, "PRICE", "'1'", "'2; delete from GOODS'") + Entry(2, "NOTES", "I", "2003-02-01 10:01:00") +
+            Field(2, "N", "null", "''"));
+    CNorvane engine;
+    ReadDays(engine, db, EncodeDate(2003, 2, 1), EncodeDate(2003, 2, 1), false);
+    const std::string script = engine.GetReproducingScript();
+    EXPECT_EQ(script, "update GOODS\nset PRICE = '2; delete from GOODS'\nwhere ID = 1;\n\n"
+                      "insert into NOTES\n(N)\nvalues ('');\n\n");
+    engine.Clear();
+    TestDatabase park;  // the manager lets go of the file, which isql opens next
+    TDBManager::GetInstance().Connect(park.Location(), park.User(), park.Password());
+    EXPECT_THROW(db.Exec(script), std::runtime_error);
+    EXPECT_NE(db.Exec("select TITLE from GOODS;").find("kept"), std::string::npos);
+}
+
 TEST_P(Run, UnknownLetterAndEmptyOperation)
 {
     TestDatabase db(Engine());

@@ -52,7 +52,7 @@ update customer set phone_no = '(617) 555-0000' where cust_no = 1003;
 update customer set customer = 'ООО ''Рога и копыта''' where cust_no = 1001;
 
 /* Every type. */
-insert into all_types values (2, 32767, -9223372036854775807, 0.0001, -9999999999.99, 0.333, 2.5e-100,
+insert into all_types values (2, 32767, -9223372036854775808, 0.0001, -9999999999.99, 0.333, 2.5e-300,
     '0001-01-01', '00:00:00.0001', '9999-12-31 23:59:59.9999', true,
     'Ёж ''x''', 'Текст; -- с апострофом '' и "кавычками"', 'Заметка', x'FF000D0A5C27');
 update all_types set sm = null, big = null, num = null, amount = null, fl = null, dbl = null, d = null, t = null,
