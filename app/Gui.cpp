@@ -464,9 +464,8 @@ void TfrmGUI::actExecuteExecute()
                         charset.name);
         const std::string script =
             rdbReproducingScript->isChecked() ? engine->GetReproducingScript() : engine->GetUndoScript();
-        const std::string xml = engine->GetXMLLog();
         FillEditor(mmSQL, script, charset.encoding, sinceEvents);
-        FillEditor(mmXML, xml, charset.encoding, sinceEvents);
+        FillEditor(mmXML, engine->XMLLogText(), charset.encoding, sinceEvents);
         sqlEncoding = charset.encoding;
     } catch (const ConnectError&) {
         dialogs.ShowMessage(this, FromCp1251(msgNoConnect));

@@ -80,6 +80,8 @@ public:
     // The XML log as text in the run's character set (as its declaration
     // says), or the failure text of its build.
     std::string GetXMLLog();
+    // The same text without a copy of it, valid until the next run.
+    const std::string& XMLLogText() const { return xmlError.empty() ? xmlText : xmlError; }
     void SaveXMLLog(const std::string& fileName);
 
     // The records of the last run, made from their compact form when asked for.
