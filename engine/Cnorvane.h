@@ -49,7 +49,8 @@ public:
     // Reads the log through a connection in the character set (Firebird's
     // name; std::invalid_argument for one CharsetOf does not know); the
     // scripts and the XML log of the run are in it. A value the set cannot
-    // hold stops the run with CharsetError.
+    // hold stops the run with CharsetError. The records are kept in their
+    // compact form and the XML log is written as text while they come.
     void ReadLog(const std::string& databaseFile, const std::string& userName, const std::string& password,
                  TDateTime periodBegin, TDateTime periodEnd, bool includeComments,
                  const std::string& characterSet = kDefaultCharset);
