@@ -2,6 +2,7 @@
 
 #include "app/core/Charset.h"
 
+#include <QFile>
 #include <array>
 
 namespace {
@@ -65,6 +66,18 @@ std::string ToCp1251(const QString& text)
 
 namespace {
 
+const char kUtf8Mark[] = "\xEF\xBB\xBF";
+
+// What the ini layer keeps as it is: no control characters anywhere, no
+// blank or tab at either end.
+bool KeptByIni(const std::string& value)
+{
+    for (unsigned char b : value)
+        if (b < 0x20 || b == 0x7F)
+            return false;
+    return value.empty() || (value.front() != ' ' && value.back() != ' ');
+}
+
 bool IsCp1251(const std::string& encoding)
 {
     std::string upper;
@@ -74,6 +87,35 @@ bool IsCp1251(const std::string& encoding)
 }
 
 }  // namespace
+
+std::string PathToSetting(const QString& path)
+{
+    const std::string text = ToCp1251(path);
+    if (FromCp1251(text) == path && KeptByIni(text) && text.rfind(kUtf8Mark, 0) != 0)
+        return text;
+    const QByteArray bytes = QFile::encodeName(path);
+    std::string value = kUtf8Mark;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x20 || b == 0x7F || b == '%' || (b == ' ' && i + 1 == bytes.size())) {
+            static const char hex[] = "0123456789ABCDEF";
+            value += '%';
+            value += hex[b >> 4];
+            value += hex[b & 0xF];
+        } else {
+            value += static_cast<char>(b);
+        }
+    }
+    return value;
+}
+
+QString PathFromSetting(const std::string& value)
+{
+    if (value.rfind(kUtf8Mark, 0) != 0)
+        return FromCp1251(value);
+    const QByteArray escaped = QByteArray::fromStdString(value.substr(sizeof kUtf8Mark - 1));
+    return QFile::decodeName(QByteArray::fromPercentEncoding(escaped));
+}
 
 QString FromEncoding(const std::string& text, const std::string& encoding)
 {

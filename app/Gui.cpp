@@ -31,8 +31,11 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -45,6 +48,7 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
+#include <QTranslator>
 #include <QVBoxLayout>
 
 namespace {
@@ -58,6 +62,21 @@ QString PathText(const std::string& path)
 std::string PathBytes(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
+}
+
+// A Windows-1251 text that quotes a path as it was given, in file-system
+// bytes (a server's diagnosis, the report notice).
+QString WithPath(const std::string& text, const std::string& path)
+{
+    QStringList pieces;
+    size_t from = 0;
+    for (size_t at = path.empty() ? std::string::npos : text.find(path); at != std::string::npos;
+         at = text.find(path, from)) {
+        pieces << FromCp1251(text.substr(from, at - from));
+        from = at + path.size();
+    }
+    pieces << FromCp1251(text.substr(from));
+    return pieces.join(PathText(path));
 }
 
 // Texts for the editors: the encoding's bytes (Windows-1251 for the
@@ -121,10 +140,36 @@ QString DateMask()
     return parts.join(separator) + QStringLiteral(";_");
 }
 
+// Tab moves on from a multi-line editor, as in the platform's own editors,
+// so that tabbing through the window never changes a script; Ctrl+Tab types
+// the tab character instead (the page control would take it otherwise).
+class TTabKeys : public QObject {
+public:
+    explicit TTabKeys(QPlainTextEdit* memo) : QObject(memo), memo(memo) { memo->setTabChangesFocus(true); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == memo && event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::ControlModifier && !memo->isReadOnly()) {
+                memo->insertPlainText(QStringLiteral("\t"));
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QPlainTextEdit* memo;
+};
+
 TFileDialogSetup OpenDialogSetup()
 {
     return {"OpenDialog1", "Select database file for creating log script",
-            {"Interbase databases (*.gdb)", "Firebird databases (*.fdb)", "All files (*)"}, "gdb"};
+            {"Firebird and InterBase databases (*.fdb *.gdb)", "Interbase databases (*.gdb)",
+             "Firebird databases (*.fdb)", "All files (*)"},
+            "gdb"};
 }
 
 TFileDialogSetup SQLDialogSetup()
@@ -226,6 +271,9 @@ void TfrmGUI::CreateControls()
     SpeedButton1->setToolButtonStyle(Qt::ToolButtonIconOnly);
     SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     SpeedButton1->setToolTip("Select Database file for creating log script");
+    // A speed button takes no focus (it would show no mark of it): Ctrl+O
+    // is its key.
+    SpeedButton1->setFocusPolicy(Qt::NoFocus);
     auto* lblUserName = Own(new QLabel("User name:", pnlDB), "lblUserName");
     edtUserName = Own(new QLineEdit(pnlDB), "edtUserName");
     auto* lblPassword = Own(new QLabel("Password:", pnlDB), "lblPassword");
@@ -337,6 +385,7 @@ void TfrmGUI::CreateControls()
         memo->setFont(fixed);
         memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         memo->setContextMenuPolicy(Qt::CustomContextMenu);
+        memo->installEventFilter(new TTabKeys(memo));
         auto* layout = new QVBoxLayout(page);
         layout->setContentsMargins(2, 2, 2, 2);
         layout->addWidget(memo);
@@ -408,9 +457,16 @@ void TfrmGUI::CreateActions()
     PopupMenu1->setObjectName("PopupMenu1");
     PopupMenu1->addAction(actExecute);
     PopupMenu1->addAction(actSave);
+    // The editor's own items (undo, cut, copy, paste, select all) come first,
+    // the window's below them.
     for (QPlainTextEdit* memo : {mmSQL, mmXML})
-        connect(memo, &QWidget::customContextMenuRequested, this,
-                [this, memo](const QPoint& at) { PopupMenu1->popup(memo->viewport()->mapToGlobal(at)); });
+        connect(memo, &QWidget::customContextMenuRequested, this, [this, memo](const QPoint& at) {
+            QMenu* menu = memo->createStandardContextMenu(at);
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->addSeparator();
+            menu->addActions(PopupMenu1->actions());
+            menu->popup(memo->viewport()->mapToGlobal(at));
+        });
 
     connect(actSelectDatabase, &QAction::triggered, this, [this] { Handle([this] { actSelectDatabaseExecute(); }); });
     connect(SpeedButton1, &QToolButton::clicked, actSelectDatabase, &QAction::trigger);
@@ -456,9 +512,9 @@ void TfrmGUI::actExecuteExecute()
     }
     cmbCharset->setEditText(QString::fromStdString(charset.name));
     try {
-        TDateTime begin = StrToDate(ToCp1251(meDateBegin->text()));
+        TDateTime begin = PeriodDate(meDateBegin);
         // The engine takes the start of the day after the last day.
-        TDateTime end = StrToDate(ToCp1251(meDateEnd->text())) + 1.0;
+        TDateTime end = PeriodDate(meDateEnd) + 1.0;
         engine->SetDisableTriggers(chbDisableTriggers->isChecked());
         engine->ReadLog(databaseFile, userName, password, begin, end, chbIncludeComments->isChecked(),
                         charset.name);
@@ -467,8 +523,12 @@ void TfrmGUI::actExecuteExecute()
         FillEditor(mmSQL, script, charset.encoding, sinceEvents);
         FillEditor(mmXML, engine->XMLLogText(), charset.encoding, sinceEvents);
         sqlEncoding = charset.encoding;
-    } catch (const ConnectError&) {
-        dialogs.ShowMessage(this, FromCp1251(msgNoConnect));
+    } catch (const TDateMistake& mistake) {
+        ShowDateMistake(mistake.field);
+    } catch (const ConnectError& e) {
+        // The catalogue text, and below it the server's own diagnosis.
+        dialogs.ShowMessage(this,
+                            FromCp1251(msgNoConnect) + QStringLiteral("\n\n") + WithPath(e.Message, databaseFile));
     } catch (const CharsetError& e) {
         dialogs.ShowMessage(this, QStringLiteral("A logged value cannot be read in the character set %1: choose "
                                                  "%2 (or the database's own character set) as the character set "
@@ -494,6 +554,25 @@ void TfrmGUI::actExecuteExecute()
     } catch (...) {
         dialogs.ShowMessage(this, FromCp1251(msgUnforeseen));
     }
+}
+
+TDateTime TfrmGUI::PeriodDate(QLineEdit* field) const
+{
+    TDateTime date = 0;
+    if (!TryStrToDate(ToCp1251(field->text()), date))
+        throw TDateMistake{field};
+    return date;
+}
+
+void TfrmGUI::ShowDateMistake(QLineEdit* field)
+{
+    // The last day of this year shows the order of day, month and year.
+    int year = 0, month = 0, day = 0;
+    DecodeDate(Date(), year, month, day);
+    const std::string& text = field == meDateBegin ? msgBadBeginDate : msgBadEndDate;
+    dialogs.ShowMessage(this, FromCp1251(text + " " + DateToStr(EncodeDate(year, 12, 31))));
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
 }
 
 void TfrmGUI::ShowProgress(int& total, int& done)
@@ -523,17 +602,22 @@ void TfrmGUI::actSaveExecute()
         return;
     }
     const char* key = sql ? "SQLFileName" : "XMLFileName";
-    const std::string byDefault = ToCp1251(PathText(ChangeFileExt(programPath, sql ? ".sql" : ".xml")));
-    const QString initial = FromCp1251(settings->ReadString("Files", key, byDefault));
+    const std::string byDefault = PathToSetting(PathText(ChangeFileExt(programPath, sql ? ".sql" : ".xml")));
+    const QString initial = PathFromSetting(settings->ReadString("Files", key, byDefault));
     const QString name = sql ? dialogs.GetSaveFileName(this, SQLDialogSetup(), initial)
                              : dialogs.GetSaveFileName(this, XMLDialogSetup(), initial);
     if (name.isEmpty())
         return;
-    settings->WriteString("Files", key, ToCp1251(name));
-    if (sql)
-        SaveTextToFile(ToEncoding(mmSQL->toPlainText(), sqlEncoding), PathBytes(name));
-    else
-        engine->SaveXMLLog(PathBytes(name));
+    settings->WriteString("Files", key, PathToSetting(name));
+    try {
+        if (sql)
+            SaveTextToFile(ToEncoding(mmSQL->toPlainText(), sqlEncoding), PathBytes(name));
+        else
+            engine->SaveXMLLog(PathBytes(name));
+    } catch (const Exception& e) {
+        // The reason names the file as the file system has it.
+        dialogs.ShowError(this, WithPath(e.Message, PathBytes(name)));
+    }
 }
 
 void TfrmGUI::actCloseExecute()
@@ -599,8 +683,25 @@ void TfrmGUI::InitLanguage(bool atStartup)
     ApplyLanguageFile(path);
 }
 
+void TfrmGUI::UseQtTranslations()
+{
+    if (qtTranslator) {
+        QCoreApplication::removeTranslator(qtTranslator.get());
+        qtTranslator.reset();
+    }
+    if (!miRussian->isChecked())
+        return;
+    // Debian's qt6-translations-l10n; without it Qt's texts stay English.
+    auto translator = std::make_unique<QTranslator>();
+    if (translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        QCoreApplication::installTranslator(translator.get()))
+        qtTranslator = std::move(translator);
+}
+
 void TfrmGUI::ApplyLanguageFile(const std::string& path)
 {
+    UseQtTranslations();
     TQtLocalizableForm main(*this, components);
     LocalizeForm(main, path);
     if (frmAbout) {
@@ -635,6 +736,9 @@ void TfrmGUI::closeEvent(QCloseEvent* event)
     try {
         SaveSettings();
         event->accept();
+    } catch (const TDateMistake& mistake) {
+        event->ignore();
+        ShowDateMistake(mistake.field);
     } catch (...) {
         // A begin date that is not a date keeps the window open until mended.
         // A settings file that cannot be written (a program folder closed to
@@ -652,7 +756,7 @@ void TfrmGUI::closeEvent(QCloseEvent* event)
 void TfrmGUI::CreateExceptionFile(const std::string& Text, bool English)
 {
     const std::string path = WriteExceptionFile(Text, programDir);
-    dialogs.ShowMessage(this, FromCp1251(ExceptionNotice(ToCp1251(PathText(path)), English)));
+    dialogs.ShowMessage(this, WithPath(ExceptionNotice(path, English), path));
 }
 
 void TfrmGUI::ShowException(std::exception_ptr error)
@@ -661,9 +765,11 @@ void TfrmGUI::ShowException(std::exception_ptr error)
     try {
         std::rethrow_exception(error);
     } catch (const Exception& e) {
-        text = FromCp1251(e.Message);
+        // The settings, language and report files are named by the
+        // program's folder as the file system has it.
+        text = WithPath(e.Message, programDir);
     } catch (const std::exception& e) {
-        text = FromCp1251(e.what());
+        text = WithPath(e.what(), programDir);
     } catch (...) {
         text = FromCp1251(msgUnforeseen);
     }

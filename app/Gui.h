@@ -1,6 +1,7 @@
 #pragma once
 #include "app/Dialogs.h"
 #include "app/core/ProgramPath.h"
+#include "locale/Regional.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -22,6 +23,7 @@ class QProgressBar;
 class QRadioButton;
 class QTabWidget;
 class QToolButton;
+class QTranslator;
 class TIniFile;
 class TStatusBar;
 class TfrmAbout;
@@ -73,10 +75,24 @@ private:
     void actCreateIntFileExecute();
     void InitLanguage(bool atStartup);
     void ApplyLanguageFile(const std::string& path);
+    // Qt's own texts (file dialogs, the buttons of message boxes, the
+    // editors' menu) in the language of the checked item.
+    void UseQtTranslations();
 
     // The settings file (Inimanage.cpp).
     void LoadSettings();
     void SaveSettings();
+    // Brings a window stored on a screen no longer there onto the nearest one.
+    void KeepOnScreen();
+
+    // A period date the user typed that is no date: which field.
+    struct TDateMistake {
+        QLineEdit* field;
+    };
+    // The date in the field; throws TDateMistake when it is none.
+    TDateTime PeriodDate(QLineEdit* field) const;
+    // Tells the user which field and what form, and puts the focus there.
+    void ShowDateMistake(QLineEdit* field);
 
     // Writes the report of an unforeseen error and tells the user where it is.
     void CreateExceptionFile(const std::string& Text, bool English);
@@ -141,5 +157,6 @@ private:
     QElapsedTimer sinceEvents;
 
     std::unique_ptr<TIniFile> settings;
+    std::unique_ptr<QTranslator> qtTranslator;
     std::unique_ptr<Norvane::CNorvane> engine;
 };

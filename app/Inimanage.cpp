@@ -8,8 +8,12 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace {
 
@@ -24,7 +28,7 @@ const char kLanguage[] = "Language";
 void TfrmGUI::LoadSettings()
 {
     TIniFile& ini = *settings;
-    edtDatabaseFile->setText(FromCp1251(ini.ReadString(kDBAccess, "Database file", "")));
+    edtDatabaseFile->setText(PathFromSetting(ini.ReadString(kDBAccess, "Database file", "")));
     edtUserName->setText(FromCp1251(ini.ReadString(kDBAccess, "User name", "SYSDBA")));
     edtPassword->setText(FromCp1251(ini.ReadString(kDBAccess, "Password", "tollgrove")));
     chbRememberPassword->setChecked(ini.ReadBool(kDBAccess, "Remember Password", false));
@@ -34,6 +38,7 @@ void TfrmGUI::LoadSettings()
     move(static_cast<int>(ini.ReadInteger(kForm, "Left", x())), y());
     resize(static_cast<int>(ini.ReadInteger(kForm, "Width", width())), height());
     resize(width(), static_cast<int>(ini.ReadInteger(kForm, "Height", height())));
+    KeepOnScreen();
 
     const bool reproducing = ini.ReadBool(kSettings, "Reproducing", true);
     rdbReproducingScript->setChecked(reproducing);
@@ -56,7 +61,7 @@ void TfrmGUI::LoadSettings()
 void TfrmGUI::SaveSettings()
 {
     TIniFile& ini = *settings;
-    ini.WriteString(kDBAccess, "Database file", ToCp1251(edtDatabaseFile->text()));
+    ini.WriteString(kDBAccess, "Database file", PathToSetting(edtDatabaseFile->text()));
     ini.WriteString(kDBAccess, "User name", ToCp1251(edtUserName->text()));
     // A password is kept only while the user asks for it.
     if (chbRememberPassword->isChecked())
@@ -82,8 +87,40 @@ void TfrmGUI::SaveSettings()
     ini.WriteBool(kSettings, "Reproducing", rdbReproducingScript->isChecked());
 
     // A begin date that is not a date stops here, before the language.
-    ini.WriteString(kPeriod, "Begin", DateToStr(StrToDate(ToCp1251(meDateBegin->text()))));
+    ini.WriteString(kPeriod, "Begin", DateToStr(PeriodDate(meDateBegin)));
 
     ini.WriteBool(kLanguage, "English", miEnglish->isChecked());
     ini.WriteBool(kLanguage, "Russian", miRussian->isChecked());
+}
+
+void TfrmGUI::KeepOnScreen()
+{
+    // The window is within reach while a screen shows a good part of its top
+    // strip, where the title bar is grabbed.
+    const QRect window(pos(), size());
+    const QRect strip(window.topLeft(), QSize(window.width(), std::min(window.height(), 30)));
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    QScreen* nearest = nullptr;
+    qint64 nearestDistance = 0;
+    for (QScreen* screen : screens) {
+        const QRect area = screen->availableGeometry();
+        const QRect seen = strip.intersected(area);
+        if (seen.width() >= std::min(strip.width(), 100) && seen.height() >= strip.height() / 2)
+            return;
+        const qint64 dx = std::max({area.left() - window.right(), window.left() - area.right(), 0});
+        const qint64 dy = std::max({area.top() - window.bottom(), window.top() - area.bottom(), 0});
+        if (!nearest || dx * dx + dy * dy < nearestDistance) {
+            nearest = screen;
+            nearestDistance = dx * dx + dy * dy;
+        }
+    }
+    if (!nearest)
+        return;
+    // The stored size stays when it fits; the window moves only as far as
+    // it must to be whole on that screen.
+    const QRect area = nearest->availableGeometry();
+    const QSize fitted = size().boundedTo(area.size());
+    resize(fitted);
+    move(std::clamp(x(), area.left(), area.right() - fitted.width() + 1),
+         std::clamp(y(), area.top(), area.bottom() - fitted.height() + 1));
 }

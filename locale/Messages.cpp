@@ -13,7 +13,7 @@ struct Entry {
 };
 
 // Catalogue order: the order of reading and of writing a language file.
-constexpr std::array<Entry, 7> kEntries = {{
+constexpr std::array<Entry, 9> kEntries = {{
     {"msgNoConnect", "Can't connect to the specified database file."},
     {"msgNoLog", "Extracting log data error. Make shure Your database has IB Expert Log structures."},
     {"msgUnforeseen", "Unforeseen exception"},
@@ -21,11 +21,14 @@ constexpr std::array<Entry, 7> kEntries = {{
     {"msgWelcome", "Welcome to Norvane!!! Here comes resulting script"},
     {"msgUnknownOperation", "Unknown operation symbol"},
     {"msgUser", "Login"},
+    // A date the user typed that is no date; an example date follows.
+    {"msgBadBeginDate", "The start of the period is not a valid date. Type it as in this example:"},
+    {"msgBadEndDate", "The end of the period is not a valid date. Type it as in this example:"},
 }};
 
-std::array<std::string, 7> texts = {
-    kEntries[0].builtIn, kEntries[1].builtIn, kEntries[2].builtIn, kEntries[3].builtIn,
-    kEntries[4].builtIn, kEntries[5].builtIn, kEntries[6].builtIn,
+std::array<std::string, 9> texts = {
+    kEntries[0].builtIn, kEntries[1].builtIn, kEntries[2].builtIn, kEntries[3].builtIn, kEntries[4].builtIn,
+    kEntries[5].builtIn, kEntries[6].builtIn, kEntries[7].builtIn, kEntries[8].builtIn,
 };
 
 const char kSection[] = "Messages";
@@ -39,6 +42,8 @@ const std::string& msgNoMatchedRecords = texts[3];
 const std::string& msgWelcome = texts[4];
 const std::string& msgUnknownOperation = texts[5];
 const std::string& msgUser = texts[6];
+const std::string& msgBadBeginDate = texts[7];
+const std::string& msgBadEndDate = texts[8];
 
 void LoadMessages(const std::string& path)
 {

@@ -24,7 +24,11 @@ fi
 # readable by its owner only (the window may store a password in it).
 settings="build/norvane.ini"
 if [ ! -e "$settings" ]; then
-  name="$(printf '%s' "$demo" | iconv -f UTF-8 -t CP1251 2>/dev/null || printf '%s' "$demo")"
+  # A path that Windows-1251 cannot hold is stored as its bytes behind the
+  # UTF-8 byte order mark, with '%' written as %25, as the window stores it.
+  if ! name="$(printf '%s' "$demo" | iconv -f UTF-8 -t CP1251 2>/dev/null)"; then
+    name="$(printf '\357\273\277%s' "${demo//%/%25}")"
+  fi
   (
     umask 077
     printf '[DB Access]\r\nDatabase file=%s\r\nUser name=SYSDBA\r\n' "$name" >"$settings"

@@ -6,10 +6,12 @@
 #include "app/Statusbar.h"
 #include "app/core/Resfuncs.h"
 
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -259,10 +261,31 @@ private slots:
             "msgNoMatchedRecords=/* Log has no matched records for specified period */\r\n"
             "msgWelcome=Welcome to Norvane!!! Here comes resulting script\r\n"
             "msgUnknownOperation=Unknown operation symbol\r\n"
-            "msgUser=Login\r\n"));
+            "msgUser=Login\r\n"
+            "msgBadBeginDate=The start of the period is not a valid date. Type it as in this example:\r\n"
+            "msgBadEndDate=The end of the period is not a valid date. Type it as in this example:\r\n"));
         const QByteArray file = ReadBytes(dir.Path("English.ini"));
         QVERIFY(!QByteArray(file).replace("\r\n", "").contains('\n'));
         QCOMPARE(WithoutBlankLines(file), expected);
+    }
+
+    // Qt's own texts follow the language: the real save dialog.
+    void qtDialogsSpeakTheChosenLanguage()
+    {
+        TProgramDir dir;
+        TDialogs real;
+        TWindow w(real, dir.Program());
+        QStringList seen;
+        for (const char* item : {"miRussian", "miEnglish"}) {
+            w.Action(item)->trigger();
+            QTimer::singleShot(0, [&] {
+                auto* dialog = static_cast<QFileDialog*>(QApplication::activeModalWidget());
+                seen << dialog->labelText(QFileDialog::Accept) << dialog->labelText(QFileDialog::Reject);
+                dialog->reject();
+            });
+            w.Action("actSave")->trigger();
+        }
+        QCOMPARE(seen, QStringList({"Сохранить", "Отмена", "Save", "Cancel"}));
     }
 
     void exportWhileRussianIsActiveWritesRussian()

@@ -4,6 +4,7 @@
 #include "app/core/Resfuncs.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 class TestSave : public QObject {
     Q_OBJECT
@@ -118,6 +119,9 @@ insert into IBE$LOG_FIELDS values (1, 'ID', null, '1');
         readme.replace("\r\n", "\n");
         QVERIFY(readme.size() > 100);
         QCOMPARE(w.SqlText(), readme);
+        // The editor wraps the paragraphs: none is broken by a line end.
+        static const QRegularExpression broken("[^.:;!?)=\\-]\n +?[^\\s*\\d=-]");
+        QVERIFY2(!broken.match(readme).hasMatch(), qPrintable(broken.match(readme).captured()));
 
         dialogs.fileAnswers = {dir.Path("readme.txt")};
         w.Action("actSave")->trigger();
@@ -149,8 +153,9 @@ insert into IBE$LOG_FIELDS values (1, 'ID', null, '1');
         const auto& request = dialogs.fileRequests[0];
         QCOMPARE(request.setup.name, QStringLiteral("OpenDialog1"));
         QCOMPARE(request.setup.title, QStringLiteral("Select database file for creating log script"));
-        QCOMPARE(request.setup.filters, QStringList({"Interbase databases (*.gdb)", "Firebird databases (*.fdb)",
-                                                    "All files (*)"}));
+        QCOMPARE(request.setup.filters,
+                 QStringList({"Firebird and InterBase databases (*.fdb *.gdb)", "Interbase databases (*.gdb)",
+                              "Firebird databases (*.fdb)", "All files (*)"}));
         QCOMPARE(request.fileName, QStringLiteral("server:/srv/old.gdb"));
         QCOMPARE(w.Edit("edtDatabaseFile")->text(), QFileInfo(dir.Path("chosen.fdb")).absoluteFilePath());
         QDir::setCurrent(cwd);
@@ -159,6 +164,20 @@ insert into IBE$LOG_FIELDS values (1, 'ID', null, '1');
         dialogs.fileAnswers = {dir.Path("second.gdb")};
         QTest::mouseClick(w.Find<QWidget>("SpeedButton1"), Qt::LeftButton);
         QCOMPARE(w.Edit("edtDatabaseFile")->text(), dir.Path("second.gdb"));
+    }
+
+    // The editors' own items first, the window's below them.
+    void contextMenuKeepsTheStandardItems()
+    {
+        TProgramDir dir;
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), w.Memo("mmXML")->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(w.Memo("mmXML")->viewport(), &click);
+        QStringList names;
+        for (QAction* a : QApplication::activePopupWidget()->actions())
+            names << (a->isSeparator() ? "-" : a->objectName());
+        QVERIFY(names.join(' ').endsWith("edit-copy edit-paste edit-delete - select-all - actExecute actSave"));
     }
 
     void windowTextsCrossTheCodePageBoundary()
@@ -172,6 +191,7 @@ insert into IBE$LOG_FIELDS values (1, 'ID', null, '1');
         QCOMPARE(ToCp1251(FromCp1251(all)), all);
         // What the code page cannot hold becomes '?', one per character.
         QCOMPARE(ToCp1251(QStringLiteral("a\u4E2Db\U0001F600c")), std::string("a?b?c"));
+        QCOMPARE(PathFromSetting(PathToSetting(QStringLiteral("п»ї.fdb"))), QStringLiteral("п»ї.fdb"));
     }
 };
 

@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QFileInfo>
+#include <QScreen>
 
 namespace {
 
@@ -198,6 +199,55 @@ private slots:
         }
         // Entries the window does not know stay as they were.
         QVERIFY(ReadBytes(dir.Settings()).contains("[Other]\r\nKeep=me\r\n"));
+
+        // A place off every screen moves onto the nearest one, keeping the size
+        // when it fits.
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        WriteBytes(dir.Settings(), "[Form]\r\nLeft=5000\r\nTop=3000\r\nWidth=640\r\nHeight=500\r\n");
+        QCOMPARE(TWindow(dialogs, dir.Program()).gui->geometry(), QRect(area.right() - 639, area.bottom() - 499, 640, 500));
+        WriteBytes(dir.Settings(), "[Form]\r\nLeft=-30000\r\nWidth=20000\r\n");
+        QCOMPARE(TWindow(dialogs, dir.Program()).gui->geometry(), QRect(area.left(), 107, area.width(), 480));
+    }
+
+    // Paths are file-system bytes: they come back after a restart whatever
+    // their characters; those that Windows-1251 holds are stored as before.
+    void pathsComeBackAfterARestart()
+    {
+        TProgramDir dir;
+        TScriptedDialogs dialogs;
+        for (auto [name, beyond1251] : {std::pair{QStringLiteral("Ёлка.fdb"), QByteArray()},
+                                        {QStringLiteral("jürgen.fdb"), "j\xC3\xBCrgen.fdb"},
+                                        {QStringLiteral("数\U0001F600.fdb"), QStringLiteral("数\U0001F600.fdb").toUtf8()},
+                                        {QStringLiteral("50%\tx.fdb "), "50%25%09x.fdb%20"}}) {
+            auto w = std::make_unique<TWindow>(dialogs, dir.Program());
+            w->Edit("edtDatabaseFile")->setText(dir.Path(name));
+            dialogs.fileAnswers = {dir.Path(name) + ".sql"};
+            w->Action("actSave")->trigger();
+            QVERIFY(w->gui->close());
+            const QByteArray utf8 = "\xEF\xBB\xBF" + QFileInfo(dir.Program()).path().toUtf8() + '/' + beyond1251;
+            QVERIFY(ReadBytes(dir.Settings()).contains("=" + (beyond1251.isEmpty() ? Cp(dir.Path(name)) : utf8) + "\r"));
+            w = std::make_unique<TWindow>(dialogs, dir.Program());
+            QCOMPARE(w->Edit("edtDatabaseFile")->text(), dir.Path(name));
+            w->Action("actSave")->trigger();
+            QCOMPARE(dialogs.fileRequests.last().fileName, dir.Path(name) + ".sql");
+        }
+    }
+
+    // Tab moves on from the editors and skips the folder button (Ctrl+O is
+    // its key); Ctrl+Tab types a tab.
+    void tabMovesTheFocusThroughTheWindow()
+    {
+        TProgramDir dir;
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.gui->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.gui.get()));
+        QStringList chain{"edtDatabaseFile"};
+        for (w.Edit("edtDatabaseFile")->setFocus(); chain.size() < 30; chain << QApplication::focusWidget()->objectName())
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(chain.contains("mmSQL") && chain.count("edtDatabaseFile") > 1 && !chain.contains("SpeedButton1"));
+        QTest::keyClick(w.Memo("mmSQL"), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(w.SqlText(), QStringLiteral("\tWelcome to Norvane!!! Here comes resulting script"));
     }
 
     void beginDateThatIsNoDateKeepsTheWindowOpen()
@@ -209,7 +259,9 @@ private slots:
         w.Edit("meDateBegin")->setText("31.02.2021");
         w.Action("actClose")->trigger();
         QVERIFY(w.gui->isVisible());
-        QCOMPARE(dialogs.errors, QStringList{"'31.02.2021' is not a valid date"});
+        QCOMPARE(dialogs.errors, QStringList());
+        QCOMPARE(dialogs.messages, QStringList{"The start of the period is not a valid date. Type it as in this example: "
+                                               "31.12." + QString::number(QDate::currentDate().year())});
         // The settings were written up to the period; the language was not.
         const QByteArray file = ReadBytes(dir.Settings());
         QVERIFY(file.contains("Reproducing=1\r\n"));
