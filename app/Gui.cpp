@@ -51,6 +51,8 @@
 #include <QTranslator>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace {
 
 // Paths are file-system bytes; the window shows and stores them as text.
@@ -468,6 +470,10 @@ void TfrmGUI::CreateActions()
             menu->popup(memo->viewport()->mapToGlobal(at));
         });
 
+    connect(PageControl, &QTabWidget::currentChanged, this, [this] {
+        if (PageControl->currentWidget() == tsXML)
+            Handle([this] { FillXMLPage(); });
+    });
     connect(actSelectDatabase, &QAction::triggered, this, [this] { Handle([this] { actSelectDatabaseExecute(); }); });
     connect(SpeedButton1, &QToolButton::clicked, actSelectDatabase, &QAction::trigger);
     connect(actExecute, &QAction::triggered, this, [this] { Handle([this] { actExecuteExecute(); }); });
@@ -479,6 +485,17 @@ void TfrmGUI::CreateActions()
     for (QAction* item : {miEnglish, miRussian})
         connect(item, &QAction::triggered, this,
                 [this, item](bool checked) { Handle([this, item, checked] { LanguageClick(item, checked); }); });
+}
+
+void TfrmGUI::FillXMLPage()
+{
+    if (!xmlPending)
+        return;
+    xmlPending = false;
+    std::optional<TRun> run;
+    if (!running)
+        run.emplace(*this);
+    FillEditor(mmXML, engine->XMLLogText(), xmlEncoding, sinceEvents);
 }
 
 void TfrmGUI::SetRunning(bool on)
@@ -500,6 +517,7 @@ void TfrmGUI::actExecuteExecute()
     if (running)
         return;
     TRun run(*this);
+    xmlPending = false;
     const std::string databaseFile = PathBytes(edtDatabaseFile->text());
     const std::string userName = ToCp1251(edtUserName->text());
     const std::string password = ToCp1251(edtPassword->text());
@@ -521,8 +539,12 @@ void TfrmGUI::actExecuteExecute()
         const std::string script =
             rdbReproducingScript->isChecked() ? engine->GetReproducingScript() : engine->GetUndoScript();
         FillEditor(mmSQL, script, charset.encoding, sinceEvents);
-        FillEditor(mmXML, engine->XMLLogText(), charset.encoding, sinceEvents);
         sqlEncoding = charset.encoding;
+        mmXML->clear();
+        xmlEncoding = charset.encoding;
+        xmlPending = true;
+        if (PageControl->currentWidget() == tsXML)
+            FillXMLPage();
     } catch (const TDateMistake& mistake) {
         ShowDateMistake(mistake.field);
     } catch (const ConnectError& e) {
