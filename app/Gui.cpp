@@ -43,10 +43,14 @@
 #include <QShowEvent>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 #include <QTranslator>
 #include <QVBoxLayout>
+
+#include <optional>
 
 namespace {
 
@@ -84,6 +88,43 @@ QString EditorText(const std::string& text, const std::string& encoding = "Windo
     s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return s;
+}
+
+// Fills an editor with a text (bytes in the encoding) piece by piece,
+// converting each piece as it goes in and letting the window paint and take
+// input between the pieces a few times a second: a long log's text would
+// freeze it for seconds if converted and set in one go. The caller keeps
+// actions from starting meanwhile.
+void FillEditor(QPlainTextEdit* editor, const std::string& text, const std::string& encoding,
+                QElapsedTimer& sinceEvents)
+{
+    constexpr std::size_t kPiece = 1 << 16;
+    QTextDocument* document = editor->document();
+    editor->clear();
+    // Filling is no edit the user could undo.
+    document->setUndoRedoEnabled(false);
+    QTextCursor cursor(document);
+    for (std::size_t from = 0; from < text.size();) {
+        // A piece ends after a line feed, which no character of the
+        // encodings in use holds as part of another and which ends a
+        // CR LF pair.
+        std::size_t to = text.size();
+        if (from + kPiece < text.size()) {
+            const std::size_t lineEnd = text.find('\n', from + kPiece);
+            if (lineEnd != std::string::npos)
+                to = lineEnd + 1;
+        }
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(EditorText(text.substr(from, to - from), encoding));
+        from = to;
+        if (sinceEvents.elapsed() >= 50) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
+    }
+    document->setUndoRedoEnabled(true);
+    document->setModified(false);
+    editor->moveCursor(QTextCursor::Start);
 }
 
 TFileDialogSetup OpenDialogSetup()
@@ -158,6 +199,13 @@ TfrmGUI::TfrmGUI(TDialogs& d, std::string path, QWidget* parent)
     engine = std::make_unique<Norvane::CNorvane>(
         [this](int& total, int& done) { ShowProgress(total, done); },
         [this](const std::string& text) { dialogs.ShowMessage(this, FromCp1251(text)); });
+    // Joining a long script lets the window paint as reading does.
+    engine->SetBusyHandler([this] {
+        if (sinceEvents.elapsed() >= 50) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
+    });
 }
 
 TfrmGUI::~TfrmGUI() = default;
@@ -165,6 +213,10 @@ TfrmGUI::~TfrmGUI() = default;
 // What each action and language item does.
 void TfrmGUI::ConnectActions()
 {
+    connect(PageControl, &QTabWidget::currentChanged, this, [this] {
+        if (PageControl->currentWidget() == tsXML)
+            Handle([this] { FillXMLPage(); });
+    });
     connect(actSelectDatabase, &QAction::triggered, this, [this] { Handle([this] { actSelectDatabaseExecute(); }); });
     connect(actExecute, &QAction::triggered, this, [this] { Handle([this] { actExecuteExecute(); }); });
     connect(actSave, &QAction::triggered, this, [this] { Handle([this] { actSaveExecute(); }); });
@@ -175,6 +227,17 @@ void TfrmGUI::ConnectActions()
     for (QAction* item : {miEnglish, miRussian})
         connect(item, &QAction::triggered, this,
                 [this, item](bool checked) { Handle([this, item, checked] { LanguageClick(item, checked); }); });
+}
+
+void TfrmGUI::FillXMLPage()
+{
+    if (!xmlPending)
+        return;
+    xmlPending = false;
+    std::optional<TRun> run;
+    if (!running)
+        run.emplace(*this);
+    FillEditor(mmXML, engine->XMLLogText(), xmlEncoding, sinceEvents);
 }
 
 void TfrmGUI::SetRunning(bool on)
@@ -196,6 +259,7 @@ void TfrmGUI::actExecuteExecute()
     if (running)
         return;
     TRun run(*this);
+    xmlPending = false;
     const std::string databaseFile = PathBytes(edtDatabaseFile->text());
     const std::string userName = ToCp1251(edtUserName->text());
     const std::string password = ToCp1251(edtPassword->text());
@@ -216,10 +280,13 @@ void TfrmGUI::actExecuteExecute()
                         charset.name);
         const std::string script =
             rdbReproducingScript->isChecked() ? engine->GetReproducingScript() : engine->GetUndoScript();
-        const std::string xml = engine->GetXMLLog();
-        mmSQL->setPlainText(EditorText(script, charset.encoding));
-        mmXML->setPlainText(EditorText(xml, charset.encoding));
+        FillEditor(mmSQL, script, charset.encoding, sinceEvents);
         sqlEncoding = charset.encoding;
+        mmXML->clear();
+        xmlEncoding = charset.encoding;
+        xmlPending = true;
+        if (PageControl->currentWidget() == tsXML)
+            FillXMLPage();
     } catch (const TDateMistake& mistake) {
         ShowDateMistake(mistake.field);
     } catch (const ConnectError& e) {

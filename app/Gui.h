@@ -71,6 +71,10 @@ private:
     void actAboutExecute();
     void actShowReadmeExecute();
     void ShowProgress(int& total, int& done);
+    // Fills the XML page with the last run's XML log, once, when the page is
+    // first shown after the run: a long log's text costs the window memory
+    // only when it is looked at.
+    void FillXMLPage();
 
     // The interface language (Locale.ini beside the program).
     void FormShow();
@@ -154,6 +158,9 @@ private:
     // of the run that made it, Windows-1251 for the program's own texts. (The
     // XML page is saved from the engine's document.)
     std::string sqlEncoding = "Windows-1251";
+    // The encoding of the run whose XML log the XML page has yet to show.
+    std::string xmlEncoding;
+    bool xmlPending = false;
     bool shown = false;
     bool running = false;
     bool closeRequested = false;

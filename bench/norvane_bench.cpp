@@ -10,7 +10,19 @@
 //              XML log, the reproducing script, the undo script, the XML text;
 //   the floor: the log's rows read by three plain SELECTs (header rows, field
 //              rows and key rows of the period), through the same database
-//              manager.
+//              manager;
+//   the CLI:   norvane-cli writing the reproducing script and the XML log to
+//              files, and once more the undo script and the XML log: the
+//              streamed path, which holds no records.
+//   the window: norvane-bench-window (beside this program) running the main
+//              window offscreen over the whole log, up to 100,000 entries:
+//              its peak memory above its idle size with both pages filled,
+//              the longest time it handled no event from F9 to filled pages,
+//              and how many runs began with its action triggered every 10 ms.
+// The run above is the window's held path: its records, XML text and script
+// stay in memory. At 10,000 entries (measured for the purpose when no size
+// asked for is that small) the streamed files are compared byte for byte
+// with the held texts.
 // Embedded always; through the server on 127.0.0.1 too when
 // NORVANE_TEST_SERVER is set (scripts/fbserver.sh), directly and through a
 // loopback relay that adds a round trip of a LAN (1 ms) and of a WAN (20 ms)
@@ -29,6 +41,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -272,7 +285,8 @@ TDateTime PeriodEnd() { return Date() + 2.0; }
 // Child: one run of the engine, stage by stage. Prints "key value" lines.
 // Reading ends with the last progress call, which comes after the last record
 // is made and before the XML log is built.
-int MeasureRun(const std::string& location, const std::string& user, const std::string& password)
+int MeasureRun(const std::string& location, const std::string& user, const std::string& password,
+               const std::string& outputs)
 {
     const long startRss = StatusKiB("VmRSS");
     std::string shown;
@@ -300,6 +314,12 @@ int MeasureRun(const std::string& location, const std::string& user, const std::
     const auto t4 = Clock::now();
     if (!shown.empty())
         std::cerr << "norvane-bench: the engine reported: " << shown << "\n";
+    if (!outputs.empty())
+        for (const auto& [suffix, text] : {std::pair{".held.sql", &reproducing}, std::pair{".held-undo.sql", &undo},
+                                           std::pair{".held.xml", &xml}}) {
+            std::ofstream out(outputs + suffix, std::ios::binary);
+            out << *text;
+        }
     std::cout << "records " << engine.Records().size() << "\n"
               << "reading " << Seconds(t0, lastProgress) << "\n"
               << "xmllog " << Seconds(lastProgress, t1) << "\n"
@@ -368,10 +388,12 @@ std::map<std::string, double> ParseFigures(const std::string& text)
     return figures;
 }
 
-std::map<std::string, double> RunChild(const char* mode, const Target& target)
+std::map<std::string, double> RunChild(const char* mode, const Target& target, const std::string& outputs = {})
 {
-    const Child child = Spawn({ExecutablePath(), "--child", mode, target.measured, target.user, target.password},
-                              target.folder / "bench-child.out");
+    std::vector<std::string> args = {ExecutablePath(), "--child", mode, target.measured, target.user, target.password};
+    if (!outputs.empty())
+        args.push_back(outputs);
+    const Child child = Spawn(args, target.folder / "bench-child.out");
     if (!Succeeded(child))
         throw std::runtime_error(std::string("the ") + mode + " measurement failed");
     std::map<std::string, double> figures = ParseFigures(child.output);
@@ -379,25 +401,100 @@ std::map<std::string, double> RunChild(const char* mode, const Target& target)
     return figures;
 }
 
+std::string FormatIsoDate(TDateTime date)
+{
+    int year = 0, month = 0, day = 0;
+    DecodeDate(date, year, month, day);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
+    return text;
+}
+
+// norvane-cli beside this program, writing the script (the undo script when
+// asked) and the XML log of the whole log to files named by prefix. Its time
+// from start to end and its peak resident memory.
+std::map<std::string, double> RunCli(const Target& target, bool undo, const std::string& prefix)
+{
+    const std::string program = (fs::path(ExecutablePath()).parent_path() / "norvane-cli").string();
+    std::vector<std::string> args = {program, "-d", target.measured, "-u", target.user};
+    if (!target.password.empty())
+        args.insert(args.end(), {"-p", target.password});
+    args.insert(args.end(), {"--to", FormatIsoDate(PeriodEnd() - 1.0), "--sql", prefix + ".sql", "--xml",
+                             prefix + ".xml"});
+    if (undo)
+        args.push_back("--undo");
+    const auto t0 = Clock::now();
+    const Child child = Spawn(args, target.folder / "bench-cli.out", true);
+    const double seconds = Seconds(t0, Clock::now());
+    if (!Succeeded(child))
+        throw std::runtime_error("norvane-cli failed:\n" + child.output);
+    return {{"seconds", seconds}, {"maxrss", static_cast<double>(child.maxRssKiB)}};
+}
+
+// The largest log the window is measured on: beyond it a run holds gigabytes.
+constexpr int kWindowSizeLimit = 100000;
+
+std::map<std::string, double> RunWindow(const Target& target)
+{
+    const fs::path program = fs::path(ExecutablePath()).parent_path() / "norvane-bench-window";
+    if (!fs::exists(program))
+        return {};
+    const Child child = Spawn({program.string(), target.measured, target.user, target.password},
+                              target.folder / "bench-window.out");
+    if (!Succeeded(child))
+        throw std::runtime_error("the window measurement failed:\n" + child.output);
+    return ParseFigures(child.output);
+}
+
+// The streamed files against the held texts, byte for byte.
+void CompareOutputs(const std::string& prefix, int entries)
+{
+    for (const auto& [streamed, held] : {std::pair{".sql", ".held.sql"}, std::pair{"-undo.sql", ".held-undo.sql"},
+                                         std::pair{".xml", ".held.xml"}, std::pair{"-undo.xml", ".held.xml"}}) {
+        const bool same = ReadFile(prefix + streamed) == ReadFile(prefix + held);
+        std::printf("          %s at %d entries: streamed %s %s the held text\n", same ? "ok" : "! DIFFERENT", entries,
+                    (std::string("norvane-cli") + streamed).c_str(), same ? "equals" : "differs from");
+        if (!same)
+            throw std::runtime_error("the streamed and the held outputs differ");
+    }
+}
+
 void PrintHeader(const Target& target)
 {
     std::printf("\n%s (%s)\n", target.engine.c_str(),
                 target.engine == "embedded" ? "in-process engine" : target.measured.c_str());
-    std::printf("%9s %8s | %8s %8s %9s | %8s %8s %8s %8s %8s | %10s %9s\n", "entries", "build s", "floor s",
-                "read s", "read/flr", "run s", "read %", "XML log%", "scripts%", "XMLtext%", "entries/s",
-                "peak MiB");
+    std::printf("%9s %8s | %8s %8s %9s | %8s %8s %8s %8s %8s | %10s %9s | %8s %8s %8s %8s | %8s %9s\n",
+                "entries", "build s", "floor s", "read s", "read/flr", "run s", "read %", "XML log%", "scripts%",
+                "XMLtext%", "entries/s", "peak MiB", "cli/flr", "undo/flr", "cli MiB", "undo MiB", "held/flr",
+                "KiB/entry");
 }
 
-void Measure(const Target& target, int entries)
+// The streamed and the held outputs are compared at this size.
+constexpr int kCompareSize = 10000;
+
+// One size: the floor, the held run and the CLI; prints a line of the table,
+// or only the comparison when compareOnly. Returns the CLI's peak in KiB.
+double Measure(const Target& target, int entries, bool compareOnly = false)
 {
     const auto b0 = Clock::now();
     CreateLoggedDatabase(target, entries);
     const double build = Seconds(b0, Clock::now());
 
-    std::map<std::string, double> floor, run;
+    const std::string prefix = (target.folder / "bench-output").string();
+    const bool compare = entries == kCompareSize;
+    std::map<std::string, double> floor, run, cli, cliUndo, window;
     try {
-        floor = RunChild("floor", target);
-        run = RunChild("run", target);
+        if (!compareOnly)
+            floor = RunChild("floor", target);
+        run = RunChild("run", target, compare ? prefix : std::string());
+        cli = RunCli(target, false, prefix);
+        cliUndo = RunCli(target, true, prefix + "-undo");
+        if (compare)
+            CompareOutputs(prefix, entries);
+        if (!compareOnly && entries <= kWindowSizeLimit)
+            window = RunWindow(target);
+        for (const char* suffix : {".sql", ".xml", "-undo.sql", "-undo.xml", ".held.sql", ".held-undo.sql", ".held.xml"})
+            fs::remove(prefix + suffix);
     } catch (...) {
         try {
             DropDatabase(target);
@@ -407,14 +504,19 @@ void Measure(const Target& target, int entries)
         throw;
     }
     DropDatabase(target);
+    if (compareOnly)
+        return cli["maxrss"];
 
     const double scripts = run["reproducing"] + run["undo"];
     const double total = run["reading"] + run["xmllog"] + scripts + run["xmltext"];
     auto share = [total](double part) { return total > 0 ? 100.0 * part / total : 0.0; };
-    std::printf("%9d %8.2f | %8.3f %8.3f %9.2f | %8.2f %8.1f %8.1f %8.1f %8.1f | %10.0f %9.1f\n", entries, build,
-                floor["floor"], run["reading"], floor["floor"] > 0 ? run["reading"] / floor["floor"] : 0.0, total,
-                share(run["reading"]), share(run["xmllog"]), share(scripts), share(run["xmltext"]),
-                total > 0 ? entries / total : 0.0, run["maxrss"] / 1024.0);
+    auto ratio = [&floor](double seconds) { return floor["floor"] > 0 ? seconds / floor["floor"] : 0.0; };
+    std::printf("%9d %8.2f | %8.3f %8.3f %9.2f | %8.2f %8.1f %8.1f %8.1f %8.1f | %10.0f %9.1f | %8.2f %8.2f %8.1f "
+                "%8.1f | %8.2f %9.2f\n",
+                entries, build, floor["floor"], run["reading"], ratio(run["reading"]), total, share(run["reading"]),
+                share(run["xmllog"]), share(scripts), share(run["xmltext"]), total > 0 ? entries / total : 0.0,
+                run["maxrss"] / 1024.0, ratio(cli["seconds"]), ratio(cliUndo["seconds"]), cli["maxrss"] / 1024.0,
+                cliUndo["maxrss"] / 1024.0, ratio(total), (run["peak_rss"] - run["start_rss"]) / entries);
     if (static_cast<int>(run["records"]) != entries)
         std::printf("          ! the run read %.0f records, not %d\n", run["records"], entries);
     std::printf("          stages: reading %.3f s, XML log %.3f s, reproducing %.3f s, undo %.3f s, XML text %.3f s\n"
@@ -424,7 +526,16 @@ void Measure(const Target& target, int entries)
                 run["read_rss"] / 1024.0, run["readlog_rss"] / 1024.0, run["script_bytes"] / 1048576.0,
                 run["xml_bytes"] / 1048576.0, floor["floor_rows"], floor["floor_bytes"] / 1048576.0,
                 floor["maxrss"] / 1024.0);
+    std::printf("          CLI: script and XML log %.3f s, undo script and XML log %.3f s\n", cli["seconds"],
+                cliUndo["seconds"]);
+    if (!window.empty())
+        std::printf("          window: %.2f KiB/entry above idle (%.1f MiB, %.0f lines on its pages), longest\n"
+                    "          time without events %.0f ms, runs begun %.0f, F9 to filled pages %.1f s\n",
+                    (window["window_peak"] - window["window_idle"]) / entries,
+                    (window["window_peak"] - window["window_idle"]) / 1024.0, window["window_lines"],
+                    window["window_gap_ms"], window["window_runs"], window["window_seconds"]);
     std::fflush(stdout);
+    return std::max(cli["maxrss"], cliUndo["maxrss"]);
 }
 
 // A comma-separated list of whole numbers from least up.
@@ -451,9 +562,11 @@ int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     try {
+        if (args.size() == 6 && args[0] == "--child" && args[1] == "run")
+            return MeasureRun(args[2], args[3], args[4], args[5]);
         if (args.size() == 5 && args[0] == "--child") {
             if (args[1] == "run")
-                return MeasureRun(args[2], args[3], args[4]);
+                return MeasureRun(args[2], args[3], args[4], {});
             if (args[1] == "floor")
                 return MeasureFloor(args[2], args[3], args[4]);
         }
@@ -527,10 +640,23 @@ int main(int argc, char** argv)
                     "the log into records (ReadLog without the XML log), read/flr its ratio to the floor. The\n"
                     "shares split the run into reading, building the XML log, both scripts and the XML text.\n"
                     "Build: making the database and its logged changes. Peak: resident memory of the run.\n");
+        std::printf("cli/flr, undo/flr: norvane-cli writing the reproducing or the undo script and the XML log\n"
+                    "to files (the streamed path), against the floor; cli MiB, undo MiB: their peak memory.\n"
+                    "held/flr: the run above (the window's held path) against the floor; KiB/entry: its peak\n"
+                    "memory above its idle size, per entry.\n");
         for (std::size_t t = 0; t < targets.size(); ++t) {
             PrintHeader(targets[t]);
-            for (int entries : targetSizes[t])
-                Measure(targets[t], entries);
+            const std::vector<int>& list = targetSizes[t];
+            if (std::find(list.begin(), list.end(), kCompareSize) == list.end() && targets[t].engine.find('+') ==
+                                                                                        std::string::npos)
+                Measure(targets[t], kCompareSize, true);
+            std::vector<std::pair<int, double>> peaks;
+            for (int entries : list)
+                peaks.emplace_back(entries, Measure(targets[t], entries));
+            if (peaks.size() > 1)
+                std::printf("          CLI peak memory grows %.1f MiB from %d to %d entries\n",
+                            (peaks.back().second - peaks.front().second) / 1024.0, peaks.front().first,
+                            peaks.back().first);
         }
         return 0;
     } catch (const std::exception& e) {

@@ -13,7 +13,10 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <cstdlib>
 #include <iostream>
 
@@ -96,22 +99,59 @@ private:
     int shown = -1;
 };
 
+struct TFileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using TFile = std::unique_ptr<std::FILE, TFileCloser>;
+
+// Opens the temporary file of an output for writing.
+TFile OpenTemp(const TAtomicFile& target, const std::string& name)
+{
+    TFile file(std::fopen(target.TempPath().c_str(), "wb"));
+    if (!file)
+        throw Exception("Cannot create file \"" + name + "\". " + std::strerror(errno));
+    return file;
+}
+
+void Close(TFile& file, const std::string& name)
+{
+    if (std::fclose(file.release()) != 0)
+        throw Exception("Cannot write file \"" + name + "\". " + std::strerror(errno));
+}
+
 int Run(const CliOptions& o)
 {
     if (o.language == "ru")
         UseRussian();
 
+    // The outputs are written while the log is read, each to a temporary
+    // file that replaces its target only when the whole run has succeeded;
+    // a script for standard output waits in a temporary file of its own, so
+    // that a failed run writes nothing anywhere.
+    std::unique_ptr<TAtomicFile> sql;
+    TFile script;
+    if (!o.sqlFile.empty()) {
+        sql = std::make_unique<TAtomicFile>(o.sqlFile);
+        script = OpenTemp(*sql, o.sqlFile);
+    } else {
+        script.reset(std::tmpfile());
+        if (!script)
+            throw Exception(std::string("Cannot create a temporary file. ") + std::strerror(errno));
+    }
+    std::unique_ptr<TAtomicFile> xml;
+    TFile xmlLog;
+    if (!o.xmlFile.empty()) {
+        xml = std::make_unique<TAtomicFile>(o.xmlFile);
+        xmlLog = OpenTemp(*xml, o.xmlFile);
+    }
+
     Progress progress(isatty(STDERR_FILENO) != 0);
-    bool noSQLForm = false;
-    Norvane::CNorvane engine([&](int& total, int& done) { progress(total, done); },
-                             [&](const std::string& text) {
-                                 noSQLForm = true;
-                                 Say(text);
-                                 SayTypeName(text);
-                             });
+    Norvane::CNorvane engine([&](int& total, int& done) { progress(total, done); });
     engine.SetDisableTriggers(o.disableTriggers);
+    std::size_t records = 0;
     try {
-        engine.ReadLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments, o.charset);
+        records = engine.WriteLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments, o.undo,
+                                  script.get(), xmlLog.get(), o.charset);
     } catch (const Norvane::CEIncompleteValue& e) {
         progress.Finish();
         Say(e.what());
@@ -132,6 +172,11 @@ int Run(const CliOptions& o)
         Say(msgNoLog);
         Say(e.Message);
         return exNoLog;
+    } catch (const NorvaneImpl::CEUnknownIBType& e) {
+        progress.Finish();
+        Say(e.what());
+        SayTypeName(e.what());
+        return exNoSQLForm;
     } catch (const Exception& e) {
         // The text alone ("Range check error" for an entry without an
         // operation letter) does not say that the log was being read.
@@ -141,38 +186,31 @@ int Run(const CliOptions& o)
         return exFailure;
     }
     progress.Finish();
-
-    std::string script = o.undo ? engine.GetUndoScript() : engine.GetReproducingScript();
-    if (noSQLForm)
-        return exNoSQLForm;
-    if (!engine.GetXMLError().empty() && !o.xmlFile.empty()) {
+    if (!engine.GetXMLError().empty() && xml) {
         Say(engine.GetXMLError());
         return exFailure;
     }
 
-    // Both outputs are prepared before either replaces its file.
-    std::unique_ptr<TAtomicFile> sql;
-    if (!o.sqlFile.empty()) {
-        sql = std::make_unique<TAtomicFile>(o.sqlFile);
-        sql->Write(script);
-    }
-    std::unique_ptr<TAtomicFile> xml;
-    if (!o.xmlFile.empty()) {
-        xml = std::make_unique<TAtomicFile>(o.xmlFile);
-        engine.SaveXMLLog(xml->TempPath());
-    }
-    if (sql)
+    if (xmlLog)
+        Close(xmlLog, o.xmlFile);
+    if (sql) {
+        Close(script, o.sqlFile);
         sql->Commit();
+    }
     if (xml)
         xml->Commit();
 
     // The script is then the no-records text in the run's character set;
     // the terminal gets the program's own.
-    if (engine.Records().empty() && sql)
+    if (records == 0 && sql)
         Say(msgNoMatchedRecords);
     if (!sql) {
-        std::fwrite(script.data(), 1, script.size(), stdout);
-        if (std::fflush(stdout) != 0) {
+        std::rewind(script.get());
+        char buffer[1 << 16];
+        std::size_t size = 0;
+        while ((size = std::fread(buffer, 1, sizeof buffer, script.get())) > 0)
+            std::fwrite(buffer, 1, size, stdout);
+        if (std::ferror(script.get()) || std::fflush(stdout) != 0) {
             Say("Cannot write the script to standard output");
             return exFailure;
         }

@@ -291,6 +291,11 @@ bool TDataSet::FetchRow()
             CloseCursor();
             return false;
         }
+        if (!keepRows && rowCount > 0) {
+            store.clear();
+            cells.clear();
+            rowCount = 0;
+        }
         StoreRow();
         return true;
     } catch (...) {
@@ -365,6 +370,8 @@ bool FetchOrRaise(Fetch fetch, const TParams& params, const std::string& sql)
 
 void TDataSet::First()
 {
+    if (!keepRows)
+        return;
     current = 0;
     eof = rowCount == 0;
 }
@@ -378,7 +385,7 @@ void TDataSet::Next()
         return;
     }
     if (FetchOrRaise([this] { return FetchRow(); }, params, sql))
-        ++current;
+        current = rowCount - 1;
     else
         eof = true;
 }

@@ -99,7 +99,8 @@ private:
     // connection and transaction, then fetches the first row. Throws
     // IBClient::EIBError.
     void Open(TDBManager& manager, IBClient::TIBDatabase& database, IBClient::TIBTransaction& transaction);
-    // Fetches one more row into the store; false at the end.
+    // Fetches one more row into the store (in place of the current one in a
+    // forward-only set); false at the end.
     bool FetchRow();
     void StoreRow();
     // Frees the statement; rows fetched stay. Called by the manager before the
@@ -119,4 +120,5 @@ private:
     size_t rowCount = 0;
     size_t current = 0;
     bool eof = true;
+    bool keepRows = true;
 };

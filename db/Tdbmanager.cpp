@@ -142,11 +142,12 @@ void TDBManager::Rollback()
     }
 }
 
-std::unique_ptr<TDataSet> TDBManager::OpenQuery(const std::string& sql, const TParams* params)
+std::unique_ptr<TDataSet> TDBManager::OpenQuery(const std::string& sql, const TParams* params, bool keepRows)
 {
     if (GetState() != dbsInTransaction)
         throw TranError();
     auto query = std::make_unique<TDataSet>();
+    query->keepRows = keepRows;
     PrepareQuery(*query, sql, params);
     try {
         query->Open(*this, *database, *transaction);

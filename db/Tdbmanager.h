@@ -47,11 +47,13 @@ public:
     // Throws TranError.
     void Rollback();
     // Prepares and opens a SELECT in the active transaction; the caller owns
-    // the result. Throws TranError outside a transaction, TooShortSQLError
+    // the result. keepRows false: a forward-only set, holding its current
+    // row alone. Throws TranError outside a transaction, TooShortSQLError
     // and SQLError; CharsetError, an SQLError, when a value of the result
     // cannot be given in the connection's character set (so do the data
     // set's Next and Last).
-    std::unique_ptr<TDataSet> OpenQuery(const std::string& sql, const TParams* params = nullptr);
+    std::unique_ptr<TDataSet> OpenQuery(const std::string& sql, const TParams* params = nullptr,
+                                        bool keepRows = true);
     // Gives the query its text and, by name, the values of params: a given
     // parameter the text does not use is ignored, a parameter of the text
     // not given stays null. Throws TooShortSQLError.

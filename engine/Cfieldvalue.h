@@ -5,6 +5,7 @@
 #include <string>
 
 #include "xml/Xmlutil.h"
+#include "xml/Xmlwriter.h"
 
 namespace NorvaneImpl {
 
@@ -105,6 +106,8 @@ public:
 
     // Appends this value's Field element under parent.
     void AddXMLElement(XMLutil::TXMLNode* parent, XMLutil::TXMLDocument& document) const;
+    // Writes the same Field element with a writer standing in its parent.
+    void WriteXMLElement(XMLutil::TXMLWriter& writer) const;
 
 private:
     std::string GetCondition(const CFieldCast& snapshot) const;

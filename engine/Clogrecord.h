@@ -1,5 +1,6 @@
 #pragma once
 #include "engine/Cfieldvalue.h"
+#include "xml/Xmlwriter.h"
 
 #include <memory>
 #include <stdexcept>
@@ -37,6 +38,8 @@ public:
 
     // Appends the record's Record element to the document's root element.
     void AddXMLElement(XMLutil::TXMLDocument& document) const;
+    // Writes the same Record element with a writer standing in the root.
+    void WriteXMLElement(XMLutil::TXMLWriter& writer) const;
 
     char GetAction() const { return action; }
     const std::string& GetTableName() const { return tableName; }

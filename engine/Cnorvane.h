@@ -1,18 +1,23 @@
 #pragma once
 #include "app/core/Charset.h"
 #include "engine/Clogrecord.h"
+#include "engine/Crecordstore.h"
 #include "locale/Regional.h"
 #include "xml/Xmlutil.h"
+#include "xml/Xmlwriter.h"
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-namespace Norvane {
+namespace NorvaneImpl {
+class CLogReader;
+}
 
-class TPeriodLog;
+namespace Norvane {
 
 // Raised by a run for a logged value that the log marks as not logged
 // completely (INCOMPLETE set): no script can repeat or undo that change
@@ -28,6 +33,9 @@ public:
 using TProgressEvent = std::function<void(int& total, int& done)>;
 // Shows a text to the user and returns once it has been shown.
 using TShowMessage = std::function<void(const std::string& text)>;
+// Called now and then while a script is joined, so that a window can keep
+// painting; it must not call the run object.
+using TBusyEvent = std::function<void()>;
 
 // One run object per window or command: reads the change log of a period and
 // turns it into the reproducing or undo script and the XML log.
@@ -41,11 +49,24 @@ public:
     // Reads the log through a connection in the character set (Firebird's
     // name; std::invalid_argument for one CharsetOf does not know); the
     // scripts and the XML log of the run are in it. A value the set cannot
-    // hold stops the run with CharsetError.
+    // hold stops the run with CharsetError. The records are kept in their
+    // compact form and the XML log is written as text while they come.
     void ReadLog(const std::string& databaseFile, const std::string& userName, const std::string& password,
                  TDateTime periodBegin, TDateTime periodEnd, bool includeComments,
                  const std::string& characterSet = kDefaultCharset);
     void Clear();
+    void SetBusyHandler(TBusyEvent handler) { onBusy = std::move(handler); }
+
+    // A run that holds no records, for logs of any size: reads the log of the
+    // period as ReadLog does and writes each record as it comes, its
+    // statement to script (the undo statements newest first when undo) and,
+    // when xmlLog is given, its XML element to xmlLog. A failure of the XML
+    // log goes to GetXMLError and ends the XML log alone; CEUnknownIBType
+    // and every failure of reading or writing leave the run, the files
+    // written part way. Returns the number of records.
+    std::size_t WriteLog(const std::string& databaseFile, const std::string& userName, const std::string& password,
+                         TDateTime periodBegin, TDateTime periodEnd, bool includeComments, bool undo,
+                         std::FILE* script, std::FILE* xmlLog, const std::string& characterSet = kDefaultCharset);
 
     std::string GetReproducingScript();
     std::string GetUndoScript();
@@ -60,9 +81,12 @@ public:
     // The XML log as text in the run's character set (as its declaration
     // says), or the failure text of its build.
     std::string GetXMLLog();
+    // The same text without a copy of it, valid until the next run.
+    const std::string& XMLLogText() const { return xmlError.empty() ? xmlText : xmlError; }
     void SaveXMLLog(const std::string& fileName);
 
-    const std::vector<std::unique_ptr<NorvaneImpl::CLogRecord>>& Records() const { return records; }
+    // The records of the last run, made from their compact form when asked for.
+    const NorvaneImpl::TRecordStore& Records() const { return records; }
     // Empty, or why the XML log of the last run could not be built.
     const std::string& GetXMLError() const { return xmlError; }
     // The character set of the last run, WIN1251 before the first.
@@ -72,23 +96,32 @@ public:
     bool LogRead() const { return logRead; }
 
 private:
-    NorvaneImpl::TFieldList ReadKeys(long long logId);
-    NorvaneImpl::TFieldList ReadFields(long long logId);
-    void BuildXMLLog();
+    // Connects, starts the transaction and opens the reader of the period.
+    std::unique_ptr<NorvaneImpl::CLogReader> Open(const std::string& databaseFile, const std::string& userName,
+                                                  const std::string& password, TDateTime periodBegin,
+                                                  TDateTime periodEnd, bool includeComments,
+                                                  const std::string& characterSet);
+    // Starts the XML log of the run on a text or a file.
+    template <class Output>
+    void StartXML(Output output);
+    // Runs an operation of the XML log's writer, which a failure ends: its
+    // text goes to xmlError, and the log keeps what it had.
+    template <class Operation>
+    void WriteXML(Operation operation);
     template <class Iterator>
     std::string GetScript(Iterator first, Iterator last, std::string (NorvaneImpl::CLogRecord::*statement)() const);
 
-    std::unique_ptr<XMLutil::TXMLDocument> document;
-    std::vector<std::unique_ptr<NorvaneImpl::CLogRecord>> records;
+    // The XML log of the last run, written as the records came.
+    std::string xmlText;
+    std::unique_ptr<XMLutil::TXMLWriter> xmlWriter;
+    NorvaneImpl::TRecordStore records;
     TProgressEvent onProgress;
     std::string xmlError;
     bool logRead = false;
     TShowMessage showMessage;
+    TBusyEvent onBusy;
     bool disableTriggers = false;
     TCharset charset = CharsetOf(kDefaultCharset);
-    // The keys and the fields of every entry of the run's period, read once
-    // and handed out entry by entry by ReadKeys and ReadFields.
-    std::unique_ptr<TPeriodLog> periodLog;
 };
 
 }  // namespace Norvane

@@ -53,4 +53,38 @@ void CFieldValue::AddCastElement(const char* elementName, const CFieldCast* snap
     AddText(element, document, snapshot->value);
 }
 
+void CLogRecord::WriteXMLElement(TXMLWriter& writer) const
+{
+    writer.StartElement("Record");
+    writer.Attribute("Table", tableName);
+    writer.Attribute("Action", std::string(1, action));
+    writer.Attribute("User", userName);
+    writer.Attribute("DateTime", dateTime);
+    writer.StartElement("Key");
+    for (const auto& key : keys)
+        key->WriteXMLElement(writer);
+    writer.EndElement();
+    writer.StartElement("Fields");
+    for (const auto& field : fields)
+        field->WriteXMLElement(writer);
+    writer.EndElement();
+    writer.EndElement();
+}
+
+void CFieldValue::WriteXMLElement(TXMLWriter& writer) const
+{
+    writer.StartElement("Field");
+    writer.Attribute("Name", name);
+    writer.Attribute("Type", std::to_string(static_cast<int>(type)));
+    for (const auto& [elementName, snapshot] : {std::pair{"New", newValue.get()}, std::pair{"Old", oldValue.get()}}) {
+        if (!snapshot)
+            continue;
+        writer.StartElement(elementName);
+        writer.Attribute("IsNull", snapshot->isNull ? "yes" : "no");
+        writer.Text(snapshot->value);
+        writer.EndElement();
+    }
+    writer.EndElement();
+}
+
 }  // namespace NorvaneImpl

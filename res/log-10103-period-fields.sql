@@ -7,3 +7,5 @@ inner join ibe$log_tables lt on
     lt.id = lf.log_tables_id
 where
     lt.date_time >= :BEGD and lt.date_time < :ENDD
+order by
+    lf.log_tables_id

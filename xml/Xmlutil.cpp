@@ -148,6 +148,15 @@ struct TFileCloser {
 
 }  // namespace
 
+std::string ContentText(const std::string& text, const std::string& encoding, const char* failure)
+{
+    std::string utf8;
+    if (!ToUtf8(text, encoding, utf8))
+        throw CEXMLproblem(failure);
+    ReplaceForbiddenControls(utf8);
+    return utf8;
+}
+
 TXMLDocument::~TXMLDocument()
 {
     reset();

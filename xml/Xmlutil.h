@@ -59,5 +59,9 @@ void AddText(TXMLNode* parent, TXMLDocument& document, const std::string& text);
 // declaration names, Windows-1251 for the XML log).
 std::string GetXMLText(TXMLDocument& document);
 void SaveToFile(const std::string& fileName, TXMLDocument& document);
+// 8-bit text in the encoding as the UTF-8 content of an attribute or a text
+// node, as SetAttribute and AddText store it. Throws CEXMLproblem with
+// failure when it cannot be converted.
+std::string ContentText(const std::string& text, const std::string& encoding, const char* failure);
 
 }  // namespace XMLutil

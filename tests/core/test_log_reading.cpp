@@ -5,13 +5,15 @@
 // reading each entry's keys and fields with queries of its own, the way the
 // program first read the log; reading the whole period at once must not
 // change a byte. And a run prepares the same number of statements whatever
-// the number of entries.
+// the number of entries. The merging of the period's rows is tested on plain
+// rows too.
 //
 // NORVANE_UPDATE_EXPECTED=1 rewrites the kept texts instead of comparing.
 #include "FbTestUtil.h"
 #include "LogRows.h"
 
 #include "db/Tdbmanager.h"
+#include "engine/Clogreader.h"
 #include "engine/Cnorvane.h"
 #include "locale/Messages.h"
 
@@ -301,3 +303,54 @@ TEST_P(LogReading, ColumnsMatchAsTheDatabaseComparesNames)
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, LogReading, FbEngines(), FbEngineName);
+
+// The merging of the period's rows on plain rows: each entry gets the rows
+// of its own id in storage order, rows of ids without an entry are passed
+// over, and a period without entries never asks for a value row.
+TEST(LogMerging, EntriesGetTheirOwnRowsInStorageOrder)
+{
+    using NorvaneImpl::TEntryRow;
+    using NorvaneImpl::TValueRow;
+    auto source = [](std::vector<std::pair<long long, unsigned long long>> rows, int* asked = nullptr) {
+        return [rows, asked, next = std::size_t(0)](TValueRow& row) mutable {
+            if (asked)
+                ++*asked;
+            if (next == rows.size())
+                return false;
+            row.logId = rows[next].first;
+            row.place = rows[next].second;
+            row.name = std::to_string(rows[next].first) + ":" + std::to_string(rows[next].second);
+            ++next;
+            return true;
+        };
+    };
+    auto entries = [](std::vector<long long> ids) {
+        return [ids, next = std::size_t(0)](TEntryRow& row) mutable {
+            if (next == ids.size())
+                return false;
+            row.id = ids[next++];
+            return true;
+        };
+    };
+    auto names = [](const std::vector<TValueRow>& rows) {
+        std::string text;
+        for (const TValueRow& row : rows)
+            text += row.name + " ";
+        return text;
+    };
+
+    NorvaneImpl::TLogMerger merger(entries({1, 2, 3, 7}), source({{0, 1}, {1, 9}, {1, 2}, {3, 5}, {4, 1}, {8, 1}}),
+                                   source({{1, 3}, {2, 0x100000001}, {2, 7}, {2, 0xFFFFFFFF}, {5, 1}, {7, 2}}));
+    TEntryRow entry;
+    std::vector<TValueRow> keys, fields;
+    std::vector<std::string> seen;
+    while (merger.Next(entry, keys, fields))
+        seen.push_back(std::to_string(entry.id) + " keys " + names(keys) + "fields " + names(fields));
+    EXPECT_EQ(seen, (std::vector<std::string>{"1 keys 1:2 1:9 fields 1:3 ", "2 keys fields 2:7 2:4294967295 2:4294967297 ",
+                                              "3 keys 3:5 fields ", "7 keys fields 7:2 "}));
+
+    int asked = 0;
+    NorvaneImpl::TLogMerger empty(entries({}), source({{1, 1}}, &asked), source({{1, 1}}, &asked));
+    EXPECT_FALSE(empty.Next(entry, keys, fields));
+    EXPECT_EQ(asked, 0);
+}

@@ -156,7 +156,17 @@ public:
     QAction* Action(const char* name) const { return Find<QAction>(name); }
     QPlainTextEdit* Memo(const char* name) const { return Find<QPlainTextEdit>(name); }
     QString SqlText() const { return Memo("mmSQL")->toPlainText(); }
-    QString XmlText() const { return Memo("mmXML")->toPlainText(); }
+    // The XML page is filled when it is first shown: it is shown for the
+    // reading, and the page shown before comes back.
+    QString XmlText() const
+    {
+        auto* pages = gui->findChild<QTabWidget*>("PageControl");
+        QWidget* before = pages->currentWidget();
+        pages->setCurrentWidget(gui->findChild<QWidget*>("tsXML"));
+        const QString text = Memo("mmXML")->toPlainText();
+        pages->setCurrentWidget(before);
+        return text;
+    }
 
     std::unique_ptr<TfrmGUI> gui;
     std::unique_ptr<TfrmAbout> about;

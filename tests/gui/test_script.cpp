@@ -82,6 +82,8 @@ private slots:
         QTest::keyClick(w.gui.get(), Qt::Key_F9);
         QCOMPARE(dialogs.messages, QStringList());
         QCOMPARE(w.SqlText(), kReproducing);
+        // The XML page is filled when it is first shown.
+        QVERIFY(w.Memo("mmXML")->document()->isEmpty());
         const QString xml = w.XmlText();
         QVERIFY2(xml.startsWith(QStringLiteral("<?xml version=\"1.0\" encoding=\"Windows-1251\"")), qPrintable(xml));
         QCOMPARE(xml.count(QStringLiteral("<Record")), 3);

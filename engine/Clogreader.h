@@ -1,0 +1,133 @@
+#pragma once
+#include "engine/Clogrecord.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+class TDataSet;
+class TField;
+class TParams;
+
+namespace NorvaneImpl {
+
+// One row of the log query: a log entry without its values.
+struct TEntryRow {
+    long long id = 0;
+    std::string operation;
+    std::string tableName;
+    std::string dateTime;
+    std::string userName;
+};
+
+// One logged value as the period's keys or fields query gives it.
+struct TValueRow {
+    long long logId = 0;
+    unsigned long long place = 0;  // where the row is stored: its order within its entry
+    std::string table;
+    std::string name;
+    bool newNull = true;
+    std::string newValue;
+    bool hasOld = false;  // keys have no old value
+    bool oldNull = true;
+    std::string oldValue;
+    bool incomplete = false;  // the log marks the value as not logged whole
+};
+
+// Gives the next row into its argument; false after the last one.
+template <class Row>
+using TRowSource = std::function<bool(Row&)>;
+
+// Merges the period's entries, in ascending log id, with the rows of its
+// keys and fields, each source also in ascending log id: every entry gets
+// the rows of its own id, in the order in which they are stored. Rows of an
+// id the entries do not have are passed over. Each source is first asked
+// for a row when the first entry needs its values, so a period without
+// entries never asks the value sources.
+class TLogMerger {
+public:
+    TLogMerger(TRowSource<TEntryRow> entries, TRowSource<TValueRow> keys, TRowSource<TValueRow> fields);
+
+    // The next entry and its values; false after the last entry.
+    bool Next(TEntryRow& entry, std::vector<TValueRow>& keys, std::vector<TValueRow>& fields);
+
+private:
+    struct TStream {
+        TRowSource<TValueRow> source;
+        TValueRow pending;
+        bool hasPending = false;
+        bool ended = false;
+        void Take(long long logId, std::vector<TValueRow>& rows);
+    };
+
+    TRowSource<TEntryRow> entries;
+    TStream keys;
+    TStream fields;
+};
+
+// Where a value's text comes from: the first of its columns that is not
+// null. A log keeps a value in one of several columns by its size and kind
+// (a text column, a text BLOB, a binary BLOB); the first column is in every
+// log, the others only in the logs that have them.
+struct TValueColumns {
+    std::vector<std::string> names;
+};
+
+// Reads the log of a period from the database manager's open transaction
+// and yields its records one by one in log order, holding no more than the
+// entry at hand: the log query and the period's keys and fields queries are
+// read side by side as their rows arrive, ordered by log id, and the values
+// are matched with their columns' types, which one more query reads for all
+// the database's tables (with the number of the period's entries, counted
+// without a sort: a list of the tables the period names would sort every
+// entry). A value
+// whose column its table no longer has is left out, as an inner join of the
+// log with the system tables would leave it out; a value the log marks as
+// incomplete stops the run with CEIncompleteValue.
+class CLogReader {
+public:
+    CLogReader(const TParams& period, bool quoteNames, bool includeComments);
+    ~CLogReader();
+    CLogReader(const CLogReader&) = delete;
+    CLogReader& operator=(const CLogReader&) = delete;
+
+    // The next record, nullptr after the last one.
+    std::unique_ptr<CLogRecord> Next();
+    // The number of entries of the period, known once the first record has
+    // been read (0 before); never less than the records read.
+    int Total() const { return total > read ? total : read; }
+
+private:
+    struct TColumnType {
+        int code;
+        int subType;
+    };
+    struct TValueQuery;
+
+    void ReadColumnTypes();
+    void ReadLogColumns();
+    std::string ValuesQuery(const TValueQuery& query) const;
+    bool NextValue(TValueQuery& query, TValueRow& row);
+    std::unique_ptr<CFieldValue> MakeValue(const TValueRow& row) const;
+
+    const std::unique_ptr<const TParams> period;
+    const bool quoteNames;
+    const bool includeComments;
+    bool columnsRead = false;
+    int total = 0;
+    int read = 0;
+    std::unordered_map<std::string, TColumnType> columnTypes;  // by table and column name
+    std::unordered_set<std::string> logColumns;                // the log tables' columns, by the same key
+    std::unique_ptr<TDataSet> log;
+    std::unique_ptr<TValueQuery> keyQuery;
+    std::unique_ptr<TValueQuery> fieldQuery;
+    std::unique_ptr<TLogMerger> merger;
+    TEntryRow entry;
+    std::vector<TValueRow> keyRows;
+    std::vector<TValueRow> fieldRows;
+};
+
+}  // namespace NorvaneImpl

@@ -1,0 +1,201 @@
+#include "engine/Cscriptwriter.h"
+
+#include "app/core/Exception.h"
+#include "engine/Cfieldvalue.h"
+#include "locale/Messages.h"
+
+#include <algorithm>
+
+namespace NorvaneImpl {
+
+namespace {
+
+const char kSeparator[] = ";\n\n";
+
+// The undo script is read back in pieces of about this many bytes, each a
+// run of whole statements.
+constexpr std::size_t kSpoolPiece = 1 << 20;
+
+}  // namespace
+
+// A trigger's name in an execute statement, quoted where the target's
+// dialect has quoted names.
+const char* const kTriggerName =
+    "iif((select mon$sql_dialect from mon$database) > 1, '\"' || replace(name, '\"', '\"\"') || '\"', name)";
+
+// What goes before and after a script's statements to switch the target's
+// own triggers on the given tables off and on again. isql needs another
+// terminator for the execute blocks. The blocks find the triggers on the
+// target when the script runs there, and quote their names only where the
+// database's dialect has quoted names.
+std::string TriggersOff(const std::vector<std::string>& tables)
+{
+    std::string list;
+    for (const std::string& table : tables)
+        list += (list.empty() ? "" : ", ") + Quoted(table);
+    const std::string name = kTriggerName;
+    return "/* The target's own triggers on the tables below are switched off while the statements run,\n"
+           "   and switched on again at the end. */\n"
+           "set term ^ ;\n"
+           "\n"
+           "execute block\n"
+           "as\n"
+           "    declare name varchar(63);\n"
+           "    declare n integer = 0;\n"
+           "begin\n"
+           "    for select trim(trailing from t.rdb$trigger_name)\n"
+           "        from rdb$triggers t\n"
+           "        where t.rdb$relation_name in (" + list + ")\n"
+           "          and coalesce(t.rdb$system_flag, 0) = 0\n"
+           "          and coalesce(t.rdb$trigger_inactive, 0) = 0\n"
+           "        order by t.rdb$trigger_name\n"
+           "        into :name\n"
+           "    do\n"
+           "    begin\n"
+           "        execute statement 'alter trigger ' || " + name + " || ' inactive';\n"
+           "        n = n + 1;\n"
+           "        rdb$set_context('USER_SESSION', 'NORVANE_TRIGGER_' || n, name);\n"
+           "    end\n"
+           "    rdb$set_context('USER_SESSION', 'NORVANE_TRIGGERS', n);\n"
+           "end^\n"
+           "\n"
+           "set term ; ^\n"
+           "\n"
+           "commit;\n"
+           "\n";
+}
+
+std::string TriggersOn()
+{
+    const std::string name = kTriggerName;
+    return "commit;\n"
+           "\n"
+           "set term ^ ;\n"
+           "\n"
+           "execute block\n"
+           "as\n"
+           "    declare name varchar(63);\n"
+           "    declare n integer;\n"
+           "begin\n"
+           "    n = cast(coalesce(rdb$get_context('USER_SESSION', 'NORVANE_TRIGGERS'), '0') as integer);\n"
+           "    while (n > 0) do\n"
+           "    begin\n"
+           "        name = rdb$get_context('USER_SESSION', 'NORVANE_TRIGGER_' || n);\n"
+           "        execute statement 'alter trigger ' || " + name + " || ' active';\n"
+           "        rdb$set_context('USER_SESSION', 'NORVANE_TRIGGER_' || n, null);\n"
+           "        n = n - 1;\n"
+           "    end\n"
+           "    rdb$set_context('USER_SESSION', 'NORVANE_TRIGGERS', null);\n"
+           "end^\n"
+           "\n"
+           "set term ; ^\n"
+           "\n"
+           "commit;\n";
+}
+
+TScriptWriter::TScriptWriter(bool aReproducing, TWrite aWrite, bool aTriggersOff)
+    : reproducing(aReproducing), triggersOff(aTriggersOff), write(std::move(aWrite))
+{
+}
+
+TScriptWriter::~TScriptWriter() = default;
+
+void TScriptWriter::Add(const CLogRecord& record)
+{
+    ++records;
+    if (triggersOff) {
+        const auto table = std::find_if(tables.begin(), tables.end(),
+                                        [&record](const TTable& t) { return t.name == record.GetTableName(); });
+        if (table == tables.end())
+            tables.push_back({record.GetTableName(), records});
+        else
+            table->last = records;
+    }
+    std::string statement = reproducing ? record.GetReproducingStatement() : record.GetUndoStatement();
+    if (statement.empty())
+        return;
+    statement += kSeparator;
+    // The statements wait for the list of tables that goes before them.
+    if (reproducing && !triggersOff) {
+        write(statement.data(), statement.size());
+        return;
+    }
+    if (!spool) {
+        spool.reset(std::tmpfile());
+        if (!spool)
+            throw Exception("Cannot create a temporary file for the script");
+    }
+    if (std::fwrite(statement.data(), 1, statement.size(), spool.get()) != statement.size())
+        throw Exception("Cannot write the script's temporary file");
+    lengths.push_back(static_cast<std::uint32_t>(statement.size()));
+}
+
+void TScriptWriter::Finish()
+{
+    if (records == 0) {
+        const std::string text = TScriptCharset::ProgramText(msgNoMatchedRecords);
+        write(text.data(), text.size());
+        return;
+    }
+    if (triggersOff) {
+        // The tables in the order the script's records first name them:
+        // for the undo script, newest first.
+        if (!reproducing)
+            std::stable_sort(tables.begin(), tables.end(),
+                             [](const TTable& a, const TTable& b) { return a.last > b.last; });
+        std::vector<std::string> names;
+        for (const TTable& table : tables)
+            names.push_back(table.name);
+        const std::string off = TriggersOff(names);
+        write(off.data(), off.size());
+    }
+    if (spool) {
+        if (std::fflush(spool.get()) != 0)
+            throw Exception("Cannot write the script's temporary file");
+        if (reproducing)
+            CopyForward();
+        else
+            CopyBackward();
+    }
+    if (triggersOff) {
+        const std::string on = TriggersOn();
+        write(on.data(), on.size());
+    }
+    spool.reset();
+    lengths.clear();
+}
+
+void TScriptWriter::CopyForward()
+{
+    std::rewind(spool.get());
+    std::string piece(kSpoolPiece, '\0');
+    std::size_t size = 0;
+    while ((size = std::fread(&piece[0], 1, piece.size(), spool.get())) > 0)
+        write(piece.data(), size);
+    if (std::ferror(spool.get()))
+        throw Exception("Cannot read the script's temporary file");
+}
+
+void TScriptWriter::CopyBackward()
+{
+    long end = std::ftell(spool.get());
+    std::string piece;
+    for (std::size_t last = lengths.size(); last > 0;) {
+        // The statements [first, last) make the next piece from the end.
+        std::size_t first = last, size = 0;
+        while (first > 0 && (size == 0 || size + lengths[first - 1] <= kSpoolPiece))
+            size += lengths[--first];
+        piece.resize(size);
+        end -= static_cast<long>(size);
+        if (std::fseek(spool.get(), end, SEEK_SET) != 0 || std::fread(&piece[0], 1, size, spool.get()) != size)
+            throw Exception("Cannot read the script's temporary file");
+        std::size_t to = size;
+        for (std::size_t i = last; i > first; --i) {
+            to -= lengths[i - 1];
+            write(piece.data() + to, lengths[i - 1]);
+        }
+        last = first;
+    }
+}
+
+}  // namespace NorvaneImpl

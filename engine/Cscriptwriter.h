@@ -1,0 +1,66 @@
+#pragma once
+#include "engine/Clogrecord.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace NorvaneImpl {
+
+// What goes before a script's statements to switch the target's own
+// triggers on the tables off, and after them to switch exactly those on
+// again.
+std::string TriggersOff(const std::vector<std::string>& tables);
+std::string TriggersOn();
+
+// Joins the statements of records given one at a time in log order into a
+// script, as the run object joins its records: each non-empty statement
+// followed by ";\n\n", and the no-records text (in the script's character
+// set, TScriptCharset) when no record came. The
+// reproducing script goes out as it grows; the undo script, newest first,
+// is spooled to a temporary file with each statement's length and goes out
+// backwards at the end, so that neither holds the period in memory. With
+// the triggers switched off, the statements wait in the spool for the list
+// of the tables the records name, which goes before them.
+class TScriptWriter {
+public:
+    // Takes the next bytes of the script; throws to stop the run.
+    using TWrite = std::function<void(const char* data, std::size_t size)>;
+
+    TScriptWriter(bool reproducing, TWrite write, bool triggersOff = false);
+    ~TScriptWriter();
+    TScriptWriter(const TScriptWriter&) = delete;
+    TScriptWriter& operator=(const TScriptWriter&) = delete;
+
+    // Raises what the statement raises (CEUnknownIBType, CEUnknownActionLetter).
+    void Add(const CLogRecord& record);
+    // Writes what is still to come; the no-records text when no record came.
+    void Finish();
+    std::size_t Records() const { return records; }
+
+private:
+    struct TFileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+
+    struct TTable {
+        std::string name;
+        std::size_t last;  // the number of the last record that names it
+    };
+
+    void CopyForward();
+    void CopyBackward();
+
+    bool reproducing;
+    bool triggersOff;
+    std::vector<TTable> tables;
+    TWrite write;
+    std::size_t records = 0;
+    std::unique_ptr<std::FILE, TFileCloser> spool;
+    std::vector<std::uint32_t> lengths;  // of the spooled statements, separators included
+};
+
+}  // namespace NorvaneImpl
