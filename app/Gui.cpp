@@ -7,19 +7,16 @@
 #include "app/Localize.h"
 #include "app/Statusbar.h"
 #include "app/core/Charset.h"
+#include "app/core/Exception.h"
 #include "app/core/IniFile.h"
 #include "app/core/Resfuncs.h"
 #include "app/core/Textfile.h"
-#include "db/Tdbmanager.h"
-#include "engine/Cfieldvalue.h"
-#include "engine/Clogrecord.h"
 #include "engine/Cnorvane.h"
-#include "engine/Cstringaccumulator.h"
+#include "engine/Failure.h"
 #include "locale/Localize.h"
 #include "locale/Messages.h"
 #include "locale/Regional.h"
 #include "res/TextIds.h"
-#include "xml/Xmlutil.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -289,34 +286,42 @@ void TfrmGUI::actExecuteExecute()
             FillXMLPage();
     } catch (const TDateMistake& mistake) {
         ShowDateMistake(mistake.field);
-    } catch (const ConnectError& e) {
+    } catch (...) {
+        ShowRunFailure(Norvane::DescribeFailure(std::current_exception()), databaseFile, charset.encoding, english);
+    }
+}
+
+void TfrmGUI::ShowRunFailure(const Norvane::TFailure& failure, const std::string& databaseFile,
+                             const std::string& encoding, bool english)
+{
+    using Norvane::TFailureKind;
+    switch (failure.kind) {
+    case TFailureKind::NoConnect:
         // The catalogue text, and below it the server's own diagnosis.
         dialogs.ShowMessage(this,
-                            FromCp1251(msgNoConnect) + QStringLiteral("\n\n") + WithPath(e.Message, databaseFile));
-    } catch (const CharsetError& e) {
+                            FromCp1251(msgNoConnect) + QStringLiteral("\n\n") + WithPath(failure.text, databaseFile));
+        break;
+    case TFailureKind::Charset:
         dialogs.ShowMessage(this, QStringLiteral("A logged value cannot be read in the character set %1: choose "
                                                  "%2 (or the database's own character set) as the character set "
                                                  "and create the script again.")
-                                      .arg(QString::fromStdString(e.CharacterSet),
-                                           QString::fromStdString(CharsetThatReads(e.CharacterSet))));
-    } catch (const SQLError&) {
+                                      .arg(QString::fromStdString(failure.charset),
+                                           QString::fromStdString(CharsetThatReads(failure.charset))));
+        break;
+    case TFailureKind::NoLog:
         dialogs.ShowMessage(this, FromCp1251(msgNoLog));
-    } catch (const Norvane::CEIncompleteValue& e) {
-        dialogs.ShowMessage(this, EditorText(e.what(), charset.encoding));
-    } catch (const NorvaneImpl::CEUnknownIBType& e) {
-        CreateExceptionFile(e.what(), english);
-    } catch (const CEUnknownActionLetter& e) {
-        CreateExceptionFile(e.what(), english);
-    } catch (const StringAccumulator::CEEmptyStrList& e) {
-        CreateExceptionFile(e.what(), english);
-    } catch (const XMLutil::CEXMLproblem& e) {
-        CreateExceptionFile(e.what(), english);
-    } catch (const Exception& e) {
-        CreateExceptionFile(e.Message, english);
-    } catch (const std::exception& e) {
-        CreateExceptionFile(e.what(), english);
-    } catch (...) {
+        break;
+    case TFailureKind::IncompleteValue:
+        dialogs.ShowMessage(this, EditorText(failure.text, encoding));
+        break;
+    case TFailureKind::NoSQLForm:
+    case TFailureKind::Failed:
+    case TFailureKind::Unforeseen:
+        CreateExceptionFile(failure.text, english);
+        break;
+    case TFailureKind::Unknown:
         dialogs.ShowMessage(this, FromCp1251(msgUnforeseen));
+        break;
     }
 }
 
@@ -526,17 +531,10 @@ void TfrmGUI::CreateExceptionFile(const std::string& Text, bool English)
 
 void TfrmGUI::ShowException(std::exception_ptr error)
 {
-    QString text;
-    try {
-        std::rethrow_exception(error);
-    } catch (const Exception& e) {
-        // The settings, language and report files are named by the
-        // program's folder as the file system has it.
-        text = WithPath(e.Message, programDir);
-    } catch (const std::exception& e) {
-        text = WithPath(e.what(), programDir);
-    } catch (...) {
-        text = FromCp1251(msgUnforeseen);
-    }
+    const Norvane::TFailure failure = Norvane::DescribeFailure(error);
+    // The settings, language and report files are named by the program's
+    // folder as the file system has it.
+    const QString text = failure.kind == Norvane::TFailureKind::Unknown ? FromCp1251(msgUnforeseen)
+                                                                        : WithPath(failure.text, programDir);
     dialogs.ShowError(this, text);
 }

@@ -30,6 +30,7 @@ class TfrmAbout;
 
 namespace Norvane {
 class CNorvane;
+struct TFailure;
 }
 
 // The main window: connection parameters, script options and period; runs
@@ -101,6 +102,9 @@ private:
     // Tells the user which field and what form, and puts the focus there.
     void ShowDateMistake(QLineEdit* field);
 
+    // Tells the user why a run failed: a message, or the report file.
+    void ShowRunFailure(const Norvane::TFailure& failure, const std::string& databaseFile,
+                        const std::string& encoding, bool english);
     // Writes the report of an unforeseen error and tells the user where it is.
     void CreateExceptionFile(const std::string& Text, bool English);
     // The one handler of errors that no other handler takes: the error box.

@@ -3,7 +3,7 @@
 #include "app/Cp1251.h"
 #include "app/Dialogs.h"
 #include "app/Gui.h"
-#include "app/core/Exception.h"
+#include "engine/Failure.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -19,10 +19,8 @@ int main(int argc, char* argv[])
         frmGUI.SetAboutForm(&frmAbout);
         frmGUI.show();
         return QApplication::exec();
-    } catch (const Exception& e) {
-        dialogs.ShowError(nullptr, FromCp1251(e.Message));
-    } catch (const std::exception& e) {
-        dialogs.ShowError(nullptr, FromCp1251(e.what()));
+    } catch (const std::exception&) {
+        dialogs.ShowError(nullptr, FromCp1251(Norvane::DescribeFailure(std::current_exception()).text));
     }
     return 1;
 }

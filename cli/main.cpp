@@ -5,6 +5,7 @@
 #include "cli/Options.h"
 #include "db/Tdbmanager.h"
 #include "engine/Cnorvane.h"
+#include "engine/Failure.h"
 #include "locale/Messages.h"
 #include "norvane/Version.h"
 #include "res/TextIds.h"
@@ -25,11 +26,8 @@ namespace {
 enum ExitCode {
     exDone = 0,
     exFailure = 1,
-    exUsage = 2,
-    exNoConnect = 3,
-    exNoLog = 4,
-    exNoSQLForm = 5,
-    exCharset = 6
+    exUsage = 2
+    // A failed run exits with its failure's status (engine/Failure.h).
 };
 
 // Messages are Windows-1251; a terminal in another character set gets them
@@ -119,6 +117,34 @@ void Close(TFile& file, const std::string& name)
         throw Exception("Cannot write file \"" + name + "\". " + std::strerror(errno));
 }
 
+// A failure of the run, as the terminal shows it.
+void Report(const Norvane::TFailure& failure)
+{
+    using Norvane::TFailureKind;
+    switch (failure.kind) {
+    case TFailureKind::NoConnect:
+        Say(msgNoConnect);
+        break;
+    case TFailureKind::Charset:
+        Say("A logged value cannot be read in the character set " + failure.charset + ": run with --charset " +
+            CharsetThatReads(failure.charset) + " (or the database's own character set) to read it.");
+        break;
+    case TFailureKind::NoLog:
+        Say(msgNoLog);
+        break;
+    case TFailureKind::Failed:
+        // The text alone ("Range check error" for an entry without an
+        // operation letter) does not say that the log was being read.
+        Say("Cannot read the change log:");
+        break;
+    default:
+        break;
+    }
+    Say(failure.text);
+    if (failure.kind == TFailureKind::NoSQLForm)
+        SayTypeName(failure.text);
+}
+
 int Run(const CliOptions& o)
 {
     if (o.language == "ru")
@@ -152,38 +178,18 @@ int Run(const CliOptions& o)
     try {
         records = engine.WriteLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments, o.undo,
                                   script.get(), xmlLog.get(), o.charset);
-    } catch (const Norvane::CEIncompleteValue& e) {
+    } catch (...) {
+        const Norvane::TFailure failure = Norvane::DescribeFailure(std::current_exception());
+        switch (failure.kind) {
+        case Norvane::TFailureKind::Unforeseen:
+        case Norvane::TFailureKind::Unknown:
+            throw;
+        default:
+            break;
+        }
         progress.Finish();
-        Say(e.what());
-        return exNoSQLForm;
-    } catch (const ConnectError& e) {
-        progress.Finish();
-        Say(msgNoConnect);
-        Say(e.Message);
-        return exNoConnect;
-    } catch (const CharsetError& e) {
-        progress.Finish();
-        Say("A logged value cannot be read in the character set " + e.CharacterSet + ": run with --charset " +
-            CharsetThatReads(e.CharacterSet) + " (or the database's own character set) to read it.");
-        Say(e.Message);
-        return exCharset;
-    } catch (const SQLError& e) {
-        progress.Finish();
-        Say(msgNoLog);
-        Say(e.Message);
-        return exNoLog;
-    } catch (const NorvaneImpl::CEUnknownIBType& e) {
-        progress.Finish();
-        Say(e.what());
-        SayTypeName(e.what());
-        return exNoSQLForm;
-    } catch (const Exception& e) {
-        // The text alone ("Range check error" for an entry without an
-        // operation letter) does not say that the log was being read.
-        progress.Finish();
-        Say("Cannot read the change log:");
-        Say(e.Message);
-        return exFailure;
+        Report(failure);
+        return failure.exitStatus;
     }
     progress.Finish();
     if (!engine.GetXMLError().empty() && xml) {
@@ -241,10 +247,8 @@ int main(int argc, char** argv)
     }
     try {
         return Run(options);
-    } catch (const Exception& e) {
-        Say(e.Message);
-    } catch (const std::exception& e) {
-        Say(e.what());
+    } catch (const std::exception&) {
+        Say(Norvane::DescribeFailure(std::current_exception()).text);
     }
     return exFailure;
 }

@@ -1,0 +1,35 @@
+#include "engine/Failure.h"
+
+#include "db/Dbmanagererror.h"
+#include "engine/Cfieldvalue.h"
+#include "engine/Cnorvane.h"
+
+namespace Norvane {
+
+TFailure DescribeFailure(std::exception_ptr error)
+{
+    TFailure failure;
+    try {
+        std::rethrow_exception(error);
+    } catch (const ConnectError& e) {
+        failure = {TFailureKind::NoConnect, e.Message, {}, 3};
+    } catch (const CharsetError& e) {
+        // Before SQLError, which it is.
+        failure = {TFailureKind::Charset, e.Message, e.CharacterSet, 6};
+    } catch (const SQLError& e) {
+        failure = {TFailureKind::NoLog, e.Message, {}, 4};
+    } catch (const CEIncompleteValue& e) {
+        failure = {TFailureKind::IncompleteValue, e.what(), {}, 5};
+    } catch (const NorvaneImpl::CEUnknownIBType& e) {
+        failure = {TFailureKind::NoSQLForm, e.what(), {}, 5};
+    } catch (const Exception& e) {
+        failure = {TFailureKind::Failed, e.Message, {}, 1};
+    } catch (const std::exception& e) {
+        failure = {TFailureKind::Unforeseen, e.what(), {}, 1};
+    } catch (...) {
+        failure = {TFailureKind::Unknown, {}, {}, 1};
+    }
+    return failure;
+}
+
+}  // namespace Norvane

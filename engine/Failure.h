@@ -1,0 +1,36 @@
+#pragma once
+// From a failure to what the user is told: the one place that knows which
+// error classes of the core mean what. The window and norvane-cli word each
+// kind in their own way; both take the kind, the text and the exit status
+// from here.
+#include <exception>
+#include <string>
+
+namespace Norvane {
+
+enum class TFailureKind {
+    NoConnect,        // the database refused the connection (ConnectError)
+    Charset,          // a logged value cannot be read in the run's character set (CharsetError)
+    NoLog,            // the change log cannot be read (SQLError)
+    IncompleteValue,  // a value was not logged completely (CEIncompleteValue)
+    NoSQLForm,        // a value of a type that has no SQL form (CEUnknownIBType)
+    Failed,           // any other error of the system's own (Exception)
+    Unforeseen,       // any other standard exception
+    Unknown           // anything else thrown
+};
+
+struct TFailure {
+    TFailureKind kind = TFailureKind::Unknown;
+    // The error's own text (Exception::Message or what()); empty for Unknown.
+    std::string text;
+    // Charset: Firebird's name of the set the connection asked for.
+    std::string charset;
+    // norvane-cli's exit status for it: 3 no connection, 4 no change log,
+    // 5 no SQL form, 6 character set, 1 anything else.
+    int exitStatus = 1;
+};
+
+// What the error is; call it with std::current_exception() in a handler.
+TFailure DescribeFailure(std::exception_ptr error);
+
+}  // namespace Norvane
