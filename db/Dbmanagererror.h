@@ -57,6 +57,13 @@ public:
     std::string CharacterSet;
 };
 
+// A failed query whose connection went away meanwhile: the server shut the
+// attachment down or the network failed. The message is SQLError's.
+class ConnectionLostError : public SQLError {
+public:
+    using SQLError::SQLError;
+};
+
 // The query text is shorter than any SELECT can be.
 class TooShortSQLError : public QryError {
 public:

@@ -165,6 +165,10 @@ void TDBManager::RaiseQueryError(const EIBError& error, const TParams* params, c
     // set, as a malformed string; either may follow a more general code.
     if (error.Reports(isc_transliteration_failed) || error.Reports(isc_malformed_string))
         throw CharsetError(error.Message, params, sql, GetInstance().CharacterSet());
+    for (ISC_STATUS lost : {isc_network_error, isc_net_read_err, isc_net_write_err, isc_lost_db_connection,
+                            isc_conn_lost, isc_att_shutdown, isc_shutdown})
+        if (error.Reports(lost))
+            throw ConnectionLostError(error.Message, params, sql);
     throw SQLError(error.Message, params, sql);
 }
 

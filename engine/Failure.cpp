@@ -13,6 +13,9 @@ TFailure DescribeFailure(std::exception_ptr error)
         std::rethrow_exception(error);
     } catch (const ConnectError& e) {
         failure = {TFailureKind::NoConnect, e.Message, {}, 3};
+    } catch (const ConnectionLostError& e) {
+        // Not a missing change log: the log was being read.
+        failure = {TFailureKind::NoConnect, e.Message, {}, 3};
     } catch (const CharsetError& e) {
         // Before SQLError, which it is.
         failure = {TFailureKind::Charset, e.Message, e.CharacterSet, 6};

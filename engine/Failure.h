@@ -9,7 +9,7 @@
 namespace Norvane {
 
 enum class TFailureKind {
-    NoConnect,        // the database refused the connection (ConnectError)
+    NoConnect,        // the database refused or lost the connection (ConnectError, ConnectionLostError)
     Charset,          // a logged value cannot be read in the run's character set (CharsetError)
     NoLog,            // the change log cannot be read (SQLError)
     IncompleteValue,  // a value was not logged completely (CEIncompleteValue)

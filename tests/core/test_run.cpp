@@ -5,6 +5,7 @@
 
 #include "db/Tdbmanager.h"
 #include "engine/Cnorvane.h"
+#include "engine/Failure.h"
 #include "locale/Messages.h"
 
 #include <gtest/gtest.h>
@@ -211,6 +212,33 @@ TEST_P(Run, FailuresOfConnectionAndLog)
     db.Exec(Schema() + Entry(1, "NOTES", "I", "2003-02-01 10:00:00") + Field(1, "N", "null", "'5'"));
     ReadDays(engine, db, EncodeDate(2003, 2, 1), EncodeDate(2003, 2, 1), false);
     EXPECT_EQ(engine.GetReproducingScript(), "insert into NOTES\n(N)\nvalues (5);\n\n");
+
+    // The server shuts the connection down while the log is read (more
+    // entries than one network batch): a lost connection, exit status 3,
+    // not a missing change log.
+    if (Engine() != TestEngine::Server)
+        return;
+    TestDatabase big(Engine());
+    std::string entries = Schema();
+    for (int id = 1; id <= 3000; ++id)
+        entries += Entry(id, "NOTES", "I", "2003-02-01 10:00:00") + Field(id, "N", "null", "'5'");
+    big.Exec(entries);
+    bool cut = false;
+    CNorvane reading([&](int&, int&) {
+        if (!cut) {
+            cut = true;
+            big.Exec("delete from mon$attachments where mon$attachment_id <> current_connection;\n");
+        }
+    });
+    try {
+        ReadDays(reading, big, EncodeDate(2003, 2, 1), EncodeDate(2003, 2, 1));
+        ADD_FAILURE() << "the run went on without its connection";
+    } catch (...) {
+        const Norvane::TFailure failure = Norvane::DescribeFailure(std::current_exception());
+        EXPECT_EQ(failure.kind, Norvane::TFailureKind::NoConnect) << failure.text;
+        EXPECT_EQ(failure.exitStatus, 3);
+    }
+    EXPECT_TRUE(cut);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, Run, FbEngines(), FbEngineName);
