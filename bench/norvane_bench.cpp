@@ -28,6 +28,7 @@
 // loopback relay that adds a round trip of a LAN (1 ms) and of a WAN (20 ms)
 // to every exchange with the server.
 #include "Delayproxy.h"
+#include "ProcStatus.h"
 
 #include "app/core/ProgramPath.h"
 #include "db/Tdbmanager.h"
@@ -94,18 +95,6 @@ std::string ReadFile(const fs::path& file)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-// A line of /proc/self/status in KiB (VmRSS, VmHWM).
-long StatusKiB(const char* key)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::size_t keyLength = std::strlen(key);
-    while (std::getline(status, line))
-        if (line.compare(0, keyLength, key) == 0 && line.size() > keyLength && line[keyLength] == ':')
-            return std::atol(line.c_str() + keyLength + 1);
-    return 0;
 }
 
 // A folder of its own for the embedded database and isql's files, removed

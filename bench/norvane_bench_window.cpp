@@ -5,6 +5,8 @@
 // without handling its events between F9 and filled pages, and how many runs
 // began, with the action that F9 and the button trigger triggered again every
 // 10 ms all through the run.
+#include "ProcStatus.h"
+
 #include "app/Dialogs.h"
 #include "app/Gui.h"
 #include "locale/Regional.h"
@@ -26,18 +28,6 @@
 #include <string>
 
 namespace {
-
-// A line of /proc/self/status in KiB (VmRSS, VmHWM).
-long StatusKiB(const char* key)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::size_t keyLength = std::strlen(key);
-    while (std::getline(status, line))
-        if (line.compare(0, keyLength, key) == 0 && line.size() > keyLength && line[keyLength] == ':')
-            return std::atol(line.c_str() + keyLength + 1);
-    return 0;
-}
 
 // Answers every box by remembering it: the run must show none.
 class TQuietDialogs : public TDialogs {
