@@ -363,17 +363,13 @@ void TCursor::Execute()
 {
     TStatus status;
     XSQLDA* in = input.Count() > 0 ? input.get() : nullptr;
-    switch (executeBlock ? 0 : type) {
-    case isc_info_sql_stmt_select:
-    case isc_info_sql_stmt_select_for_upd:
-        if (isc_dsql_execute(status.get(), transaction, statement.Ptr(), SQLDA_VERSION1, in))
-            status.Raise();
-        break;
-    default:
-        // Anything else may write (an execute block can even commit through
-        // an autonomous transaction): only queries are opened.
+    const bool query = type == isc_info_sql_stmt_select || type == isc_info_sql_stmt_select_for_upd;
+    // Anything else may write (an execute block can even commit through an
+    // autonomous transaction): only queries are opened.
+    if (!query || executeBlock)
         throw EIBError("Cannot open a non-select statement");
-    }
+    if (isc_dsql_execute(status.get(), transaction, statement.Ptr(), SQLDA_VERSION1, in))
+        status.Raise();
 }
 
 bool TCursor::Fetch()
