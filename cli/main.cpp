@@ -55,18 +55,6 @@ void UseRussian()
     LoadMessagesFromText(LoadResourceText(BuiltinTexts::kLocaleRussian, "LOCALE"));
 }
 
-// The message of a value without a literal ends with the type code; a code
-// that a column type has is named in words on a line of its own.
-void SayTypeName(const std::string& message)
-{
-    static const std::string mark = "\nField type: ";
-    const size_t at = message.rfind(mark);
-    if (at == std::string::npos)
-        return;
-    const std::string name = NorvaneImpl::IBTypeName(std::atoi(message.c_str() + at + mark.size()));
-    if (!name.empty())
-        Say("SQL type: " + name);
-}
 
 class Progress {
 public:
@@ -141,8 +129,9 @@ void Report(const Norvane::TFailure& failure)
         break;
     }
     Say(failure.text);
-    if (failure.kind == TFailureKind::NoSQLForm)
-        SayTypeName(failure.text);
+    // A type without a literal is named in words on a line of its own.
+    if (!failure.typeName.empty())
+        Say("SQL type: " + failure.typeName);
 }
 
 int Run(const CliOptions& o)

@@ -62,6 +62,7 @@ public:
     CEUnknownIBType(int typeCode, std::string fieldName);
     void SetTableName(const std::string& name);
     const char* what() const noexcept override;
+    int TypeCode() const { return typeCode; }
 
 private:
     void Compose();

@@ -12,25 +12,25 @@ TFailure DescribeFailure(std::exception_ptr error)
     try {
         std::rethrow_exception(error);
     } catch (const ConnectError& e) {
-        failure = {TFailureKind::NoConnect, e.Message, {}, 3};
+        failure = {TFailureKind::NoConnect, e.Message, {}, 3, {}};
     } catch (const ConnectionLostError& e) {
         // Not a missing change log: the log was being read.
-        failure = {TFailureKind::NoConnect, e.Message, {}, 3};
+        failure = {TFailureKind::NoConnect, e.Message, {}, 3, {}};
     } catch (const CharsetError& e) {
         // Before SQLError, which it is.
-        failure = {TFailureKind::Charset, e.Message, e.CharacterSet, 6};
+        failure = {TFailureKind::Charset, e.Message, e.CharacterSet, 6, {}};
     } catch (const SQLError& e) {
-        failure = {TFailureKind::NoLog, e.Message, {}, 4};
+        failure = {TFailureKind::NoLog, e.Message, {}, 4, {}};
     } catch (const CEIncompleteValue& e) {
-        failure = {TFailureKind::IncompleteValue, e.what(), {}, 5};
+        failure = {TFailureKind::IncompleteValue, e.what(), {}, 5, {}};
     } catch (const NorvaneImpl::CEUnknownIBType& e) {
-        failure = {TFailureKind::NoSQLForm, e.what(), {}, 5};
+        failure = {TFailureKind::NoSQLForm, e.what(), {}, 5, NorvaneImpl::IBTypeName(e.TypeCode())};
     } catch (const Exception& e) {
-        failure = {TFailureKind::Failed, e.Message, {}, 1};
+        failure = {TFailureKind::Failed, e.Message, {}, 1, {}};
     } catch (const std::exception& e) {
-        failure = {TFailureKind::Unforeseen, e.what(), {}, 1};
+        failure = {TFailureKind::Unforeseen, e.what(), {}, 1, {}};
     } catch (...) {
-        failure = {TFailureKind::Unknown, {}, {}, 1};
+        failure = {TFailureKind::Unknown, {}, {}, 1, {}};
     }
     return failure;
 }

@@ -28,6 +28,9 @@ struct TFailure {
     // norvane-cli's exit status for it: 3 no connection, 4 no change log,
     // 5 no SQL form, 6 character set, 1 anything else.
     int exitStatus = 1;
+    // NoSQLForm: the value's SQL type in words, when its code is one a
+    // column type has (ARRAY); empty otherwise.
+    std::string typeName;
 };
 
 // What the error is; call it with std::current_exception() in a handler.
