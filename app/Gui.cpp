@@ -11,6 +11,7 @@
 #include "app/core/IniFile.h"
 #include "app/core/Resfuncs.h"
 #include "app/core/Textfile.h"
+#include "db/Tsignalwatch.h"
 #include "engine/Cnorvane.h"
 #include "engine/Failure.h"
 #include "locale/Localize.h"
@@ -198,6 +199,8 @@ TfrmGUI::TfrmGUI(TDialogs& d, std::string path, QWidget* parent)
         [this](const std::string& text) { dialogs.ShowMessage(this, FromCp1251(text)); });
     // Joining a long script lets the window paint as reading does.
     engine->SetBusyHandler([this] {
+        if (terminating)
+            throw InterruptedError();
         if (sinceEvents.elapsed() >= 50) {
             QCoreApplication::processEvents();
             sinceEvents.restart();
@@ -205,7 +208,11 @@ TfrmGUI::TfrmGUI(TDialogs& d, std::string path, QWidget* parent)
     });
 }
 
-TfrmGUI::~TfrmGUI() = default;
+TfrmGUI::~TfrmGUI()
+{
+    // No signal reaches a window half taken down.
+    signalWatch.reset();
+}
 
 // What each action and language item does.
 void TfrmGUI::ConnectActions()
@@ -296,6 +303,9 @@ void TfrmGUI::ShowRunFailure(const Norvane::TFailure& failure, const std::string
 {
     using Norvane::TFailureKind;
     switch (failure.kind) {
+    case TFailureKind::Interrupted:
+        // The window is on its way out.
+        break;
     case TFailureKind::NoConnect:
         // The catalogue text, and below it the server's own diagnosis.
         dialogs.ShowMessage(this,
@@ -346,6 +356,8 @@ void TfrmGUI::ShowDateMistake(QLineEdit* field)
 
 void TfrmGUI::ShowProgress(int& total, int& done)
 {
+    if (terminating)
+        throw InterruptedError();
     // Repaint only when the bar visibly moves, and let waiting input through
     // a few times a second: a long log must not spend its time painting.
     const int percent = total > 0 ? static_cast<int>(static_cast<long long>(done) * 100 / total) : 0;
@@ -495,12 +507,39 @@ void TfrmGUI::actCreateIntFileExecute()
     ExportMessages(path);
 }
 
+void TfrmGUI::EndOnSignals()
+{
+    // The watch calls from a thread of its own; the window ends on its own.
+    signalWatch = std::make_unique<TSignalWatch>([this](int) {
+        QMetaObject::invokeMethod(this, [this] { Terminate(); }, Qt::QueuedConnection);
+    });
+}
+
+void TfrmGUI::Terminate()
+{
+    terminating = true;
+    while (QWidget* dialog = QApplication::activeModalWidget())
+        if (!dialog->close())
+            break;
+    close();
+}
+
 void TfrmGUI::closeEvent(QCloseEvent* event)
 {
     if (running) {
         // The engine is still reading: close once it is done.
         closeRequested = true;
         event->ignore();
+        return;
+    }
+    if (terminating) {
+        // Told to end: the settings are stored as far as they can be (a begin
+        // date that is no date stops them there), and nobody is asked.
+        try {
+            SaveSettings();
+        } catch (...) {
+        }
+        event->accept();
         return;
     }
     try {
@@ -532,6 +571,8 @@ void TfrmGUI::CreateExceptionFile(const std::string& Text, bool English)
 void TfrmGUI::ShowException(std::exception_ptr error)
 {
     const Norvane::TFailure failure = Norvane::DescribeFailure(error);
+    if (failure.kind == Norvane::TFailureKind::Interrupted)
+        return;
     // The settings, language and report files are named by the program's
     // folder as the file system has it.
     const QString text = failure.kind == Norvane::TFailureKind::Unknown ? FromCp1251(msgUnforeseen)

@@ -27,6 +27,7 @@ class QTranslator;
 class TIniFile;
 class TStatusBar;
 class TfrmAbout;
+class TSignalWatch;
 
 namespace Norvane {
 class CNorvane;
@@ -51,6 +52,12 @@ public:
     const QList<QObject*>& Components() const { return components; }
     // Whether the engine is reading a log right now.
     bool Running() const { return running; }
+    // From now on SIGTERM (the desktop ending the session) and Ctrl+C end the
+    // window: see Terminate. The program does this once, before any run.
+    void EndOnSignals();
+    // Ends the window as File > Exit does, settings stored, but without a
+    // question or a message: an open dialog is cancelled and a run given up.
+    void Terminate();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -168,6 +175,8 @@ private:
     bool shown = false;
     bool running = false;
     bool closeRequested = false;
+    bool terminating = false;
+    std::unique_ptr<TSignalWatch> signalWatch;
     QElapsedTimer sinceEvents;
 
     std::unique_ptr<TIniFile> settings;

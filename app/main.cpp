@@ -17,6 +17,7 @@ int main(int argc, char* argv[])
         TfrmGUI frmGUI(dialogs);
         TfrmAbout frmAbout;
         frmGUI.SetAboutForm(&frmAbout);
+        frmGUI.EndOnSignals();
         frmGUI.show();
         return QApplication::exec();
     } catch (const std::exception&) {

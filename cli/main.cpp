@@ -4,6 +4,7 @@
 #include "app/core/Resfuncs.h"
 #include "cli/Options.h"
 #include "db/Tdbmanager.h"
+#include "db/Tsignalwatch.h"
 #include "engine/Cnorvane.h"
 #include "engine/Failure.h"
 #include "locale/Messages.h"
@@ -20,6 +21,8 @@
 #include <memory>
 #include <cstdlib>
 #include <iostream>
+#include <mutex>
+#include <vector>
 
 namespace {
 
@@ -105,11 +108,37 @@ void Close(TFile& file, const std::string& name)
         throw Exception("Cannot write file \"" + name + "\". " + std::strerror(errno));
 }
 
+// The temporary files of the outputs. A first Ctrl+C stops the run, which
+// then removes them; a second one ends the program at once (a connection
+// being made cannot be cut short) and removes them itself.
+std::mutex tempFilesMutex;
+std::vector<std::string> tempFiles;
+
+void KeepTrackOf(const TAtomicFile& file)
+{
+    const std::lock_guard<std::mutex> lock(tempFilesMutex);
+    tempFiles.push_back(file.TempPath());
+}
+
+void OnSignal(int signal)
+{
+    static int signals = 0;  // the watch calls from one thread
+    if (++signals < 2)
+        return;
+    const std::lock_guard<std::mutex> lock(tempFilesMutex);
+    for (const std::string& path : tempFiles)
+        unlink(path.c_str());
+    std::_Exit(128 + signal);
+}
+
 // A failure of the run, as the terminal shows it.
 void Report(const Norvane::TFailure& failure)
 {
     using Norvane::TFailureKind;
     switch (failure.kind) {
+    case TFailureKind::Interrupted:
+        Say("Interrupted: no file was written.");
+        return;
     case TFailureKind::NoConnect:
         Say(msgNoConnect);
         break;
@@ -147,6 +176,7 @@ int Run(const CliOptions& o)
     TFile script;
     if (!o.sqlFile.empty()) {
         sql = std::make_unique<TAtomicFile>(o.sqlFile);
+        KeepTrackOf(*sql);
         script = OpenTemp(*sql, o.sqlFile);
     } else {
         script.reset(std::tmpfile());
@@ -157,16 +187,25 @@ int Run(const CliOptions& o)
     TFile xmlLog;
     if (!o.xmlFile.empty()) {
         xml = std::make_unique<TAtomicFile>(o.xmlFile);
+        KeepTrackOf(*xml);
         xmlLog = OpenTemp(*xml, o.xmlFile);
     }
 
     Progress progress(isatty(STDERR_FILENO) != 0);
-    Norvane::CNorvane engine([&](int& total, int& done) { progress(total, done); });
+    Norvane::CNorvane engine([&](int& total, int& done) {
+        if (TSignalWatch::Caught())
+            throw InterruptedError();
+        progress(total, done);
+    });
     engine.SetDisableTriggers(o.disableTriggers);
     std::size_t records = 0;
     try {
         records = engine.WriteLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments, o.undo,
                                   script.get(), xmlLog.get(), o.charset);
+        // A signal after the last entry still stops the run before any file
+        // takes its place.
+        if (TSignalWatch::Caught())
+            throw InterruptedError();
     } catch (...) {
         const Norvane::TFailure failure = Norvane::DescribeFailure(std::current_exception());
         switch (failure.kind) {
@@ -234,6 +273,9 @@ int main(int argc, char** argv)
         std::cout << "norvane-cli " << NORVANE_VERSION << "\n";
         return exDone;
     }
+    // Ctrl+C and SIGTERM stop a run; without the watch the client library
+    // would shut the connection down under it.
+    const TSignalWatch signals(OnSignal);
     try {
         return Run(options);
     } catch (const std::exception&) {

@@ -277,15 +277,31 @@ void TIBTransaction::Start(TIBDatabase& database)
     const std::string block = ParameterBlock();
     TStatus status;
     if (isc_start_transaction(status.get(), transaction.Ptr(), 1, database.Handle(),
-                              static_cast<unsigned short>(block.size()), block.data()))
+                              static_cast<unsigned short>(block.size()), block.data())) {
+        // A transaction that did not start leaves no handle behind to be
+        // rolled back later.
+        transaction.Release();
         status.Raise();
+    }
 }
 
 void TIBTransaction::Rollback()
 {
     TStatus status;
-    if (isc_rollback_transaction(status.get(), transaction.Ptr()))
+    if (isc_rollback_transaction(status.get(), transaction.Ptr())) {
+        // A transaction the library cannot roll back (its connection lost or
+        // shut down) is of no more use: it is let go, so that the next one
+        // can start, and the failure is still reported.
+        transaction.Release();
         status.Raise();
+    }
+}
+
+void CancelOperation(FB_API_HANDLE attachment) noexcept
+{
+    TStatus status;
+    // Nothing to cancel, or a handle no longer valid: either way nothing runs.
+    fb_cancel_operation(status.get(), &attachment, fb_cancel_raise);
 }
 
 // ---------------------------------------------------------------- statement

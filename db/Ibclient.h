@@ -69,6 +69,7 @@ public:
     }
 
     FB_API_HANDLE* Ptr() { return &handle; }
+    FB_API_HANDLE Value() const { return handle; }
     explicit operator bool() const { return handle != 0; }
     // Frees the handle, ignoring a failure: the library has let it go by then
     // or never will, and either way it is of no more use.
@@ -159,6 +160,8 @@ public:
     // Detaches; nothing happens when not connected.
     void Close() noexcept { attachment.Release(); }
     isc_db_handle* Handle() { return attachment.Ptr(); }
+    // The attachment's handle as a value, 0 when not connected.
+    FB_API_HANDLE HandleValue() const { return attachment.Value(); }
     // The SQL dialect of the database, read once attached.
     unsigned short Dialect() const { return dialect; }
 
@@ -188,6 +191,10 @@ private:
     std::string params;
     TTransaction transaction;
 };
+
+// Makes the call running on the attachment in another thread fail with
+// isc_cancelled; safe to call from any thread at any time.
+void CancelOperation(FB_API_HANDLE attachment) noexcept;
 
 // One prepared statement on a connection and a transaction, its described
 // parameters and columns, and its cursor. The handles it is given must outlive

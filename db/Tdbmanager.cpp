@@ -3,6 +3,7 @@
 #include "db/Ibclient.h"
 
 #include <algorithm>
+#include <atomic>
 
 using namespace IBClient;
 
@@ -35,6 +36,10 @@ const char kStartFailed[] =
     "\xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xFE: ";
 // "Не удался откат транзакции:\n"
 const char kRollbackFailed[] = "\xCD\xE5 \xF3\xE4\xE0\xEB\xF1\xFF \xEE\xF2\xEA\xE0\xF2 \xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xE8:\n";
+
+// The connected database's handle, for Cancel from another thread; the
+// manager is one per process.
+std::atomic<FB_API_HANDLE> connectedHandle{0};
 
 }  // namespace
 
@@ -113,12 +118,20 @@ void TDBManager::Connect(const std::string& databaseName, const std::string& use
     } catch (const EIBError& error) {
         throw ConnectError(error.Message, databaseName);
     }
+    connectedHandle = database->HandleValue();
 }
 
 void TDBManager::Disconnect() noexcept
 {
     CloseDataSets();
+    connectedHandle = 0;
     database->Close();
+}
+
+void TDBManager::Cancel() noexcept
+{
+    if (const FB_API_HANDLE handle = connectedHandle)
+        CancelOperation(handle);
 }
 
 void TDBManager::StartTransaction()

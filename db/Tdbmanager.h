@@ -44,8 +44,13 @@ public:
     const std::string& CharacterSet() const { return characterSet; }
     // Throws TranError.
     void StartTransaction();
-    // Throws TranError.
+    // Throws TranError. The transaction is over even then: a transaction
+    // the library cannot roll back is let go.
     void Rollback();
+    // Makes the database call running in another thread fail at once (the
+    // engine reports the operation cancelled); nothing happens when no call
+    // runs. Safe from any thread.
+    void Cancel() noexcept;
     // Prepares and opens a SELECT in the active transaction; the caller owns
     // the result. keepRows false: a forward-only set, holding its current
     // row alone. Throws TranError outside a transaction, TooShortSQLError

@@ -56,8 +56,16 @@ void CNorvane::Clear()
     logRead = false;
     xmlWriter.reset();
     TDBManager& db = TDBManager::GetInstance();
-    if (db.IsTransactionActive())
-        db.Rollback();
+    if (db.IsTransactionActive()) {
+        try {
+            db.Rollback();
+        } catch (const TranError&) {
+            // The transaction only read, and the manager has let it go: one
+            // the library can no longer roll back (its connection gone) left
+            // nothing behind, and is no failure of the run that follows,
+            // which reports its own.
+        }
+    }
     records.clear();
 }
 

@@ -1,16 +1,23 @@
 #include "engine/Failure.h"
 
 #include "db/Dbmanagererror.h"
+#include "db/Tsignalwatch.h"
 #include "engine/Cfieldvalue.h"
 #include "engine/Cnorvane.h"
+
+#include <csignal>
 
 namespace Norvane {
 
 TFailure DescribeFailure(std::exception_ptr error)
 {
     TFailure failure;
+    if (const int signal = TSignalWatch::Caught())
+        return {TFailureKind::Interrupted, "Interrupted", {}, 128 + signal, {}};
     try {
         std::rethrow_exception(error);
+    } catch (const InterruptedError& e) {
+        failure = {TFailureKind::Interrupted, e.Message, {}, 128 + SIGINT, {}};
     } catch (const ConnectError& e) {
         failure = {TFailureKind::NoConnect, e.Message, {}, 3, {}};
     } catch (const ConnectionLostError& e) {

@@ -9,6 +9,7 @@
 namespace Norvane {
 
 enum class TFailureKind {
+    Interrupted,      // the program was told to end while it ran (TSignalWatch, InterruptedError)
     NoConnect,        // the database refused or lost the connection (ConnectError, ConnectionLostError)
     Charset,          // a logged value cannot be read in the run's character set (CharsetError)
     NoLog,            // the change log cannot be read (SQLError)
@@ -26,7 +27,8 @@ struct TFailure {
     // Charset: Firebird's name of the set the connection asked for.
     std::string charset;
     // norvane-cli's exit status for it: 3 no connection, 4 no change log,
-    // 5 no SQL form, 6 character set, 1 anything else.
+    // 5 no SQL form, 6 character set, 128 + the signal's number when
+    // interrupted, 1 anything else.
     int exitStatus = 1;
     // NoSQLForm: the value's SQL type in words, when its code is one a
     // column type has (ARRAY); empty otherwise.
@@ -34,6 +36,8 @@ struct TFailure {
 };
 
 // What the error is; call it with std::current_exception() in a handler.
+// Any failure after a signal the watch caught is the signal's doing: the
+// call it cut short fails with whatever the library makes of it.
 TFailure DescribeFailure(std::exception_ptr error);
 
 }  // namespace Norvane

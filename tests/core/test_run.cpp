@@ -239,6 +239,10 @@ TEST_P(Run, FailuresOfConnectionAndLog)
         EXPECT_EQ(failure.exitStatus, 3);
     }
     EXPECT_TRUE(cut);
+    // The next run starts afresh: the transaction of the lost connection,
+    // which cannot be rolled back, does not stand in its way.
+    ReadDays(engine, db, EncodeDate(2003, 2, 1), EncodeDate(2003, 2, 1), false);
+    EXPECT_EQ(engine.GetReproducingScript(), "insert into NOTES\n(N)\nvalues (5);\n\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, Run, FbEngines(), FbEngineName);

@@ -9,6 +9,9 @@
 #include <QProgressBar>
 #include <QRegularExpression>
 
+#include <signal.h>
+#include <unistd.h>
+
 namespace {
 
 // A customer table and its log: three entries inside 01.03.2024-02.03.2024,
@@ -263,8 +266,11 @@ insert into IBE$LOG_FIELDS values (1, 'BODY', null, 'text');
         QFile::remove(dir.Settings());
     }
 
-    void progressBarMovesOnlyWhenThePercentageChanges()
+    // 1500 inserts into T, logged on 01.03.2024.
+    void MakeLongLog()
     {
+        if (QFileInfo::exists(dir.Path("long.fdb")))
+            return;
         QString output;
         QVERIFY2(CreateDatabase(dir.Path("long.fdb"), LogTablesSql() + R"(
 create table T (ID integer not null primary key);
@@ -284,6 +290,11 @@ set term ;^
 )",
                                  &output),
                  qPrintable(output));
+    }
+
+    void progressBarMovesOnlyWhenThePercentageChanges()
+    {
+        MakeLongLog();
         TScriptedDialogs dialogs;
         TWindow w(dialogs, dir.Program());
         w.gui->show();
@@ -304,6 +315,43 @@ set term ;^
         QCOMPARE(values.last(), 100);
         QVERIFY(shownWhileMoving);
         QVERIFY(w.Find<QWidget>("pnlProgressBar")->isHidden());
+    }
+
+    // SIGTERM (the desktop ending the session) ends the window as File > Exit
+    // does, settings stored and nothing asked, once a run has attached the
+    // client library, which would take the signal otherwise, and during a run.
+    void sigtermEndsTheWindowAsExitDoes()
+    {
+        MakeLongLog();
+        for (const bool duringRun : {false, true}) {
+            TScriptedDialogs dialogs;
+            TWindow w(dialogs, dir.Program());
+            w.gui->EndOnSignals();
+            w.gui->show();
+            w.Edit("edtDatabaseFile")->setText(dir.Path(duringRun ? "long.fdb" : "shop.fdb"));
+            w.Edit("meDateBegin")->setText("01.03.2024");
+            w.Edit("meDateEnd")->setText("02.03.2024");
+            connect(w.Find<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged, w.gui.get(), [&](int value) {
+                if (duringRun && value == 10)
+                    ::kill(::getpid(), SIGTERM);
+            });
+            w.Action("actExecute")->trigger();
+            if (!duringRun) {
+                QCOMPARE(w.SqlText(), kReproducing);
+                w.Edit("edtUserName")->setText("OLGA");
+                ::kill(::getpid(), SIGTERM);
+            }
+            QTRY_VERIFY(!w.gui->isVisible());
+            QCOMPARE(dialogs.messages, QStringList());
+            QCOMPARE(dialogs.errors, QStringList());
+            QVERIFY(!QFileInfo::exists(dir.Path("Exception.txt")));
+            const QByteArray settings = ReadBytes(dir.Settings());
+            QVERIFY(settings.contains(duringRun ? "long.fdb\r\n" : "User name=OLGA\r\n"));
+            // Given up at a tenth of the log.
+            if (duringRun)
+                QVERIFY(w.SqlText().count(QStringLiteral("insert into T")) < 1500);
+            QFile::remove(dir.Settings());
+        }
     }
 
     void reportFileKeepsLinesAndReplacesTheLastOne()
