@@ -45,7 +45,7 @@ std::string UsageText()
            "Exit status: 0 done, 1 other failure, 2 bad usage, 3 connection refused,\n"
            "4 the change log cannot be read, 5 a logged value has no SQL form or was not\n"
            "logged completely, 6 a logged value cannot be read in the character set of\n"
-           "--charset.\n";
+           "--charset, 130 interrupted by Ctrl+C (143 by SIGTERM): no file is written.\n";
 }
 
 TDateTime ParseIsoDate(const std::string& text, const std::string& option)
