@@ -1,7 +1,7 @@
 #include "Fixtures.h"
 
-#include "Process.h"
 #include "engine/Cfieldvalue.h"
+#include "Process.h"
 
 #include <stdlib.h>
 #include <unistd.h>

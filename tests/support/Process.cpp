@@ -90,8 +90,7 @@ TProcess::TProcess(std::vector<std::string> args, TProcessOptions aOptions) : op
     else if (options.errors.empty())
         posix_spawn_file_actions_adddup2(&setup.actions, 1, 2);
     else
-        posix_spawn_file_actions_addopen(&setup.actions, 2, options.errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
+        posix_spawn_file_actions_addopen(&setup.actions, 2, options.errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     // A test runner may block or ignore signals; the child must meet SIGINT
     // and the others as a user's shell would give them to it.
     sigset_t none, defaults;

@@ -35,10 +35,10 @@ struct TProcessOptions {
 
 // How a child ended and what it wrote.
 struct TProcessResult {
-    int status = 0;         // as wait4 gives it
-    std::string output;     // standard output, with standard error when merged
-    std::string errors;     // standard error when it went to a file of its own
-    long maxRssKiB = 0;     // the child's peak resident memory
+    int status = 0;  // as wait4 gives it
+    std::string output;  // standard output, with standard error when merged
+    std::string errors;  // standard error when it went to a file of its own
+    long maxRssKiB = 0;  // the child's peak resident memory
 
     bool Exited() const;
     // The exit status, or -1 when a signal ended the child.
