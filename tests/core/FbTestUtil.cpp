@@ -13,12 +13,11 @@ using namespace NorvaneTest;
 
 bool TestDatabase::ServerConfigured() { return !Env("NORVANE_TEST_SERVER").empty(); }
 
-TestDatabase::TestDatabase(TestEngine aEngine, const std::string& charset, int dialect)
-    : engine(aEngine), folder(std::make_unique<TTempFolder>("norvane-db-"))
+TestDatabase::TestDatabase(TestEngine aEngine, const std::string& charset, int dialect) : engine(aEngine)
 {
     const std::string name = UniqueName() + ".fdb";
     if (engine == TestEngine::Embedded) {
-        path = (folder->Path() / name).string();
+        path = (folder.Path() / name).string();
         location = path;
         user = "SYSDBA";
         password = "masterkey";  // the embedded engine checks no password
@@ -33,7 +32,7 @@ TestDatabase::TestDatabase(TestEngine aEngine, const std::string& charset, int d
         user = Env("NORVANE_TEST_USER", "SYSDBA");
         password = Env("NORVANE_TEST_PASSWORD");
     }
-    RunIsql(folder->Path(), CreateDatabaseSql(location, user, password, charset, dialect));
+    RunIsql(folder.Path(), CreateDatabaseSql(location, user, password, charset, dialect));
 }
 
 TestDatabase::~TestDatabase()
@@ -46,7 +45,7 @@ TestDatabase::~TestDatabase()
 
 std::string TestDatabase::Exec(const std::string& sqlScript)
 {
-    return RunIsql(folder->Path(), sqlScript + "\ncommit;\n", execCharset, IsqlLogin(location, user, password));
+    return RunIsql(folder.Path(), sqlScript + "\ncommit;\n", execCharset, IsqlLogin(location, user, password));
 }
 
 void FbEngineTest::SetUp()

@@ -35,7 +35,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <ostream>
 #include <string>
 
@@ -73,7 +72,7 @@ public:
 private:
     TestEngine engine;
     // The file's folder when embedded; isql's scripts go there on both engines.
-    std::unique_ptr<NorvaneTest::TTempFolder> folder;
+    NorvaneTest::TTempFolder folder{"norvane-db-"};
     std::string path;
     std::string location;
     std::string user;

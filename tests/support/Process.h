@@ -6,7 +6,7 @@
 //   TProcess cli({"norvane-cli", "-d", location}, {folder / "out", folder / "err", {"LC_ALL=C"}});
 //   ... cli.Signal(SIGINT);
 //   const TProcessResult done = cli.Wait();
-//   EXPECT_EQ(done.ExitStatus(), 130) << done.errors;
+//   EXPECT_FALSE(done.Succeeded()) << done.errors;
 //
 // A TProcess that goes out of scope with its child still running kills the
 // child (SIGKILL) and reaps it, so a failed assertion leaves no process behind.
@@ -24,11 +24,11 @@ struct TProcessOptions {
     std::filesystem::path output;
     // Standard error; empty: merged into the output file.
     std::filesystem::path errors = {};
-    // Standard error stays this process's own (errors is then not used).
-    bool inheritErrors = false;
     // NAME=value pairs added to this process's environment for the child, or
     // replacing a variable of the same name ("ISC_USER=" sets it empty).
     std::vector<std::string> environment = {};
+    // Standard error stays this process's own (errors is then not used).
+    bool inheritErrors = false;
     // Leave the output files where they are after reading them back.
     bool keepFiles = false;
 };
