@@ -29,24 +29,20 @@
 // to every exchange with the server.
 #include "Delayproxy.h"
 #include "ProcStatus.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/Process.h"
 
 #include "app/core/ProgramPath.h"
 #include "db/Tdbmanager.h"
 #include "engine/Cnorvane.h"
 #include "locale/Regional.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -56,11 +52,10 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 // SQL string literals (paths, user names) are quoted as the scripts quote values.
 using NorvaneImpl::Quoted;
+using namespace NorvaneTest;
 
 namespace {
 
@@ -81,80 +76,6 @@ double Seconds(Clock::time_point from, Clock::time_point to)
     return std::chrono::duration<double>(to - from).count();
 }
 
-std::string Env(const char* name, const std::string& fallback = {})
-{
-    const char* value = std::getenv(name);
-    return value && *value ? value : fallback;
-}
-
-std::string ReadFile(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + file.string());
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// A folder of its own for the embedded database and isql's files, removed
-// with everything in it on every way out.
-struct TempFolder {
-    fs::path path;
-    TempFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "norvane-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot make a temporary folder");
-        path = pattern;
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-};
-
-struct Child {
-    int status = 0;
-    std::string output;
-    long maxRssKiB = 0;
-};
-
-// Runs a program with its standard output (and, when asked, its standard
-// error) into a file and waits for it.
-Child Spawn(std::vector<std::string> args, const fs::path& outputFile, bool withErrors = false)
-{
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (withErrors)
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(spawned));
-    Child child;
-    rusage usage{};
-    while (wait4(pid, &child.status, 0, &usage) < 0)
-        if (errno != EINTR)
-            throw std::runtime_error("cannot wait for " + args[0]);
-    child.maxRssKiB = usage.ru_maxrss;
-    child.output = ReadFile(outputFile);
-    fs::remove(outputFile);
-    return child;
-}
-
-bool Succeeded(const Child& child) { return WIFEXITED(child.status) && WEXITSTATUS(child.status) == 0; }
-
 // One database to measure: where it is and how to log in.
 struct Target {
     std::string engine;    // "embedded", "server" or "server +N ms"
@@ -165,83 +86,15 @@ struct Target {
     std::string measured;  // for the measurements: the location, or the relay's
 };
 
-// Runs an SQL script with isql-fb from a file (isql drops non-UTF-8 bytes read
-// from standard input); throws with isql's output on failure.
+// Runs an SQL script with isql-fb, logged in to the database when connect
+// is set; throws with isql's output on failure.
 void Isql(const Target& target, const std::string& script, bool connect)
 {
-    const fs::path input = target.folder / "bench-script.sql";
-    const fs::path output = target.folder / "bench-isql.out";
-    {
-        std::ofstream out(input, std::ios::binary);
-        out << script;
-        if (!out.flush())
-            throw std::runtime_error("cannot write " + input.string());
-    }
-    std::vector<std::string> args = {"isql-fb", "-q", "-bail", "-ch", "WIN1251", "-i", input.string()};
-    if (connect) {
-        args.insert(args.end(), {"-user", target.user});
-        if (!target.password.empty())
-            args.insert(args.end(), {"-password", target.password});
-        args.push_back(target.location);
-    }
-    const Child child = Spawn(args, output, true);
-    fs::remove(input);
-    if (!Succeeded(child) || child.output.find("SQLSTATE") != std::string::npos)
-        throw std::runtime_error("isql-fb failed:\n" + child.output);
+    RunIsql(target.folder, script, "WIN1251",
+            connect ? IsqlLogin(target.location, target.user, target.password) : std::vector<std::string>{});
 }
 
-// `entries` logged changes of GOODS, each logging several fields: inserts of
-// six columns, updates of three, deletes of all six, in the proportion
-// 2 : 2 : 1. Made inside the database in one block, through the triggers.
-std::string LogMaker(int entries)
-{
-    const int inserts = entries * 2 / 5;
-    const int updates = entries * 2 / 5;
-    const int deletes = entries - inserts - updates;
-    std::ostringstream sql;
-    sql << "set term ^ ;\n"
-           "execute block as\n"
-           "    declare i integer;\n"
-           "begin\n"
-           "    i = 0;\n"
-           "    while (i < "
-        << inserts
-        << ") do begin\n"
-           "        insert into goods (id, title, price, weight, unit, stock)\n"
-           "            values (:i + 1, 'Item ' || :i || '; O''Brien''s choice', mod(:i * 7, 100000) / 100.0,\n"
-           "                    :i / 8.0e0, 'pcs', mod(:i, 30000));\n"
-           "        i = i + 1;\n"
-           "    end\n"
-           "    i = 0;\n"
-           "    while (i < "
-        << updates
-        << ") do begin\n"
-           "        update goods set title = 'Item ' || :i || ' (sale)', price = price + 1, stock = stock + 1\n"
-           "            where id = mod(:i, "
-        << (inserts > 0 ? inserts : 1)
-        << ") + 1;\n"
-           "        i = i + 1;\n"
-           "    end\n"
-           "    i = 0;\n"
-           "    while (i < "
-        << deletes
-        << ") do begin\n"
-           "        delete from goods where id = :i + 1;\n"
-           "        i = i + 1;\n"
-           "    end\n"
-           "end^\n"
-           "set term ; ^\n"
-           "commit;\n";
-    return sql.str();
-}
-
-std::string SourceFile(const std::string& relative)
-{
-    return ReadFile(fs::path(NORVANE_SOURCE_DIR) / relative);
-}
-
-// The login part of CREATE DATABASE and CONNECT; the embedded engine needs
-// no password.
+// The login part of CONNECT; the embedded engine needs no password.
 std::string Login(const Target& target)
 {
     return " user " + Quoted(target.user) + (target.password.empty() ? "" : " password " + Quoted(target.password));
@@ -249,13 +102,10 @@ std::string Login(const Target& target)
 
 void CreateLoggedDatabase(const Target& target, int entries)
 {
+    Isql(target, CreateDatabaseSql(target.location, target.user, target.password), false);
     Isql(target,
-         "create database " + Quoted(target.location) + Login(target) +
-             " page_size 8192 default character set WIN1251;\n",
-         false);
-    Isql(target,
-         SourceFile("scripts/demo/log-tables.sql") + SourceFile("scripts/demo/schema.sql") +
-             SourceFile("scripts/demo/log-triggers.sql") + LogMaker(entries),
+         ReadSource("scripts/demo/log-tables.sql") + ReadSource("scripts/demo/schema.sql") +
+             ReadSource("scripts/demo/log-triggers.sql") + LoggedChangesSql(entries),
          true);
 }
 
@@ -377,13 +227,22 @@ std::map<std::string, double> ParseFigures(const std::string& text)
     return figures;
 }
 
+// A child's standard output into the file, read back when it ends; its
+// standard error reaches this program's.
+TProcessOptions OutputTo(const fs::path& file)
+{
+    TProcessOptions options{file};
+    options.inheritErrors = true;
+    return options;
+}
+
 std::map<std::string, double> RunChild(const char* mode, const Target& target, const std::string& outputs = {})
 {
     std::vector<std::string> args = {ExecutablePath(), "--child", mode, target.measured, target.user, target.password};
     if (!outputs.empty())
         args.push_back(outputs);
-    const Child child = Spawn(args, target.folder / "bench-child.out");
-    if (!Succeeded(child))
+    const TProcessResult child = RunProcess(args, OutputTo(target.folder / "bench-child.out"));
+    if (!child.Succeeded())
         throw std::runtime_error(std::string("the ") + mode + " measurement failed");
     std::map<std::string, double> figures = ParseFigures(child.output);
     figures["maxrss"] = static_cast<double>(child.maxRssKiB);
@@ -413,9 +272,9 @@ std::map<std::string, double> RunCli(const Target& target, bool undo, const std:
     if (undo)
         args.push_back("--undo");
     const auto t0 = Clock::now();
-    const Child child = Spawn(args, target.folder / "bench-cli.out", true);
+    const TProcessResult child = RunProcess(args, {target.folder / "bench-cli.out"});
     const double seconds = Seconds(t0, Clock::now());
-    if (!Succeeded(child))
+    if (!child.Succeeded())
         throw std::runtime_error("norvane-cli failed:\n" + child.output);
     return {{"seconds", seconds}, {"maxrss", static_cast<double>(child.maxRssKiB)}};
 }
@@ -428,9 +287,9 @@ std::map<std::string, double> RunWindow(const Target& target)
     const fs::path program = fs::path(ExecutablePath()).parent_path() / "norvane-bench-window";
     if (!fs::exists(program))
         return {};
-    const Child child = Spawn({program.string(), target.measured, target.user, target.password},
-                              target.folder / "bench-window.out");
-    if (!Succeeded(child))
+    const TProcessResult child = RunProcess({program.string(), target.measured, target.user, target.password},
+                                            OutputTo(target.folder / "bench-window.out"));
+    if (!child.Succeeded())
         throw std::runtime_error("the window measurement failed:\n" + child.output);
     return ParseFigures(child.output);
 }
@@ -592,8 +451,8 @@ int main(int argc, char** argv)
         std::vector<Target> targets;
         std::vector<std::vector<int>> targetSizes;
         std::vector<std::unique_ptr<TDelayProxy>> relays;
-        const TempFolder temp;
-        const fs::path& folder = temp.path;
+        const TTempFolder temp("norvane-bench-");
+        const fs::path& folder = temp.Path();
         if (engines != "server") {
             const std::string file = (folder / "bench.fdb").string();
             targets.push_back({"embedded", file, "SYSDBA", "", folder, file});

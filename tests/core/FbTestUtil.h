@@ -31,6 +31,8 @@
 // TDBManager is connected to an embedded database, Exec on it fails; run the
 // scripts before connecting. The manager stays connected after a test (it is
 // one per process), and the fixture rolls back a transaction left open.
+#include "tests/support/Fixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -69,7 +71,8 @@ public:
 
 private:
     TestEngine engine;
-    std::string folder;  // embedded: the temporary folder of the file
+    // The file's folder when embedded; isql's scripts go there on both engines.
+    NorvaneTest::TTempFolder folder{"norvane-db-"};
     std::string path;
     std::string location;
     std::string user;
@@ -100,10 +103,7 @@ std::string FbEngineName(const ::testing::TestParamInfo<TestEngine>& info);
 // Names the engine where GoogleTest prints the parameter.
 void PrintTo(TestEngine engine, std::ostream* out);
 
-// The contents of a file of the source tree, by its path from the top:
-// ReadSource("scripts/demo/log-tables.sql"). Throws std::runtime_error when
-// it cannot be read.
-std::string ReadSource(const std::string& relative);
+using NorvaneTest::ReadSource;
 
 // Windows-1251 bytes of a UTF-8 text, so that tests can write Russian texts
 // readably: Cp1251("Текст запроса").

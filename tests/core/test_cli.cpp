@@ -1,12 +1,12 @@
 // norvane-cli as a user runs it: the real executable on real database files.
 #include "FbTestUtil.h"
 #include "LogRows.h"
+#include "tests/support/Process.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,7 +16,6 @@
 #include <random>
 #include <fstream>
 #include <set>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -28,25 +27,7 @@ struct Result {
     std::string err;
 };
 
-std::string Slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string Quote(const std::string& arg)
-{
-    std::string q = "'";
-    for (char c : arg) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
-    return q + "'";
-}
+using NorvaneTest::ReadFile;
 
 class Cli : public ::testing::Test {
 protected:
@@ -59,24 +40,26 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    Result Run(const std::vector<std::string>& args, const std::string& env = "LC_ALL=C ISC_USER= ISC_PASSWORD=")
+    Result Run(const std::vector<std::string>& args,
+               const std::vector<std::string>& environment = {"LC_ALL=C", "ISC_USER=", "ISC_PASSWORD="})
     {
-        std::string command = "env " + env + " " + Quote(std::string(NORVANE_BINARY_DIR) + "/norvane-cli");
-        for (const auto& a : args)
-            command += " " + Quote(a);
-        command += " >" + Quote((dir / "stdout").string()) + " 2>" + Quote((dir / "stderr").string());
-        int raw = std::system(command.c_str());
+        std::vector<std::string> command = {std::string(NORVANE_BINARY_DIR) + "/norvane-cli"};
+        command.insert(command.end(), args.begin(), args.end());
+        NorvaneTest::TProcessOptions options{dir / "stdout", dir / "stderr"};
+        options.environment = environment;
+        options.keepFiles = true;
+        const NorvaneTest::TProcessResult done = NorvaneTest::RunProcess(command, options);
         Result r;
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = Slurp(dir / "stdout");
-        r.err = Slurp(dir / "stderr");
+        r.status = done.ExitStatus();
+        r.out = done.output;
+        r.err = done.errors;
         return r;
     }
 
     // A database with the change log and two entries of 1 February 2003.
     void MakeLog(TestDatabase& db, const std::string& extra = "", const std::string& logTables = "")
     {
-        db.Exec((logTables.empty() ? Slurp(fs::path(NORVANE_SOURCE_DIR) / "scripts/demo/log-tables.sql") : logTables) +
+        db.Exec((logTables.empty() ? ReadSource("scripts/demo/log-tables.sql") : logTables) +
                 "create table T (ID integer not null primary key, NAME varchar(20), PIC blob);\n"
                 "insert into IBE$LOG_TABLES values (1, 'T', 'I', '2003-02-01 10:15:00', 'SYSDBA');\n" +
                 LogRows::Key(1, "ID", "'1'") + LogRows::Field(1, "ID", "null", "'1'") +
@@ -143,8 +126,8 @@ TEST_F(Cli, ScriptsToStdoutAndFiles)
                         "--xml", xml.string()});
     ASSERT_EQ(files.status, 0) << files.err;
     EXPECT_EQ(files.out, "");
-    EXPECT_EQ(Slurp(sql), kReproducing);
-    std::string log = Slurp(xml);
+    EXPECT_EQ(ReadFile(sql), kReproducing);
+    std::string log = ReadFile(xml);
     EXPECT_NE(log.find("encoding=\"Windows-1251\""), std::string::npos);
     EXPECT_NE(log.find("\xC8\xE2\xE0\xED"), std::string::npos);
 
@@ -186,7 +169,7 @@ TEST_F(Cli, OutputsThroughLinksAndPipes)
 
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(Slurp(real), kReproducing);
+    EXPECT_EQ(ReadFile(real), kReproducing);
     EXPECT_TRUE(fs::is_fifo(pipe));
     EXPECT_EQ(piped.rfind("<?xml version=\"1.0\" encoding=\"Windows-1251\"?>", 0), 0u) << piped;
     EXPECT_NE(piped.find("\xC8\xE2\xE0\xED"), std::string::npos);
@@ -240,7 +223,7 @@ std::string LogDatabase(Databases& keep, const std::string& sql, const std::stri
     return keep.back()->Location();
 }
 
-std::string LogTables() { return Slurp(fs::path(NORVANE_SOURCE_DIR) / "scripts/demo/log-tables.sql"); }
+std::string LogTables() { return ReadSource("scripts/demo/log-tables.sql"); }
 
 const char kTable[] = "create table T (ID integer not null primary key, NAME varchar(20), PIC integer[4]);\n";
 
@@ -277,8 +260,8 @@ TEST_P(CliBadInput, ClearMessageAndOutputUntouched)
         EXPECT_NE(r.err.find(text), std::string::npos) << "no \"" << text << "\" in\n" << r.err;
     EXPECT_EQ(r.out, "");
 
-    EXPECT_EQ(Slurp(sql), "earlier script");
-    EXPECT_EQ(Slurp(xml), "earlier log");
+    EXPECT_EQ(ReadFile(sql), "earlier script");
+    EXPECT_EQ(ReadFile(xml), "earlier log");
     std::set<fs::path> after{fs::directory_iterator(dir), fs::directory_iterator()};
     after.erase(dir / "stdout");
     after.erase(dir / "stderr");
