@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,6 +140,50 @@ TEST_F(Cli, ScriptsToStdoutAndFiles)
     Result none = Run({"-d", db.Location(), "--from", "2003-02-02"});
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.out, "/* Log has no matched records for specified period */");
+}
+
+// Ctrl+C or SIGTERM in the middle of a run, on both engines: the run stops
+// and says so, the earlier output stays as it was and nothing is left beside
+// it. Without the program's own handling the client library shut the
+// connection down, and the run ended as if the log were missing.
+TEST_F(Cli, InterruptedRunWritesNothing)
+{
+    for (const TestEngine engine : {TestEngine::Embedded, TestEngine::Server}) {
+        if (engine == TestEngine::Server && !TestDatabase::ServerConfigured()) {
+            if (NorvaneTest::Env("CI") == "true")
+                ADD_FAILURE() << "NORVANE_TEST_SERVER is not set under CI";
+            continue;
+        }
+        TestDatabase db(engine);
+        db.Exec(ReadSource("scripts/demo/log-tables.sql") + ReadSource("scripts/demo/schema.sql") +
+                ReadSource("scripts/demo/log-triggers.sql") + NorvaneTest::LoggedChangesSql(30000));
+        const fs::path sql = dir / "out.sql";
+        const fs::path xml = dir / "out.xml";
+        std::ofstream(sql) << "earlier script";
+        for (const int signal : {SIGINT, SIGTERM}) {
+            NorvaneTest::TProcess cli({std::string(NORVANE_BINARY_DIR) + "/norvane-cli", "-d", db.Location(), "-u",
+                                       db.User(), "-p", db.Password(), "--sql", sql.string(), "--xml", xml.string()},
+                                      {dir / "stdout", dir / "stderr", {"LC_ALL=C"}});
+            // Under way once statements reach the script's temporary file.
+            auto underWay = [&] {
+                for (const auto& entry : fs::directory_iterator(dir))
+                    if (entry.path().filename().string().rfind("out.sql.", 0) == 0 && fs::file_size(entry) > 0)
+                        return true;
+                return false;
+            };
+            for (int waited = 0; waited < 60000 && cli.Running() && !underWay(); waited += 5)
+                ::usleep(5000);
+            ASSERT_TRUE(cli.Running()) << "the run ended before it could be interrupted";
+            cli.Signal(signal);
+            const NorvaneTest::TProcessResult done = cli.Wait();
+            EXPECT_EQ(done.ExitStatus(), 128 + signal) << done.errors;
+            EXPECT_EQ(done.errors, "Interrupted: no file was written.\n");
+            EXPECT_EQ(done.output, "");
+            EXPECT_EQ(ReadFile(sql), "earlier script");
+            const std::set<fs::path> left{fs::directory_iterator(dir), fs::directory_iterator()};
+            EXPECT_EQ(left, std::set<fs::path>{sql});
+        }
+    }
 }
 
 // Output names that are not plain files: a link stays a link and the file
