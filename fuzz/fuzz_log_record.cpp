@@ -11,6 +11,7 @@
 #include <libxml/tree.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -143,6 +144,12 @@ void CheckLiteral(const CFieldValue& field, const CFieldCast& snapshot)
             Check(literal.find_first_not_of(field.GetType() == 23 ? "TRUEFALSNKOWtruefalsnkow" : "0123456789+-.eE") ==
                       std::string::npos,
                   "only a number is written bare", literal);
+        else if (!literal.empty() && literal.find_first_not_of("0123456789+-.eE") == std::string::npos)
+            // A number with an exponent loses the trailing zeros of its
+            // fraction (and a point left without one); it stays the number.
+            Check(literal.find_first_of("eE") != std::string::npos && literal.size() < snapshot.value.size() &&
+                      std::strtod(literal.c_str(), nullptr) == std::strtod(snapshot.value.c_str(), nullptr),
+                  "a number shortened is the logged number", literal);
         else
             Check(Unquote(literal, text) && text == snapshot.value, "any other text is a text literal", literal);
         break;
