@@ -199,8 +199,6 @@ TfrmGUI::TfrmGUI(TDialogs& d, std::string path, QWidget* parent)
         [this](const std::string& text) { dialogs.ShowMessage(this, FromCp1251(text)); });
     // Joining a long script lets the window paint as reading does.
     engine->SetBusyHandler([this] {
-        if (terminating)
-            throw InterruptedError();
         if (sinceEvents.elapsed() >= 50) {
             QCoreApplication::processEvents();
             sinceEvents.restart();
@@ -356,8 +354,6 @@ void TfrmGUI::ShowDateMistake(QLineEdit* field)
 
 void TfrmGUI::ShowProgress(int& total, int& done)
 {
-    if (terminating)
-        throw InterruptedError();
     // Repaint only when the bar visibly moves, and let waiting input through
     // a few times a second: a long log must not spend its time painting.
     const int percent = total > 0 ? static_cast<int>(static_cast<long long>(done) * 100 / total) : 0;

@@ -192,11 +192,7 @@ int Run(const CliOptions& o)
     }
 
     Progress progress(isatty(STDERR_FILENO) != 0);
-    Norvane::CNorvane engine([&](int& total, int& done) {
-        if (TSignalWatch::Caught())
-            throw InterruptedError();
-        progress(total, done);
-    });
+    Norvane::CNorvane engine([&](int& total, int& done) { progress(total, done); });
     engine.SetDisableTriggers(o.disableTriggers);
     std::size_t records = 0;
     try {

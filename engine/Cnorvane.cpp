@@ -3,6 +3,7 @@
 #include "app/core/AtomicFile.h"
 #include "app/core/Resfuncs.h"
 #include "db/Tdbmanager.h"
+#include "db/Tsignalwatch.h"
 #include "engine/Clogreader.h"
 #include "engine/Cscriptwriter.h"
 #include "locale/Messages.h"
@@ -23,6 +24,12 @@ TParams PeriodParams(TDateTime periodBegin, TDateTime periodEnd)
     params.CreateParam(ftDateTime, "BEGD").SetAsDateTime(periodBegin);
     params.CreateParam(ftDateTime, "ENDD").SetAsDateTime(periodEnd);
     return params;
+}
+
+void StopIfInterrupted()
+{
+    if (TSignalWatch::Caught())
+        throw InterruptedError();
 }
 
 }  // namespace
@@ -136,11 +143,7 @@ void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userN
     while (std::unique_ptr<CLogRecord> record = reader->Next()) {
         WriteXML([&record](XMLutil::TXMLWriter& writer) { record->WriteXMLElement(writer); });
         records.push_back(*record);
-        if (onProgress) {
-            ++done;
-            int total = reader->Total();
-            onProgress(total, done);
-        }
+        Advance(*reader, done);
     }
     WriteXML([this](XMLutil::TXMLWriter& writer) {
         writer.Finish();
@@ -173,11 +176,7 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
     while (std::unique_ptr<CLogRecord> record = reader->Next()) {
         scriptWriter.Add(*record);
         WriteXML([&record](XMLutil::TXMLWriter& writer) { record->WriteXMLElement(writer); });
-        if (onProgress) {
-            ++done;
-            int total = reader->Total();
-            onProgress(total, done);
-        }
+        Advance(*reader, done);
     }
     scriptWriter.Finish();
     WriteXML([this](XMLutil::TXMLWriter& writer) {
@@ -186,6 +185,16 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
     });
     logRead = true;
     return scriptWriter.Records();
+}
+
+void CNorvane::Advance(const CLogReader& reader, int& done)
+{
+    StopIfInterrupted();
+    if (onProgress) {
+        ++done;
+        int total = reader.Total();
+        onProgress(total, done);
+    }
 }
 
 template <class Iterator>
@@ -211,8 +220,11 @@ std::string CNorvane::GetScript(Iterator first, Iterator last, std::string (CLog
                 script += text;
                 script += ";\n\n";
             }
-            if (onBusy && ++count % kBusyEvery == 0)
-                onBusy();
+            if (++count % kBusyEvery == 0) {
+                StopIfInterrupted();
+                if (onBusy)
+                    onBusy();
+            }
         }
         if (disableTriggers)
             return NorvaneImpl::TriggersOff(tables) + script + NorvaneImpl::TriggersOn();

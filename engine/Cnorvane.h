@@ -108,6 +108,9 @@ private:
     // text goes to xmlError, and the log keeps what it had.
     template <class Operation>
     void WriteXML(Operation operation);
+    // After each record of a run: a signal the program caught (TSignalWatch)
+    // ends the run with InterruptedError, and the progress event hears of it.
+    void Advance(const NorvaneImpl::CLogReader& reader, int& done);
     template <class Iterator>
     std::string GetScript(Iterator first, Iterator last, std::string (NorvaneImpl::CLogRecord::*statement)() const);
 
