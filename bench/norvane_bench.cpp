@@ -53,8 +53,6 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-// SQL string literals (paths, user names) are quoted as the scripts quote values.
-using NorvaneImpl::Quoted;
 using namespace NorvaneTest;
 
 namespace {
@@ -94,26 +92,15 @@ void Isql(const Target& target, const std::string& script, bool connect)
             connect ? IsqlLogin(target.location, target.user, target.password) : std::vector<std::string>{});
 }
 
-// The login part of CONNECT; the embedded engine needs no password.
-std::string Login(const Target& target)
-{
-    return " user " + Quoted(target.user) + (target.password.empty() ? "" : " password " + Quoted(target.password));
-}
-
 void CreateLoggedDatabase(const Target& target, int entries)
 {
     Isql(target, CreateDatabaseSql(target.location, target.user, target.password), false);
-    Isql(target,
-         ReadSource("scripts/demo/log-tables.sql") + ReadSource("scripts/demo/schema.sql") +
-             ReadSource("scripts/demo/log-triggers.sql") + LoggedChangesSql(entries),
-         true);
+    Isql(target, LoggedChangesSql(entries), true);
 }
 
 void DropDatabase(const Target& target)
 {
-    Isql(target,
-         "connect " + Quoted(target.location) + Login(target) + ";\ndrop database;\n",
-         false);
+    Isql(target, "drop database;\n", true);
 }
 
 // The whole period the log can hold, as the window passes it: from the first

@@ -155,8 +155,7 @@ TEST_F(Cli, InterruptedRunWritesNothing)
             continue;
         }
         TestDatabase db(engine);
-        db.Exec(ReadSource("scripts/demo/log-tables.sql") + ReadSource("scripts/demo/schema.sql") +
-                ReadSource("scripts/demo/log-triggers.sql") + NorvaneTest::LoggedChangesSql(30000));
+        db.Exec(NorvaneTest::LoggedChangesSql(30000));
         const fs::path sql = dir / "out.sql";
         const fs::path xml = dir / "out.xml";
         std::ofstream(sql) << "earlier script";

@@ -119,7 +119,8 @@ std::string LoggedChangesSql(int entries)
     const int updates = entries * 2 / 5;
     const int deletes = entries - inserts - updates;
     std::ostringstream sql;
-    sql << "set term ^ ;\n"
+    sql << ReadSource("scripts/demo/log-tables.sql") << ReadSource("scripts/demo/schema.sql")
+        << ReadSource("scripts/demo/log-triggers.sql") << "set term ^ ;\n"
            "execute block as\n"
            "    declare i integer;\n"
            "begin\n"

@@ -59,11 +59,11 @@ std::string RunIsql(const std::filesystem::path& folder, const std::string& scri
 std::string CreateDatabaseSql(const std::string& location, const std::string& user, const std::string& password,
                               const std::string& charset = "WIN1251", int dialect = 3);
 
-// `entries` logged changes of GOODS of the demo shop (scripts/demo: its
-// log tables, schema and log triggers must be in the database), each logging
-// several fields: inserts of six columns, updates of three, deletes of all
-// six, in the proportion 2 : 2 : 1. Made inside the database in one execute
-// block, through the triggers, and committed.
+// The demo shop with its change log (scripts/demo: the log tables, the
+// schema and the log triggers), then `entries` logged changes of GOODS, each
+// logging several fields: inserts of six columns, updates of three, deletes
+// of all six, in the proportion 2 : 2 : 1. Made inside the database in one
+// execute block, through the triggers, and committed.
 std::string LoggedChangesSql(int entries);
 
 }  // namespace NorvaneTest
