@@ -200,8 +200,7 @@ int Run(const CliOptions& o)
                                   script.get(), xmlLog.get(), o.charset);
         // A signal after the last entry still stops the run before any file
         // takes its place.
-        if (TSignalWatch::Caught())
-            throw InterruptedError();
+        TSignalWatch::StopIfCaught();
     } catch (...) {
         const Norvane::TFailure failure = Norvane::DescribeFailure(std::current_exception());
         switch (failure.kind) {

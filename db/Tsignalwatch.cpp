@@ -90,6 +90,12 @@ TSignalWatch::~TSignalWatch()
 
 int TSignalWatch::Caught() { return caught.load(); }
 
+void TSignalWatch::StopIfCaught()
+{
+    if (Caught())
+        throw InterruptedError();
+}
+
 void TSignalWatch::Watch()
 {
     for (;;) {

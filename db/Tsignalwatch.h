@@ -35,6 +35,9 @@ public:
 
     // The first signal the watch caught, 0 while none has come.
     static int Caught();
+    // Throws InterruptedError once a signal has been caught: the check a long
+    // run makes between its steps.
+    static void StopIfCaught();
 
 private:
     void Watch();

@@ -26,12 +26,6 @@ TParams PeriodParams(TDateTime periodBegin, TDateTime periodEnd)
     return params;
 }
 
-void StopIfInterrupted()
-{
-    if (TSignalWatch::Caught())
-        throw InterruptedError();
-}
-
 }  // namespace
 
 CEIncompleteValue::CEIncompleteValue(long long logId, const std::string& tableName, const std::string& fieldName)
@@ -189,7 +183,7 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
 
 void CNorvane::Advance(const CLogReader& reader, int& done)
 {
-    StopIfInterrupted();
+    TSignalWatch::StopIfCaught();
     if (onProgress) {
         ++done;
         int total = reader.Total();
@@ -221,7 +215,7 @@ std::string CNorvane::GetScript(Iterator first, Iterator last, std::string (CLog
                 script += ";\n\n";
             }
             if (++count % kBusyEvery == 0) {
-                StopIfInterrupted();
+                TSignalWatch::StopIfCaught();
                 if (onBusy)
                     onBusy();
             }
