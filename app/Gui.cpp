@@ -320,6 +320,7 @@ void TfrmGUI::ShowRunFailure(const Norvane::TFailure& failure, const std::string
         dialogs.ShowMessage(this, FromCp1251(msgNoLog));
         break;
     case TFailureKind::IncompleteValue:
+    case TFailureKind::InvalidEntry:
         dialogs.ShowMessage(this, EditorText(failure.text, encoding));
         break;
     case TFailureKind::NoSQLForm:

@@ -54,12 +54,13 @@ TDBManager& TDBManager::GetInstance()
 TDBManager::TDBManager()
     : database(std::make_unique<TIBDatabase>()), transaction(std::make_unique<TIBTransaction>())
 {
-    // A lock conflict fails at once; the transaction sees what others have
-    // committed, reading the latest committed version of a record. No access
-    // mode is given.
+    // A lock conflict fails at once. The transaction reads one snapshot of
+    // the database, as it stood when the transaction started: a run's
+    // queries, read one after another, then give one consistent picture of
+    // the log, whatever other transactions commit meanwhile. It only reads.
     transaction->AddParam(isc_tpb_nowait);
-    transaction->AddParam(isc_tpb_read_committed);
-    transaction->AddParam(isc_tpb_rec_version);
+    transaction->AddParam(isc_tpb_concurrency);
+    transaction->AddParam(isc_tpb_read);
 }
 
 TDBManager::~TDBManager()

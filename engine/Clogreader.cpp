@@ -11,22 +11,12 @@ namespace NorvaneImpl {
 
 namespace {
 
-// The code of an array's id, given to array columns.
-constexpr int kArrayType = 9;
-
 TField& Column(TDataSet& data, const std::string& name)
 {
     TField* field = data.FindField(name);
     if (!field)
         throw Exception("Field '" + name + "' not found");
     return *field;
-}
-
-// A name as SQL compares it: without its trailing blanks.
-std::string Trimmed(std::string name)
-{
-    name.erase(name.find_last_not_of(' ') + 1);
-    return name;
 }
 
 std::string ColumnKey(const std::string& table, const std::string& column)
@@ -114,8 +104,11 @@ struct CLogReader::TValueQuery {
     TField* incomplete = nullptr;
 };
 
-CLogReader::CLogReader(const TParams& aPeriod, bool aQuoteNames, bool aIncludeComments)
-    : period(std::make_unique<const TParams>(aPeriod)), quoteNames(aQuoteNames), includeComments(aIncludeComments)
+CLogReader::CLogReader(const TParams& aPeriod, bool aQuoteNames, bool aIncludeComments, TSkipEvent aOnSkip)
+    : period(std::make_unique<const TParams>(aPeriod)),
+      quoteNames(aQuoteNames),
+      includeComments(aIncludeComments),
+      onSkip(std::move(aOnSkip))
 {
     TDBManager& db = TDBManager::GetInstance();
     // Every query reads forward only: a row is gone once the next one comes.
@@ -139,8 +132,6 @@ CLogReader::CLogReader(const TParams& aPeriod, bool aQuoteNames, bool aIncludeCo
         if (log->Eof())
             return false;
         row.operation = operation.AsString();
-        if (row.operation.empty())
-            throw Exception("Range check error");
         row.id = id.AsInteger();
         row.tableName = tableName.AsString();
         row.dateTime = dateTime.AsString();
@@ -153,34 +144,6 @@ CLogReader::CLogReader(const TParams& aPeriod, bool aQuoteNames, bool aIncludeCo
 }
 
 CLogReader::~CLogReader() = default;
-
-void CLogReader::ReadColumnTypes()
-{
-    std::unique_ptr<TDataSet> data =
-        TDBManager::GetInstance().OpenQuery(LoadResourceText(BuiltinTexts::kLogPeriodColumns, "LOG"), period.get(),
-                                            false);
-    columnsRead = true;
-    if (data->Eof())
-        return;
-    TField& entries = Column(*data, "ENTRIES");
-    TField& table = Column(*data, "RDB$RELATION_NAME");
-    TField& column = Column(*data, "RDB$FIELD_NAME");
-    TField& type = Column(*data, "RDB$FIELD_TYPE");
-    TField& subType = Column(*data, "RDB$FIELD_SUB_TYPE");
-    TField& dimensions = Column(*data, "RDB$DIMENSIONS");
-    // The number of entries comes with every column.
-    total = static_cast<int>(entries.AsInteger());
-    for (; !data->Eof(); data->Next()) {
-        // A column matches as in an inner join with both system tables.
-        if (column.IsNull() || type.IsNull())
-            continue;
-        // An array column's type is that of its elements; its values are
-        // the array's id, which has no literal.
-        const int code = dimensions.AsInteger() > 0 ? kArrayType : static_cast<int>(type.AsInteger() & 0xFF);
-        columnTypes.emplace(ColumnKey(table.AsString(), column.AsString()),
-                            TColumnType{code, static_cast<int>(subType.AsInteger())});
-    }
-}
 
 void CLogReader::ReadLogColumns()
 {
@@ -219,9 +182,10 @@ std::string CLogReader::ValuesQuery(const TValueQuery& query) const
 bool CLogReader::NextValue(TValueQuery& query, TValueRow& row)
 {
     if (!query.data) {
-        if (!columnsRead) {
-            ReadColumnTypes();
+        if (!schemaRead) {
+            schema.Read(*period);
             ReadLogColumns();
+            schemaRead = true;
         }
         query.data = TDBManager::GetInstance().OpenQuery(ValuesQuery(query), period.get(), false);
         if (query.data->Eof())
@@ -267,34 +231,166 @@ bool CLogReader::NextValue(TValueQuery& query, TValueRow& row)
     return false;
 }
 
-std::unique_ptr<CFieldValue> CLogReader::MakeValue(const TValueRow& row) const
-{
-    const auto type = columnTypes.find(ColumnKey(row.table, row.name));
-    if (type == columnTypes.end())
-        return nullptr;
-    return std::make_unique<CFieldValue>(
-        type->second.code, std::make_unique<CFieldCast>(row.newNull, row.newValue),
-        row.hasOld ? std::make_unique<CFieldCast>(row.oldNull, row.oldValue) : nullptr, row.name,
-        type->second.subType, quoteNames);
-}
-
 std::unique_ptr<CLogRecord> CLogReader::Next()
 {
-    if (!merger->Next(entry, keyRows, fieldRows))
-        return nullptr;
-    auto values = [this](const std::vector<TValueRow>& rows) {
+    while (merger->Next(entry, keyRows, fieldRows)) {
+        ++read;
+        const std::string refusal = EntryRefusal(entry, keyRows, fieldRows, schema, quoteNames);
+        if (refusal.empty())
+            return MakeRecord(entry, keyRows, fieldRows, schema, quoteNames, includeComments);
+        const CEInvalidEntry invalid(entry.id, entry.tableName, refusal);
+        if (!onSkip)
+            throw invalid;
+        onSkip(invalid);
+    }
+    return nullptr;
+}
+
+// ------------------------------------------------------ checks of an entry
+
+std::string Printable(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            static const char digits[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += digits[byte >> 4];
+            out += digits[byte & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+CEInvalidEntry::CEInvalidEntry(long long aLogId, const std::string& tableName, const std::string& aReason)
+    : std::range_error("Log entry " + std::to_string(aLogId) + ", table '" + Printable(tableName) +
+                       "': " + aReason + ", so no statement is made of it"),
+      logId(aLogId),
+      reason(aReason)
+{
+}
+
+namespace {
+
+bool HasControlCharacter(const std::string& text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
+// A name a statement can write without quotes: Latin capitals, digits, "_"
+// and "$", beginning with a letter. A database without quoted names
+// (dialect 1) can only be given such names.
+bool IsBareName(const std::string& name)
+{
+    if (name.empty() || name[0] < 'A' || name[0] > 'Z')
+        return false;
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
+    });
+}
+
+std::string NameList(const std::vector<std::string>& names)
+{
+    std::string list;
+    for (const std::string& name : names)
+        list += (list.empty() ? "" : ", ") + Printable(name);
+    return list;
+}
+
+// Why the name cannot stand in a statement; empty when it can.
+std::string NameRefusal(const char* what, const std::string& name, bool quoteNames)
+{
+    if (HasControlCharacter(name))
+        return std::string("its ") + what + " name '" + Printable(name) + "' holds a control character";
+    if (!quoteNames && !IsBareName(name))
+        return std::string("its ") + what + " name '" + name + "' cannot be written without quotes, which a "
+               "dialect 1 database does not have";
+    return {};
+}
+
+}  // namespace
+
+std::string EntryRefusal(const TEntryRow& entry, const std::vector<TValueRow>& keys,
+                         const std::vector<TValueRow>& fields, const CSchema& schema, bool quoteNames)
+{
+    if (entry.operation.empty())
+        return "it has no operation letter";
+    const char letter = entry.operation[0];
+    if (letter != 'I' && letter != 'U' && letter != 'D')
+        return "its operation letter '" + Printable(std::string(1, letter)) + "' is none of I, U and D";
+    const TTableInfo* table = schema.Table(entry.tableName);
+    if (!table)
+        return "the database has no table of that name";
+    if (!table->writable)
+        return "it is not a user table of the database (a system table, a view, a temporary or external "
+               "table, or the change log's own)";
+    std::string refusal = NameRefusal("table", table->name, quoteNames);
+    if (!refusal.empty())
+        return refusal;
+    if (HasControlCharacter(entry.userName))
+        return "its user name '" + Printable(entry.userName) + "' holds a control character";
+
+    // Each key column once, and exactly the key's columns.
+    std::vector<std::string> named;
+    for (const TValueRow& key : keys) {
+        const std::string name = Trimmed(key.name);
+        if (std::find(named.begin(), named.end(), name) != named.end())
+            return "its key field '" + Printable(name) + "' is logged twice";
+        if (std::find(table->key.begin(), table->key.end(), name) == table->key.end())
+            return table->key.empty() ? "it names a key field, '" + Printable(name) + "', but the table has no key"
+                                      : "its key field '" + Printable(name) + "' is not a column of the table's key (" +
+                                            NameList(table->key) + ")";
+        named.push_back(name);
+    }
+    // A table without a primary key may have been logged without key rows:
+    // its rows are then matched by their values.
+    if (named.size() != table->key.size() && !(named.empty() && !table->primaryKey))
+        return "its key rows do not name every column of the table's key (" + NameList(table->key) + ")";
+
+    named.clear();
+    for (const TValueRow& field : fields) {
+        const std::string name = Trimmed(field.name);
+        if (std::find(named.begin(), named.end(), name) != named.end())
+            return "its field '" + Printable(name) + "' is logged twice";
+        named.push_back(name);
+        if (schema.Column(table->name, name) && !(refusal = NameRefusal("field", name, quoteNames)).empty())
+            return refusal;
+    }
+    for (const std::string& name : table->key)
+        if (!(refusal = NameRefusal("key field", name, quoteNames)).empty())
+            return refusal;
+    return {};
+}
+
+std::unique_ptr<CLogRecord> MakeRecord(const TEntryRow& entry, const std::vector<TValueRow>& keys,
+                                       const std::vector<TValueRow>& fields, const CSchema& schema,
+                                       bool quoteNames, bool includeComments)
+{
+    const TTableInfo& table = *schema.Table(entry.tableName);
+    auto values = [&](const std::vector<TValueRow>& rows) {
         TFieldList list;
-        for (const TValueRow& row : rows)
-            if (std::unique_ptr<CFieldValue> value = MakeValue(row)) {
-                if (row.incomplete)
-                    throw Norvane::CEIncompleteValue(row.logId, Trimmed(row.table), row.name);
-                list.push_back(std::move(value));
-            }
+        for (const TValueRow& row : rows) {
+            const std::string name = Trimmed(row.name);
+            const TColumnInfo* column = schema.Column(table.name, name);
+            if (!column)
+                continue;
+            if (row.incomplete)
+                throw Norvane::CEIncompleteValue(row.logId, table.name, name);
+            list.push_back(std::make_unique<CFieldValue>(
+                column->code, std::make_unique<CFieldCast>(row.newNull, row.newValue),
+                row.hasOld ? std::make_unique<CFieldCast>(row.oldNull, row.oldValue) : nullptr, name,
+                column->subType, quoteNames));
+        }
         return list;
     };
-    ++read;
-    return std::make_unique<CLogRecord>(entry.operation[0], includeComments, entry.tableName, entry.userName,
-                                        entry.dateTime, values(keyRows), values(fieldRows), quoteNames);
+    return std::make_unique<CLogRecord>(entry.operation[0], includeComments, table.name, entry.userName,
+                                        entry.dateTime, values(keys), values(fields), quoteNames);
 }
 
 }  // namespace NorvaneImpl

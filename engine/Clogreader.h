@@ -1,9 +1,11 @@
 #pragma once
 #include "engine/Clogrecord.h"
+#include "engine/Cschema.h"
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -76,20 +78,59 @@ struct TValueColumns {
     std::vector<std::string> names;
 };
 
+// A text of the log as a message shows it: a control character, which a
+// terminal might obey, as \xNN.
+std::string Printable(const std::string& text);
+
+// Why a log entry must not become a statement, in words ("its key field
+// NAME is logged twice"); empty when it may. Anyone who can change a logged
+// table can write log rows, so nothing of an entry is trusted: its table
+// must be a user table of the database, its key rows exactly the columns of
+// the table's key (none at all is allowed for a table without a primary
+// key, whose rows are then matched by their values), no field named twice,
+// its operation letter I, U or D, and no name or user name may hold a
+// control character. quoteNames: the database has quoted names (dialect 3);
+// without them a name must be one a statement can write bare.
+std::string EntryRefusal(const TEntryRow& entry, const std::vector<TValueRow>& keys,
+                         const std::vector<TValueRow>& fields, const CSchema& schema, bool quoteNames);
+
+// The record of an entry that EntryRefusal lets through, with the table's
+// and the columns' names as the database has them and each value typed by
+// its column. A value of a column the table does not have is left out, as
+// an inner join of the log with the system tables would leave it out; a
+// value the log marks as incomplete stops the run with CEIncompleteValue.
+std::unique_ptr<CLogRecord> MakeRecord(const TEntryRow& entry, const std::vector<TValueRow>& keys,
+                                       const std::vector<TValueRow>& fields, const CSchema& schema,
+                                       bool quoteNames, bool includeComments);
+
+// Raised for a log entry that EntryRefusal refuses; the text names the log
+// entry, its table and the reason.
+class CEInvalidEntry : public std::range_error {
+public:
+    CEInvalidEntry(long long logId, const std::string& tableName, const std::string& reason);
+    long long LogId() const { return logId; }
+    const std::string& Reason() const { return reason; }
+
+private:
+    long long logId;
+    std::string reason;
+};
+
+// Hears of an entry left out as invalid: its log id, table and reason.
+using TSkipEvent = std::function<void(const CEInvalidEntry& entry)>;
+
 // Reads the log of a period from the database manager's open transaction
 // and yields its records one by one in log order, holding no more than the
 // entry at hand: the log query and the period's keys and fields queries are
-// read side by side as their rows arrive, ordered by log id, and the values
-// are matched with their columns' types, which one more query reads for all
-// the database's tables (with the number of the period's entries, counted
+// read side by side as their rows arrive, ordered by log id, and each entry
+// is checked against the database's tables (CSchema, read with the number
+// of the period's entries when the first entry needs its values; counted
 // without a sort: a list of the tables the period names would sort every
-// entry). A value
-// whose column its table no longer has is left out, as an inner join of the
-// log with the system tables would leave it out; a value the log marks as
-// incomplete stops the run with CEIncompleteValue.
+// entry). An entry EntryRefusal refuses stops the run with CEInvalidEntry,
+// or, when a skip event is given, is told to it and left out.
 class CLogReader {
 public:
-    CLogReader(const TParams& period, bool quoteNames, bool includeComments);
+    CLogReader(const TParams& period, bool quoteNames, bool includeComments, TSkipEvent onSkip = {});
     ~CLogReader();
     CLogReader(const CLogReader&) = delete;
     CLogReader& operator=(const CLogReader&) = delete;
@@ -98,29 +139,23 @@ public:
     std::unique_ptr<CLogRecord> Next();
     // The number of entries of the period, known once the first record has
     // been read (0 before); never less than the records read.
-    int Total() const { return total > read ? total : read; }
+    int Total() const { return schema.Entries() > read ? schema.Entries() : read; }
 
 private:
-    struct TColumnType {
-        int code;
-        int subType;
-    };
     struct TValueQuery;
 
-    void ReadColumnTypes();
     void ReadLogColumns();
     std::string ValuesQuery(const TValueQuery& query) const;
     bool NextValue(TValueQuery& query, TValueRow& row);
-    std::unique_ptr<CFieldValue> MakeValue(const TValueRow& row) const;
 
     const std::unique_ptr<const TParams> period;
     const bool quoteNames;
     const bool includeComments;
-    bool columnsRead = false;
-    int total = 0;
+    TSkipEvent onSkip;
+    bool schemaRead = false;
     int read = 0;
-    std::unordered_map<std::string, TColumnType> columnTypes;  // by table and column name
-    std::unordered_set<std::string> logColumns;                // the log tables' columns, by the same key
+    CSchema schema;
+    std::unordered_set<std::string> logColumns;  // the log tables' columns, by table and column name
     std::unique_ptr<TDataSet> log;
     std::unique_ptr<TValueQuery> keyQuery;
     std::unique_ptr<TValueQuery> fieldQuery;

@@ -60,9 +60,14 @@ std::string CLogRecord::GetUndoStatement() const { return GetStatement(false); }
 
 // The comment's texts come from the log and from the language file; an end
 // mark among them would end the comment early and make the rest of the line
-// a statement, so each is written "* /".
+// a statement, so each is written "* /". A control character is written "?":
+// isql ends a line at a NUL, which would leave the comment open, and a line
+// break would put the rest on a line of its own.
 static std::string CommentText(std::string text)
 {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
     for (size_t at = text.find("*/"); at != std::string::npos; at = text.find("*/", at + 3))
         text.insert(at + 1, 1, ' ');
     return text;

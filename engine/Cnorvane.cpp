@@ -55,6 +55,7 @@ void CNorvane::Clear()
 {
     xmlError.clear();
     logRead = false;
+    skipped = TSkipped{};
     xmlWriter.reset();
     TDBManager& db = TDBManager::GetInstance();
     if (db.IsTransactionActive()) {
@@ -84,7 +85,14 @@ std::unique_ptr<CLogReader> CNorvane::Open(const std::string& databaseFile, cons
     // quoted identifiers.
     const bool quoteNames = db.Dialect() >= 3;
     records.Start(includeComments, quoteNames);
-    return std::make_unique<CLogReader>(PeriodParams(periodBegin, periodEnd), quoteNames, includeComments);
+    NorvaneImpl::TSkipEvent onSkip;
+    if (skipInvalid)
+        onSkip = [this](const NorvaneImpl::CEInvalidEntry& entry) {
+            if (++skipped.count <= TSkipped::kMaxListed)
+                skipped.first.push_back(entry.what());
+        };
+    return std::make_unique<CLogReader>(PeriodParams(periodBegin, periodEnd), quoteNames, includeComments,
+                                        std::move(onSkip));
 }
 
 template <class Output>

@@ -78,6 +78,17 @@ public:
     // committed. A script without statements stays as it is.
     void SetDisableTriggers(bool disable) { disableTriggers = disable; }
     bool GetDisableTriggers() const { return disableTriggers; }
+    // Whether a run leaves out the log entries it refuses as invalid
+    // (NorvaneImpl::CEInvalidEntry) and goes on, instead of stopping at the
+    // first (off by default). Skipped tells which it left out.
+    void SetSkipInvalid(bool skip) { skipInvalid = skip; }
+    struct TSkipped {
+        std::size_t count = 0;
+        std::vector<std::string> first;  // the messages of the first kMaxListed, in log order
+        static constexpr std::size_t kMaxListed = 100;
+    };
+    // The entries the last run left out as invalid.
+    const TSkipped& Skipped() const { return skipped; }
     // The XML log as text in the run's character set (as its declaration
     // says), or the failure text of its build.
     std::string GetXMLLog();
@@ -124,6 +135,8 @@ private:
     TShowMessage showMessage;
     TBusyEvent onBusy;
     bool disableTriggers = false;
+    bool skipInvalid = false;
+    TSkipped skipped;
     TCharset charset = CharsetOf(kDefaultCharset);
 };
 

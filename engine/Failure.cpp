@@ -3,6 +3,7 @@
 #include "db/Dbmanagererror.h"
 #include "db/Tsignalwatch.h"
 #include "engine/Cfieldvalue.h"
+#include "engine/Clogreader.h"
 #include "engine/Cnorvane.h"
 
 #include <csignal>
@@ -28,6 +29,8 @@ TFailure DescribeFailure(std::exception_ptr error)
         failure = {TFailureKind::Charset, e.Message, e.CharacterSet, 6, {}};
     } catch (const SQLError& e) {
         failure = {TFailureKind::NoLog, e.Message, {}, 4, {}};
+    } catch (const NorvaneImpl::CEInvalidEntry& e) {
+        failure = {TFailureKind::InvalidEntry, e.what(), {}, 7, {}};
     } catch (const CEIncompleteValue& e) {
         failure = {TFailureKind::IncompleteValue, e.what(), {}, 5, {}};
     } catch (const NorvaneImpl::CEUnknownIBType& e) {

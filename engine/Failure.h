@@ -14,6 +14,7 @@ enum class TFailureKind {
     Charset,          // a logged value cannot be read in the run's character set (CharsetError)
     NoLog,            // the change log cannot be read (SQLError)
     IncompleteValue,  // a value was not logged completely (CEIncompleteValue)
+    InvalidEntry,     // a log entry that cannot be trusted (NorvaneImpl::CEInvalidEntry)
     NoSQLForm,        // a value of a type that has no SQL form (CEUnknownIBType)
     Failed,           // any other error of the system's own (Exception)
     Unforeseen,       // any other standard exception
@@ -27,7 +28,7 @@ struct TFailure {
     // Charset: Firebird's name of the set the connection asked for.
     std::string charset;
     // norvane-cli's exit status for it: 3 no connection, 4 no change log,
-    // 5 no SQL form, 6 character set, 128 + the signal's number when
+    // 5 no SQL form, 6 character set, 7 an invalid log entry, 128 + the signal's number when
     // interrupted, 1 anything else.
     int exitStatus = 1;
     // NoSQLForm: the value's SQL type in words, when its code is one a

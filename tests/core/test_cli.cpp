@@ -393,7 +393,8 @@ INSTANTIATE_TEST_SUITE_P(
                          LogDatabase(keep, LogTables() + kTable +
                                                "insert into IBE$LOG_TABLES values (1, 'T', null, "
                                                "'2003-02-01 10:15:00', 'SYSDBA');\n"),
-                         Outcome{{}, 1, "Cannot read the change log:\nRange check error\n"});
+                         Outcome{{}, 7, "Log entry 1, table 'T': it has no operation letter, so no statement is "
+                                        "made of it\n"});
                  }},
         BadInput{"EmptyOperation", false,
                  [](const fs::path&, Databases& keep) {
@@ -401,7 +402,8 @@ INSTANTIATE_TEST_SUITE_P(
                          LogDatabase(keep, LogTables() + kTable +
                                                "insert into IBE$LOG_TABLES values (1, 'T', '', "
                                                "'2003-02-01 10:15:00', 'SYSDBA');\n"),
-                         Outcome{{}, 1, "Cannot read the change log:\nRange check error\n"});
+                         Outcome{{}, 7, "Log entry 1, table 'T': it has no operation letter, so no statement is "
+                                        "made of it\n"});
                  }},
         BadInput{"ValueWithoutSqlForm", false,
                  [](const fs::path&, Databases& keep) {
@@ -409,7 +411,7 @@ INSTANTIATE_TEST_SUITE_P(
                          LogDatabase(keep, LogTables() + kTable +
                                                "insert into IBE$LOG_TABLES values (1, 'T', 'I', "
                                                "'2003-02-01 10:15:00', 'SYSDBA');\n" +
-                                               LogRows::Field(1, "PIC", "null", "'x'")),
+                                               LogRows::Key(1, "ID", "'1'") + LogRows::Field(1, "PIC", "null", "'x'")),
                          Outcome{{}, 5, "Unknown field type.\nTable name: 'T'\nField name: 'PIC'\nField type: 9\n"
                                                   "SQL type: ARRAY\n"});
                  }},
@@ -420,7 +422,7 @@ INSTANTIATE_TEST_SUITE_P(
                                                "insert into IBE$LOG_TABLES values (12, 'T', 'D', "
                                                "'2003-02-01 10:15:00', 'SYSDBA');\n"
                                                "insert into IBE$LOG_FIELDS (LOG_TABLES_ID, FIELD_NAME, INCOMPLETE)"
-                                               " values (12, 'NAME', 'Y');\n"),
+                                               " values (12, 'NAME', 'Y');\n" + LogRows::Key(12, "ID", "'1'")),
                          Outcome{{}, 5, "Log entry 12, table 'T', field 'NAME': the value was not logged "
                                         "completely, so no script can repeat or undo this change\n"});
                  }},

@@ -359,7 +359,9 @@ private:
     int entries = 0;
 };
 
-const char kTable[] = "create table T (ID integer not null primary key, V varchar(255), C char(255));\n";
+// Without a primary key, so that an entry may be logged with its unique key
+// or without one.
+const char kTable[] = "create table T (ID integer not null unique, V varchar(255), C char(255));\n";
 
 // Every row of T as the database holds it, read through the manager. The
 // manager then moves to `park`: while it holds an embedded database, isql

@@ -177,7 +177,7 @@ private slots:
                  QStringList{"Extracting log data error. Make shure Your database has IB Expert Log structures."});
     }
 
-    void unknownOperationWritesTheReport()
+    void unknownOperationIsRefused()
     {
         QString output;
         QVERIFY2(CreateDatabase(dir.Path("odd.fdb"), LogTablesSql() + R"(
@@ -192,11 +192,36 @@ insert into IBE$LOG_KEYS values (1, 'ID', '1');
         TWindow w(dialogs, dir.Program());
         w.Edit("edtDatabaseFile")->setText(dir.Path("odd.fdb"));
         w.Action("actExecute")->trigger();
+        QCOMPARE(dialogs.messages, QStringList{"Log entry 1, table 'T': its operation letter 'X' is none of I, U "
+                                               "and D, so no statement is made of it"});
+        QVERIFY(!QFile::exists(dir.Path("Exception.txt")));
+        QVERIFY(w.Find<QWidget>("pnlProgressBar")->isHidden());
+    }
+
+    // A log id that is no number is no failure the window foresees.
+    void unforeseenFailureWritesTheReport()
+    {
+        QString output;
+        QVERIFY2(CreateDatabase(dir.Path("text-id.fdb"), R"(
+create table IBE$LOG_TABLES (ID varchar(10), TABLE_NAME varchar(67), OPERATION varchar(1), DATE_TIME timestamp,
+    USER_NAME varchar(67));
+create table IBE$LOG_FIELDS (LOG_TABLES_ID varchar(10), FIELD_NAME varchar(67), OLD_VALUE varchar(255),
+    NEW_VALUE varchar(255));
+create table IBE$LOG_KEYS (LOG_TABLES_ID varchar(10), KEY_FIELD varchar(67), KEY_VALUE varchar(255));
+commit;
+insert into IBE$LOG_TABLES values ('x1', 'T', 'I', '2024-03-01 10:00:00', 'SYSDBA');
+)",
+                                 &output),
+                 qPrintable(output));
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.Edit("edtDatabaseFile")->setText(dir.Path("text-id.fdb"));
+        w.Action("actExecute")->trigger();
 
         const QString report = dir.Path("Exception.txt");
         const QByteArray file = ReadBytes(report);
         static const QRegularExpression stamp(
-            "^Unknown operation symbol: X\r\n\\d\\d\\.\\d\\d\\.\\d{4}( \\d\\d:\\d\\d:\\d\\d)?\n\r\n$");
+            "^'x1' is not a valid integer value\r\n\\d\\d\\.\\d\\d\\.\\d{4}( \\d\\d:\\d\\d:\\d\\d)?\n\r\n$");
         QVERIFY2(stamp.match(QString::fromLatin1(file)).hasMatch(), file.constData());
         QCOMPARE(dialogs.messages,
                  QStringList{"Sorry, unforeseen exception has occured.\nIts text saved to " + report +
@@ -211,11 +236,11 @@ insert into IBE$LOG_KEYS values (1, 'ID', '1');
         TScriptedDialogs dialogs;
         TWindow w(dialogs, dir.Program());
         w.Action("miRussian")->setChecked(true);
-        // odd.fdb: made by unknownOperationWritesTheReport, which runs first.
-        w.Edit("edtDatabaseFile")->setText(dir.Path("odd.fdb"));
+        // text-id.fdb: made by unforeseenFailureWritesTheReport, which runs first.
+        w.Edit("edtDatabaseFile")->setText(dir.Path("text-id.fdb"));
         w.Action("actExecute")->trigger();
         const QByteArray file = ReadBytes(dir.Path("Exception.txt"));
-        QVERIFY2(file.startsWith("Unknown operation symbol: X\r\n"), file.constData());
+        QVERIFY2(file.startsWith("'x1' is not a valid integer value\r\n"), file.constData());
         QCOMPARE(dialogs.messages.size(), 1);
         QVERIFY2(dialogs.messages[0].startsWith(QStringLiteral("Извините, получено непредусмотренное исключение.\n"
                                                                "Его текст сохранен в ") +
