@@ -2,6 +2,9 @@
 
 #include "app/core/Charset.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -11,6 +14,76 @@ std::string Env(const char* name, const std::string& def)
     const char* v = std::getenv(name);
     return v ? std::string(v) : def;
 }
+
+bool TryIsoDate(const std::string& text, TDateTime& result)
+{
+    auto digits = [&](size_t from, size_t count) {
+        int v = 0;
+        for (size_t i = from; i < from + count; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return -1;
+            v = v * 10 + (text[i] - '0');
+        }
+        return v;
+    };
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-')
+        return false;
+    const int y = digits(0, 4), m = digits(5, 2), d = digits(8, 2);
+    return y >= 0 && m >= 0 && d >= 0 && TryEncodeDate(y, m, d, result);
+}
+
+// CLI11 puts the option's name before a validator's text:
+// "--from: '2003-O1-01' is not a date in the form YYYY-MM-DD".
+CLI::Validator IsoDate()
+{
+    return CLI::Validator(
+        [](std::string& text) {
+            TDateTime date = 0;
+            return TryIsoDate(text, date) ? std::string() : "'" + text + "' is not a date in the form YYYY-MM-DD";
+        },
+        "YYYY-MM-DD");
+}
+
+// A known character set, given in any case; the value becomes Firebird's
+// own spelling of its name.
+CLI::Validator KnownCharset()
+{
+    return CLI::Validator(
+        [](std::string& name) {
+            TCharset charset;
+            if (!FindCharset(name, charset))
+                return "'" + name + "' is not a Firebird character set this program knows";
+            name = charset.name;
+            return std::string();
+        },
+        "NAME");
+}
+
+CLI::Validator OneOf(std::vector<std::string> words)
+{
+    return CLI::Validator(
+        [words](std::string& word) {
+            if (std::find(words.begin(), words.end(), word) != words.end())
+                return std::string();
+            std::string list;
+            for (const std::string& w : words)
+                list += (list.empty() ? "" : ", ") + w;
+            return "'" + word + "' is not one of " + list;
+        },
+        "");
+}
+
+// The plain form's help is the text of UsageText, written to be read in a
+// terminal; a subcommand's is CLI11's, made from its options.
+class TFormatter : public CLI::Formatter {
+public:
+    std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override
+    {
+        if (!app->get_parent())
+            return UsageText();
+        return CLI::Formatter::make_help(app, std::move(name), mode);
+    }
+};
 
 }  // namespace
 
@@ -36,7 +109,7 @@ std::string UsageText()
            "                           a Firebird name such as UTF8, WIN1252, ISO8859_1,\n"
            "                           NONE (default WIN1251)\n"
            "      --language en|ru     language of messages and comments (default en)\n"
-           "      --help               show this text\n"
+           "  -h, --help               show this text\n"
            "      --version            show the version\n"
            "\n"
            "The script is text in the character set of --charset, for isql's -ch option;\n"
@@ -50,106 +123,74 @@ std::string UsageText()
 
 TDateTime ParseIsoDate(const std::string& text, const std::string& option)
 {
-    auto digits = [&](size_t from, size_t count) {
-        int v = 0;
-        for (size_t i = from; i < from + count; ++i) {
-            if (text[i] < '0' || text[i] > '9')
-                return -1;
-            v = v * 10 + (text[i] - '0');
-        }
-        return v;
-    };
     TDateTime result = 0;
-    if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
-        int y = digits(0, 4), m = digits(5, 2), d = digits(8, 2);
-        if (y >= 0 && m >= 0 && d >= 0 && TryEncodeDate(y, m, d, result))
-            return result;
-    }
-    throw UsageError(option + ": '" + text + "' is not a date in the form YYYY-MM-DD");
+    if (!TryIsoDate(text, result))
+        throw UsageError(option + ": '" + text + "' is not a date in the form YYYY-MM-DD");
+    return result;
 }
 
-CliOptions ParseOptions(const std::vector<std::string>& args)
+TCommandLine::TCommandLine() : app(std::make_unique<CLI::App>("", "norvane-cli"))
 {
-    CliOptions o;
-    o.user = Env("ISC_USER", "SYSDBA");
-    o.password = Env("ISC_PASSWORD", "");
-    o.from = EncodeDate(1901, 1, 1);
-    o.to = Date();
-    bool haveDatabase = false;
+    CliOptions& o = options;
+    app->formatter(std::make_shared<TFormatter>());
+    app->set_help_flag("-h,--help", "show this text");
+    // An option given twice counts as last given, a flag's value cannot be
+    // overridden (--undo=false is refused), and every subcommand added
+    // later inherits both.
+    app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)->disable_flag_override();
 
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        std::string value;
-        bool inlineValue = false;
-        if (arg.rfind("--", 0) == 0) {
-            auto eq = arg.find('=');
-            if (eq != std::string::npos) {
-                value = arg.substr(eq + 1);
-                arg = arg.substr(0, eq);
-                inlineValue = true;
-            }
-        }
-        auto take = [&]() -> std::string {
-            if (inlineValue)
-                return value;
-            if (i + 1 >= args.size())
-                throw UsageError(arg + " needs a value");
-            return args[++i];
-        };
-        auto flag = [&]() {
-            if (inlineValue)
-                throw UsageError(arg + " takes no value");
-        };
-
-        if (arg == "-d" || arg == "--database") {
-            o.database = take();
-            haveDatabase = true;
-        } else if (arg == "-u" || arg == "--user") {
-            o.user = take();
-        } else if (arg == "-p" || arg == "--password") {
-            o.password = take();
-        } else if (arg == "--from") {
-            o.from = ParseIsoDate(take(), "--from");
-        } else if (arg == "--to") {
-            o.to = ParseIsoDate(take(), "--to");
-        } else if (arg == "--undo") {
-            flag();
-            o.undo = true;
-        } else if (arg == "--no-comments") {
-            flag();
-            o.comments = false;
-        } else if (arg == "--disable-triggers") {
-            flag();
-            o.disableTriggers = true;
-        } else if (arg == "--sql") {
-            o.sqlFile = take();
-        } else if (arg == "--xml") {
-            o.xmlFile = take();
-        } else if (arg == "--language") {
-            o.language = take();
-            if (o.language != "en" && o.language != "ru")
-                throw UsageError("--language: '" + o.language + "' is not one of en, ru");
-        } else if (arg == "--charset") {
-            const std::string name = take();
-            TCharset charset;
-            if (!FindCharset(name, charset))
-                throw UsageError("--charset: '" + name + "' is not a Firebird character set this program knows");
-            o.charset = charset.name;
-        } else if (arg == "--help" || arg == "-h") {
-            flag();
-            o.help = true;
-        } else if (arg == "--version") {
-            flag();
-            o.version = true;
-        } else {
-            throw UsageError("unknown argument '" + args[i] + "'");
-        }
-    }
-    if (o.help || o.version)
-        return o;
-    if (!haveDatabase || o.database.empty())
-        throw UsageError("the database location is missing (-d LOCATION)");
-    if (!o.sqlFile.empty() && o.sqlFile == o.xmlFile)
-        throw UsageError("--sql and --xml name the same file");
-    return o;
+    app->add_option("-d,--database", o.database, "database file, or host:path, host/port:path");
+    app->add_option("-u,--user", o.user, "user name");
+    app->add_option("-p,--password", o.password, "password");
+    app->add_option_function<std::string>(
+           "--from", [&o](const std::string& text) { o.from = ParseIsoDate(text, "--from"); },
+           "first day of the period")
+        ->check(IsoDate());
+    app->add_option_function<std::string>(
+           "--to", [&o](const std::string& text) { o.to = ParseIsoDate(text, "--to"); },
+           "last day of the period")
+        ->check(IsoDate());
+    app->add_flag("--undo", o.undo, "write the undo script");
+    app->add_flag_function(
+        "--no-comments", [&o](std::int64_t) { o.comments = false; }, "leave out the comment lines");
+    app->add_flag("--disable-triggers", o.disableTriggers, "switch the target's triggers off");
+    app->add_option("--sql", o.sqlFile, "script file");
+    app->add_option("--xml", o.xmlFile, "XML log file");
+    app->add_option("--charset", o.charset, "character set")->check(KnownCharset());
+    app->add_option("--language", o.language, "language")->check(OneOf({"en", "ru"}));
+    app->add_flag("--version", o.version, "show the version");
 }
+
+TCommandLine::~TCommandLine() = default;
+
+CliOptions TCommandLine::Parse(const std::vector<std::string>& args)
+{
+    options = CliOptions();
+    options.user = Env("ISC_USER", "SYSDBA");
+    options.password = Env("ISC_PASSWORD", "");
+    options.from = EncodeDate(1901, 1, 1);
+    options.to = Date();
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app->parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        options.help = true;
+        return options;
+    } catch (const CLI::ParseError& e) {
+        throw UsageError(e.what());
+    }
+    if (options.version)
+        return options;
+    if (app->get_subcommands().empty()) {
+        if (app->count("--database") == 0 || options.database.empty())
+            throw UsageError("the database location is missing (-d LOCATION)");
+        if (!options.sqlFile.empty() && options.sqlFile == options.xmlFile)
+            throw UsageError("--sql and --xml name the same file");
+    }
+    return options;
+}
+
+std::string TCommandLine::Help() const { return app->help(); }
+
+CliOptions ParseOptions(const std::vector<std::string>& args) { return TCommandLine().Parse(args); }

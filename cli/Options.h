@@ -1,9 +1,14 @@
 #pragma once
 #include "locale/Regional.h"
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+namespace CLI {
+class App;
+}
 
 // The command line of norvane-cli.
 struct CliOptions {
@@ -29,9 +34,34 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Parses argv. The user defaults to $ISC_USER, else SYSDBA; the password to
-// $ISC_PASSWORD, else none; --from to 1901-01-01 and --to to today.
+// The command line, read by CLI11. The plain form, `norvane-cli -d LOCATION
+// [options]`, writes the script; a subcommand (`norvane-cli NAME ...`) is
+// added to the application beside it with options of its own, and the plain
+// form's checks (a database is needed) apply only when no subcommand was
+// given.
+class TCommandLine {
+public:
+    TCommandLine();
+    ~TCommandLine();
+    TCommandLine(const TCommandLine&) = delete;
+    TCommandLine& operator=(const TCommandLine&) = delete;
+
+    // Reads the arguments after the program's name. The user defaults to
+    // $ISC_USER, else SYSDBA; the password to $ISC_PASSWORD, else none;
+    // --from to 1901-01-01 and --to to today. Throws UsageError.
+    CliOptions Parse(const std::vector<std::string>& args);
+    // What --help shows: UsageText() for the plain form, a subcommand's own
+    // help for a subcommand.
+    std::string Help() const;
+
+private:
+    std::unique_ptr<CLI::App> app;
+    CliOptions options;
+};
+
+// Parses argv through a TCommandLine.
 CliOptions ParseOptions(const std::vector<std::string>& args);
 // Reads YYYY-MM-DD; throws UsageError for anything that is not a date.
 TDateTime ParseIsoDate(const std::string& text, const std::string& option);
+// The help of the plain form.
 std::string UsageText();

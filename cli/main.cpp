@@ -252,16 +252,17 @@ int Run(const CliOptions& o)
 int main(int argc, char** argv)
 {
     std::setlocale(LC_ALL, "");
+    TCommandLine commandLine;
     CliOptions options;
     try {
-        options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+        options = commandLine.Parse(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const UsageError& e) {
         std::cerr << "norvane-cli: " << e.what() << "\n"
                   << "Try 'norvane-cli --help' for more information.\n";
         return exUsage;
     }
     if (options.help) {
-        std::cout << UsageText();
+        std::cout << commandLine.Help();
         return exDone;
     }
     if (options.version) {

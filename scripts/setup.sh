@@ -11,6 +11,7 @@ packages=(
   firebird3.0-server-core firebird3.0-server firebird3.0-utils firebird3.0-examples
   libxml2-dev libxml2-utils
   libsimpleini-dev
+  libcli11-dev
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
   qt6-translations-l10n
   xvfb xauth imagemagick
