@@ -103,6 +103,10 @@ std::string UsageText()
            "      --no-comments        leave out the date-and-user comment lines\n"
            "      --disable-triggers   make the target's own triggers on the changed tables\n"
            "                           inactive while the script's statements run\n"
+           "      --skip-invalid       leave out log entries that cannot be trusted (a table\n"
+           "                           that is no user table, keys that are not the table's\n"
+           "                           key, ...) instead of stopping at the first; they are\n"
+           "                           listed on standard error\n"
            "      --sql FILE           write the script to FILE instead of standard output\n"
            "      --xml FILE           save the XML log to FILE\n"
            "      --charset NAME       character set of the connection and of the outputs:\n"
@@ -118,7 +122,9 @@ std::string UsageText()
            "Exit status: 0 done, 1 other failure, 2 bad usage, 3 connection refused,\n"
            "4 the change log cannot be read, 5 a logged value has no SQL form or was not\n"
            "logged completely, 6 a logged value cannot be read in the character set of\n"
-           "--charset, 130 interrupted by Ctrl+C (143 by SIGTERM): no file is written.\n";
+           "--charset, 7 a log entry cannot be trusted (it is named), 8 done, but invalid\n"
+           "entries were left out (--skip-invalid), 130 interrupted by Ctrl+C (143 by\n"
+           "SIGTERM): no file is written.\n";
 }
 
 TDateTime ParseIsoDate(const std::string& text, const std::string& option)
@@ -154,6 +160,7 @@ TCommandLine::TCommandLine() : app(std::make_unique<CLI::App>("", "norvane-cli")
     app->add_flag_function(
         "--no-comments", [&o](std::int64_t) { o.comments = false; }, "leave out the comment lines");
     app->add_flag("--disable-triggers", o.disableTriggers, "switch the target's triggers off");
+    app->add_flag("--skip-invalid", o.skipInvalid, "leave out invalid log entries");
     app->add_option("--sql", o.sqlFile, "script file");
     app->add_option("--xml", o.xmlFile, "XML log file");
     app->add_option("--charset", o.charset, "character set")->check(KnownCharset());

@@ -20,6 +20,7 @@ struct CliOptions {
     bool undo = false;
     bool comments = true;
     bool disableTriggers = false;
+    bool skipInvalid = false;
     std::string sqlFile;
     std::string xmlFile;
     std::string language = "en";

@@ -29,8 +29,10 @@ namespace {
 enum ExitCode {
     exDone = 0,
     exFailure = 1,
-    exUsage = 2
+    exUsage = 2,
     // A failed run exits with its failure's status (engine/Failure.h).
+    exSkipped = 8  // done, but log entries that cannot be trusted were left out
+
 };
 
 // Messages are Windows-1251; a terminal in another character set gets them
@@ -163,6 +165,20 @@ void Report(const Norvane::TFailure& failure)
         Say("SQL type: " + failure.typeName);
 }
 
+// Lists the log entries the run left out as invalid; whether there were any.
+bool ReportSkipped(const Norvane::CNorvane::TSkipped& skipped)
+{
+    if (skipped.count == 0)
+        return false;
+    Say("Left out " + std::to_string(skipped.count) + " log " + (skipped.count == 1 ? "entry" : "entries") +
+        " that cannot be trusted:");
+    for (const std::string& message : skipped.first)
+        Say("  " + message);
+    if (skipped.count > skipped.first.size())
+        Say("  and " + std::to_string(skipped.count - skipped.first.size()) + " more");
+    return true;
+}
+
 int Run(const CliOptions& o)
 {
     if (o.language == "ru")
@@ -194,6 +210,7 @@ int Run(const CliOptions& o)
     Progress progress(isatty(STDERR_FILENO) != 0);
     Norvane::CNorvane engine([&](int& total, int& done) { progress(total, done); });
     engine.SetDisableTriggers(o.disableTriggers);
+    engine.SetSkipInvalid(o.skipInvalid);
     std::size_t records = 0;
     try {
         records = engine.WriteLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments, o.undo,
@@ -244,7 +261,7 @@ int Run(const CliOptions& o)
             return exFailure;
         }
     }
-    return exDone;
+    return ReportSkipped(engine.Skipped()) ? exSkipped : exDone;
 }
 
 }  // namespace

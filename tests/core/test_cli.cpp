@@ -140,6 +140,23 @@ TEST_F(Cli, ScriptsToStdoutAndFiles)
     Result none = Run({"-d", db.Location(), "--from", "2003-02-02"});
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.out, "/* Log has no matched records for specified period */");
+
+    // An entry that cannot be trusted stops the run; asked to, the run
+    // leaves it out, names it and says so in its status.
+    TestDatabase forged;
+    MakeLog(forged, "insert into IBE$LOG_TABLES values (3, 'MON$ATTACHMENTS', 'D', '2003-02-01 12:00:00', 'X');\n" +
+                        LogRows::Field(3, "MON$STATE", "'0'", "null"));
+    const std::string refused = "Log entry 3, table 'MON$ATTACHMENTS': it is not a user table of the database (a "
+                                "system table, a view, a temporary or external table, or the change log's own), so no "
+                                "statement is made of it\n";
+    Result stopped = Run({"-d", forged.Location(), "--from", "2003-02-01", "--to", "2003-02-01"});
+    EXPECT_EQ(stopped.status, 7);
+    EXPECT_EQ(stopped.err, refused);
+    EXPECT_EQ(stopped.out, "");
+    Result skipped = Run({"-d", forged.Location(), "--from", "2003-02-01", "--to", "2003-02-01", "--skip-invalid"});
+    EXPECT_EQ(skipped.status, 8);
+    EXPECT_EQ(skipped.err, "Left out 1 log entry that cannot be trusted:\n  " + refused);
+    EXPECT_EQ(skipped.out, kReproducing);
 }
 
 // Ctrl+C or SIGTERM in the middle of a run, on both engines: the run stops
