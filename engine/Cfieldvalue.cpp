@@ -117,6 +117,20 @@ bool IsNumberLiteral(const std::string& text)
     return i == text.size();
 }
 
+// Whether the engine's parser takes the number as a literal: the digits
+// before any exponent, the point left out, must make a 64-bit integer. A
+// longer number is no token at all, and is better given to the engine as a
+// text to convert.
+bool FitsLiteral(const std::string& number)
+{
+    std::string digits;
+    for (char c : number.substr(0, number.find_first_of("eE")))
+        if (IsDigit(c) && !(digits.empty() && c == '0'))
+            digits += c;
+    const std::string limit = number[0] == '-' ? "9223372036854775808" : "9223372036854775807";
+    return digits.size() < limit.size() || (digits.size() == limit.size() && digits <= limit);
+}
+
 // A number with an exponent without the trailing zeros of its fraction:
 // the engine reads the digits as a whole and scales them, so that the
 // sixteen digits of 2.500000000000000e-300 take it below the range of a
@@ -312,8 +326,12 @@ std::string CFieldValue::GetSQL(const CFieldCast& snapshot) const
     case ibDouble:
         // Bare only when the log holds a number: any other text is passed
         // to the engine as a text literal to convert or refuse, so that a
-        // logged value never becomes a piece of the statement.
-        return IsNumberLiteral(snapshot.value) ? WithoutTrailingZeros(snapshot.value) : Quoted(snapshot.value);
+        // logged value never becomes a piece of the statement. The engines
+        // that have DECFLOAT and INT128 read their long numbers as literals.
+        if (!IsNumberLiteral(snapshot.value) ||
+            (type != ibDecFloat16 && type != ibDecFloat34 && type != ibInt128 && !FitsLiteral(snapshot.value)))
+            return Quoted(snapshot.value);
+        return WithoutTrailingZeros(snapshot.value);
     case ibBoolean:
         return IsTruthValue(snapshot.value) ? snapshot.value : Quoted(snapshot.value);
     case ibDate:

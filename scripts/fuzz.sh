@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${FUZZ_SECONDS:-60}
 build=build-fuzz
-all_targets=(fuzz_param_markers fuzz_ini fuzz_log_record fuzz_xml)
+all_targets=(fuzz_param_markers fuzz_ini fuzz_log_record fuzz_xml fuzz_forged_log)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all_targets[@]}")
 

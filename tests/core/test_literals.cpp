@@ -21,10 +21,13 @@
 #include "RecordBuilders.h"
 
 #include "db/Tdbmanager.h"
+#include "engine/Clogreader.h"
 #include "engine/Cnorvane.h"
 #include "locale/Messages.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <algorithm>
 #include <cstdint>
@@ -492,17 +495,23 @@ TEST_P(LiteralScripts, ValuesIsqlReadsDifferently)
 
 // The comment line before a statement holds the logged user name, which the
 // log keeps as any other text. A name holding "*/" must not end the comment
-// and turn the rest of the name into statements.
+// and turn the rest of the name into statements. A name holding a NUL, at
+// which isql ends the line and so loses the comment's end, until a "*/" in
+// a value closes it and the rest of the value runs, is refused.
 TEST_P(LiteralScripts, UserNamesStayInTheirComments)
 {
-    const std::vector<std::string> users = {"X */ delete from T; /*", "*/", "a*/b", "/* nested */ */ commit; --"};
+    const NorvaneTest::TTempFolder folder("norvane-canary-");
+    const std::string canary = (folder.Path() / "shell-ran").string();
+    const std::vector<std::string> users = {"X */ delete from T; /*", "*/", "a*/b", "/* nested */ */ commit; --",
+                                            std::string("A\0", 2)};
     std::string log;
     for (std::size_t i = 0; i < users.size(); ++i) {
         const std::string entry = std::to_string(i + 1);
         log += "insert into IBE$LOG_TABLES (ID, TABLE_NAME, OPERATION, DATE_TIME, USER_NAME) values (" + entry +
                ", 'T', 'I', '2024-05-01 10:00:00', " + Hex(users[i]) + ");\n" +
                LogRows::Key(int(i + 1), "ID", "'" + entry + "'") +
-               LogRows::Field(int(i + 1), "ID", "null", "'" + entry + "'");
+               LogRows::Field(int(i + 1), "ID", "null", "'" + entry + "'") +
+               LogRows::Field(int(i + 1), "V", "null", Hex("*/ shell touch " + canary + "; drop table T; /*"));
     }
     TestDatabase logged(Engine()), twin(Engine());
     logged.Exec(ReadSource("scripts/demo/log-tables.sql") + kTable + "commit;\n" + log);
@@ -510,8 +519,13 @@ TEST_P(LiteralScripts, UserNamesStayInTheirComments)
     twin.Exec(std::string(kTable) + "commit;\ninsert into T (ID, V) values (100, 'kept');\n");
 
     Norvane::CNorvane engine;
+    EXPECT_THROW(engine.ReadLog(logged.Location(), logged.User(), logged.Password(), EncodeDate(2024, 5, 1),
+                                EncodeDate(2024, 5, 2), true),
+                 NorvaneImpl::CEInvalidEntry);
+    engine.SetSkipInvalid(true);
     engine.ReadLog(logged.Location(), logged.User(), logged.Password(), EncodeDate(2024, 5, 1),
                    EncodeDate(2024, 5, 2), true);
+    EXPECT_EQ(engine.Skipped().count, 1u);
     const std::string reproducing = engine.GetReproducingScript();
     engine.Clear();
     try {
@@ -522,9 +536,10 @@ TEST_P(LiteralScripts, UserNamesStayInTheirComments)
 
     History::Rows expected;
     expected[100] = {std::string("kept"), std::nullopt};
-    for (std::size_t i = 0; i < users.size(); ++i)
-        expected[static_cast<int>(i + 1)] = {};
+    for (std::size_t i = 0; i + 1 < users.size(); ++i)
+        expected[static_cast<int>(i + 1)] = {"*/ shell touch " + canary + "; drop table T; /*", std::nullopt};
     EXPECT_EQ(Difference(expected, ReadTable(twin, logged)), "");
+    EXPECT_FALSE(std::filesystem::exists(canary));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, LiteralScripts, FbEngines(), FbEngineName);

@@ -66,6 +66,9 @@ TEST(FieldValue, LiteralsByTypeCode)
         {kSmallint, 0, "1e", "'1e'"}, {kDouble, 0, "1.2.3", "'1.2.3'"}, {16, 0, "- 1", "'- 1'"},
         {kInteger, 0, "0x1F", "'0x1F'"}, {kDouble, 0, "Infinity", "'Infinity'"}, {kInteger, 0, ".", "'.'"},
         {23, 0, "TRUE or 1=1", "'TRUE or 1=1'"}, {kInteger, 0, "1 ", "'1 '"},
+        // Digits the parser cannot hold in 64 bits make no literal at all.
+        {16, 0, "9223372036854775808", "'9223372036854775808'"}, {16, 0, "-0.9223372036854775809", "'-0.9223372036854775809'"},
+        {kDouble, 0, "18446744073709551616e-10", "'18446744073709551616e-10'"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CFieldValue(c.type, V(c.value), nullptr, "A", c.subType).GetNewSQL(), c.literal)
