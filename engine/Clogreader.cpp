@@ -236,8 +236,12 @@ std::unique_ptr<CLogRecord> CLogReader::Next()
     while (merger->Next(entry, keyRows, fieldRows)) {
         ++read;
         const std::string refusal = EntryRefusal(entry, keyRows, fieldRows, schema, quoteNames);
-        if (refusal.empty())
-            return MakeRecord(entry, keyRows, fieldRows, schema, quoteNames, includeComments);
+        if (refusal.empty()) {
+            std::unique_ptr<CLogRecord> record =
+                MakeRecord(entry, keyRows, fieldRows, schema, quoteNames, includeComments);
+            cascades.Examine(*record, ++made);
+            return record;
+        }
         const CEInvalidEntry invalid(entry.id, entry.tableName, refusal);
         if (!onSkip)
             throw invalid;
@@ -391,6 +395,174 @@ std::unique_ptr<CLogRecord> MakeRecord(const TEntryRow& entry, const std::vector
     };
     return std::make_unique<CLogRecord>(entry.operation[0], includeComments, table.name, entry.userName,
                                         entry.dateTime, values(keys), values(fields), quoteNames);
+}
+
+// --------------------------------------------------------- TCascadeFinder
+
+namespace {
+
+// A value of a column before or after a record's change, as logged: known
+// or not, and null or a text.
+struct TLoggedValue {
+    bool known = false;
+    bool null = false;
+    std::string text;
+    bool operator==(const TLoggedValue& other) const
+    {
+        return known && other.known && null == other.null && (null || text == other.text);
+    }
+};
+
+TLoggedValue ValueOf(const CLogRecord& record, const std::string& column, bool old)
+{
+    TLoggedValue value;
+    auto take = [&value](const CFieldCast* cast) {
+        value.known = cast != nullptr;
+        if (cast) {
+            value.null = cast->isNull;
+            // A CHAR's padding does not tell two values apart.
+            value.text = Trimmed(cast->value);
+        }
+    };
+    for (const auto& field : record.GetFields())
+        if (field->GetName() == column) {
+            take(old ? field->GetOldValue() : field->GetNewValue());
+            return value;
+        }
+    // A key column the change left alone.
+    for (const auto& key : record.GetKeys())
+        if (key->GetName() == column)
+            take(key->GetNewValue());
+    return value;
+}
+
+bool Changed(const CLogRecord& record, const std::string& column)
+{
+    for (const auto& field : record.GetFields())
+        if (field->GetName() == column)
+            return field->GetOldValue() && !(ValueOf(record, column, true) == ValueOf(record, column, false));
+    return false;
+}
+
+// The values of the columns picked from a foreign key's as one text: the
+// key's number and which of its columns, then each value with its length,
+// so that no two lists make the same text. Empty when a value is not known.
+std::string Tuple(std::size_t key, const CLogRecord& record, const std::vector<std::string>& columns,
+                  const std::vector<bool>& picked)
+{
+    std::string tuple = std::to_string(key) + "#";
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        tuple += picked[i] ? '1' : '0';
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (!picked[i])
+            continue;
+        const TLoggedValue value = ValueOf(record, columns[i], true);
+        if (!value.known)
+            return {};
+        tuple += value.null ? std::string("|-") : "|" + std::to_string(value.text.size()) + ":" + value.text;
+    }
+    return tuple;
+}
+
+}  // namespace
+
+struct TCascadeFinder::TSource {
+    std::size_t sequence;
+    char action;
+    std::vector<TLoggedValue> newValues;  // of the referred columns, after an update
+};
+
+TCascadeFinder::TCascadeFinder(const CSchema& aSchema) : schema(aSchema) {}
+
+TCascadeFinder::~TCascadeFinder() = default;
+
+void TCascadeFinder::Examine(CLogRecord& record, std::size_t sequence)
+{
+    if (schema.ForeignKeys().empty())
+        return;
+    while (oldest < kept.size() && kept[oldest].first + kCascadeWindow <= sequence) {
+        const auto found = sources.find(kept[oldest].second);
+        if (found != sources.end() && found->second.sequence == kept[oldest].first)
+            sources.erase(found);
+        ++oldest;
+    }
+    if (oldest > kept.size() / 2 && oldest > 1024) {
+        kept.erase(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(oldest));
+        oldest = 0;
+    }
+    const char action = record.GetAction();
+    if (action != 'U' && action != 'D')
+        return;
+
+    // An effect of an earlier record: found by the old values of the
+    // referring columns it changed (an update's log holds no others) or, for
+    // a delete, of all of them. An action's effects are logged right after
+    // their source, so of the sources that changed the same values the
+    // latest is the one.
+    for (const std::size_t number : schema.ReferringFrom(record.GetTableName())) {
+        const TForeignKey& key = schema.ForeignKeys()[number];
+        std::vector<bool> changed(key.childColumns.size(), action == 'D');
+        if (action == 'U')
+            for (std::size_t i = 0; i < changed.size(); ++i)
+                changed[i] = Changed(record, key.childColumns[i]);
+        if (std::find(changed.begin(), changed.end(), true) == changed.end())
+            continue;
+        const std::string tuple = Tuple(number, record, key.childColumns, changed);
+        const auto found = tuple.empty() ? sources.end() : sources.find(tuple);
+        if (found == sources.end())
+            continue;
+        const TSource& source = found->second;
+        const TRefAction rule = source.action == 'U' ? key.onUpdate : key.onDelete;
+        TCascade cascade{sequence - source.sequence, {}, source.action == 'U' && rule == TRefAction::Cascade};
+        bool effect = rule != TRefAction::None;
+        if (rule == TRefAction::Cascade && source.action == 'D') {
+            effect = action == 'D';
+        } else if (effect) {
+            effect = action == 'U';
+            for (std::size_t i = 0; i < changed.size() && effect; ++i) {
+                if (!changed[i])
+                    continue;
+                cascade.columns.push_back(key.childColumns[i]);
+                const TLoggedValue now = ValueOf(record, key.childColumns[i], false);
+                if (rule == TRefAction::Cascade)
+                    effect = now == source.newValues[i];
+                else if (rule == TRefAction::SetNull)
+                    effect = now.known && now.null;
+            }
+        }
+        if (effect) {
+            record.SetCascade(std::move(cascade));
+            break;
+        }
+    }
+
+    // A source of the records that follow, kept by the old values of the
+    // referred columns it changed, and of all of them.
+    for (const std::size_t number : schema.ReferringTo(record.GetTableName())) {
+        const TForeignKey& key = schema.ForeignKeys()[number];
+        if ((action == 'U' ? key.onUpdate : key.onDelete) == TRefAction::None)
+            continue;
+        TSource source{sequence, action, {}};
+        std::vector<bool> all(key.parentColumns.size(), true);
+        std::vector<bool> changed = all;
+        if (action == 'U') {
+            for (std::size_t i = 0; i < changed.size(); ++i) {
+                source.newValues.push_back(ValueOf(record, key.parentColumns[i], false));
+                changed[i] = Changed(record, key.parentColumns[i]);
+            }
+            if (std::find(changed.begin(), changed.end(), true) == changed.end())
+                continue;
+        }
+        for (const std::vector<bool>* picked : {&changed, &all}) {
+            if (picked == &all && changed == all)
+                break;
+            std::string tuple = Tuple(number, record, key.parentColumns, *picked);
+            if (tuple.empty())
+                continue;
+            sources[tuple] = source;
+            kept.emplace_back(sequence, std::move(tuple));
+        }
+    }
 }
 
 }  // namespace NorvaneImpl

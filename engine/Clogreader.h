@@ -116,6 +116,27 @@ private:
     std::string reason;
 };
 
+// Finds the records that a referential action made (TCascade): a record of
+// a table with such a foreign key whose referring columns held the old key
+// of a row that an earlier record, within kCascadeWindow records, changed
+// or deleted, and were changed as the action changes them (to the parent's
+// new key, to null, to their default) or deleted with it.
+class TCascadeFinder {
+public:
+    explicit TCascadeFinder(const CSchema& schema);
+    ~TCascadeFinder();
+    // Marks the record, the sequence-th of the run, when it is an effect,
+    // and keeps it as a possible source of the records that follow.
+    void Examine(CLogRecord& record, std::size_t sequence);
+
+private:
+    struct TSource;
+    const CSchema& schema;
+    std::unordered_map<std::string, TSource> sources;  // by foreign key and the old key values the row had
+    std::vector<std::pair<std::size_t, std::string>> kept;  // when each source was kept, oldest first
+    std::size_t oldest = 0;                                 // the first of kept still in the window
+};
+
 // Hears of an entry left out as invalid: its log id, table and reason.
 using TSkipEvent = std::function<void(const CEInvalidEntry& entry)>;
 
@@ -154,7 +175,9 @@ private:
     TSkipEvent onSkip;
     bool schemaRead = false;
     int read = 0;
+    std::size_t made = 0;
     CSchema schema;
+    TCascadeFinder cascades{schema};
     std::unordered_set<std::string> logColumns;  // the log tables' columns, by table and column name
     std::unique_ptr<TDataSet> log;
     std::unique_ptr<TValueQuery> keyQuery;

@@ -3,6 +3,8 @@
 #include "engine/Cstringaccumulator.h"
 #include "locale/Messages.h"
 
+#include <algorithm>
+
 using StringAccumulator::Accumulate;
 using StringAccumulator::CEEmptyStrList;
 
@@ -106,6 +108,18 @@ std::string CLogRecord::RowLimit() const
     return keys.empty() ? "\nrows 1" : std::string();
 }
 
+std::string CLogRecord::ConditionTerm(const CFieldValue& field, bool reproducing) const
+{
+    const bool byCascade = std::find(cascade.columns.begin(), cascade.columns.end(), field.GetName()) !=
+                           cascade.columns.end();
+    // A column a referential action changed holds what the action left: its
+    // new value when the action has been repeated, its old one when the
+    // source's undo reversed it.
+    if (byCascade)
+        return reproducing || !cascade.undoneBySource ? field.GetNewCondition() : field.GetOldCondition();
+    return reproducing ? field.GetOldCondition() : field.GetNewCondition();
+}
+
 std::string CLogRecord::GetWhereClause(bool reproducing) const
 {
     if (!keys.empty()) {
@@ -120,9 +134,9 @@ std::string CLogRecord::GetWhereClause(bool reproducing) const
                 if (field->GetName() != key->GetName())
                     continue;
                 if (!reproducing && field->GetNewValue())
-                    term = field->GetNewCondition();
+                    term = ConditionTerm(*field, reproducing);
                 else if (reproducing && action == 'U' && field->GetOldValue())
-                    term = field->GetOldCondition();
+                    term = ConditionTerm(*field, reproducing);
                 break;
             }
             condition += (condition.empty() ? "" : " AND ") + term;
@@ -131,8 +145,12 @@ std::string CLogRecord::GetWhereClause(bool reproducing) const
     }
     // No keys logged: match by every changed field, as the row stands on the
     // database the statement runs on.
-    return Accumulate(false, fields.begin(), fields.end(),
-                      reproducing ? &CFieldValue::GetOldCondition : &CFieldValue::GetNewCondition, " AND ");
+    if (fields.empty())
+        throw StringAccumulator::CEEmptyStrList();
+    std::string condition;
+    for (const auto& field : fields)
+        condition += (condition.empty() ? "" : " AND ") + ConditionTerm(*field, reproducing);
+    return condition;
 }
 
 }  // namespace NorvaneImpl

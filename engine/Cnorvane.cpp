@@ -199,37 +199,27 @@ void CNorvane::Advance(const CLogReader& reader, int& done)
     }
 }
 
-template <class Iterator>
-std::string CNorvane::GetScript(Iterator first, Iterator last, std::string (CLogRecord::*statement)() const)
+std::string CNorvane::GetScript(bool reproducing)
 {
     NorvaneImpl::TScriptCharset scriptCharset(charset.name, charset.encoding);
-    if (first == last)
-        return NorvaneImpl::TScriptCharset::ProgramText(msgNoMatchedRecords);
-    // As the string accumulator joins them, trailing separator included,
-    // with the busy handler called between records.
+    // Joined as a run that holds no records writes them, with the busy
+    // handler called between records.
     constexpr int kBusyEvery = 500;
     try {
         std::string script;
-        // The tables in the order the records first name them.
-        std::vector<std::string> tables;
+        NorvaneImpl::TScriptWriter writer(
+            reproducing, [&script](const char* data, std::size_t size) { script.append(data, size); },
+            disableTriggers);
         int count = 0;
-        for (; first != last; ++first) {
-            if (disableTriggers &&
-                std::find(tables.begin(), tables.end(), (**first).GetTableName()) == tables.end())
-                tables.push_back((**first).GetTableName());
-            const std::string text = ((**first).*statement)();
-            if (!text.empty()) {
-                script += text;
-                script += ";\n\n";
-            }
+        for (const auto& record : records) {
+            writer.Add(*record);
             if (++count % kBusyEvery == 0) {
                 TSignalWatch::StopIfCaught();
                 if (onBusy)
                     onBusy();
             }
         }
-        if (disableTriggers)
-            return NorvaneImpl::TriggersOff(tables) + script + NorvaneImpl::TriggersOn();
+        writer.Finish();
         return script;
     } catch (const NorvaneImpl::CEUnknownIBType& e) {
         if (showMessage)
@@ -240,12 +230,12 @@ std::string CNorvane::GetScript(Iterator first, Iterator last, std::string (CLog
 
 std::string CNorvane::GetReproducingScript()
 {
-    return GetScript(records.begin(), records.end(), &CLogRecord::GetReproducingStatement);
+    return GetScript(true);
 }
 
 std::string CNorvane::GetUndoScript()
 {
-    return GetScript(records.rbegin(), records.rend(), &CLogRecord::GetUndoStatement);
+    return GetScript(false);
 }
 
 std::string CNorvane::GetXMLLog()

@@ -122,8 +122,7 @@ private:
     // After each record of a run: a signal the program caught (TSignalWatch)
     // ends the run with InterruptedError, and the progress event hears of it.
     void Advance(const NorvaneImpl::CLogReader& reader, int& done);
-    template <class Iterator>
-    std::string GetScript(Iterator first, Iterator last, std::string (NorvaneImpl::CLogRecord::*statement)() const);
+    std::string GetScript(bool reproducing);
 
     // The XML log of the last run, written as the records came.
     std::string xmlText;

@@ -127,6 +127,16 @@ void TRecordStore::push_back(const CLogRecord& record)
     PutSize(record.GetFields().size());
     for (const auto& field : record.GetFields())
         PutValue(*field);
+    // The note of a referential action's effect: the source's distance (0:
+    // none), then its columns and whether the source's undo reverses them.
+    const TCascade& cascade = record.GetCascade();
+    PutSize(cascade.sourceDistance);
+    if (cascade.sourceDistance) {
+        PutSize(cascade.columns.size());
+        for (const std::string& column : cascade.columns)
+            PutText(column);
+        packing += static_cast<char>(cascade.undoneBySource);
+    }
 
     if (blocks.empty() || blockUsed + packing.size() > blockSize) {
         blockSize = std::max(kBlock, packing.size());
@@ -148,8 +158,18 @@ std::unique_ptr<CLogRecord> TRecordStore::Make(std::size_t index) const
     std::string dateTime = in.Text();
     TFieldList keys = in.Values(quoteNames);
     TFieldList fields = in.Values(quoteNames);
-    return std::make_unique<CLogRecord>(action, includeComments, std::move(table), std::move(user),
-                                        std::move(dateTime), std::move(keys), std::move(fields), quoteNames);
+    auto record = std::make_unique<CLogRecord>(action, includeComments, std::move(table), std::move(user),
+                                               std::move(dateTime), std::move(keys), std::move(fields), quoteNames);
+    TCascade cascade;
+    cascade.sourceDistance = in.Size();
+    if (cascade.sourceDistance) {
+        cascade.columns.resize(in.Size());
+        for (std::string& column : cascade.columns)
+            column = in.Text();
+        cascade.undoneBySource = in.Byte() != 0;
+        record->SetCascade(std::move(cascade));
+    }
+    return record;
 }
 
 TRecordStore::Reference TRecordStore::operator[](std::size_t index) const

@@ -49,6 +49,81 @@ void CSchema::Read(const TParams& period)
 {
     ReadColumns(period);
     ReadTables();
+    ReadForeignKeys();
+}
+
+void CSchema::AddForeignKey(TForeignKey key)
+{
+    if (key.onUpdate == TRefAction::None && key.onDelete == TRefAction::None)
+        return;
+    byParent[Trimmed(key.parentTable)].push_back(foreignKeys.size());
+    byChild[Trimmed(key.childTable)].push_back(foreignKeys.size());
+    foreignKeys.push_back(std::move(key));
+}
+
+const std::vector<std::size_t>& CSchema::ReferringTo(const std::string& table) const
+{
+    static const std::vector<std::size_t> none;
+    const auto found = byParent.find(Trimmed(table));
+    return found == byParent.end() ? none : found->second;
+}
+
+const std::vector<std::size_t>& CSchema::ReferringFrom(const std::string& table) const
+{
+    static const std::vector<std::size_t> none;
+    const auto found = byChild.find(Trimmed(table));
+    return found == byChild.end() ? none : found->second;
+}
+
+namespace {
+
+TRefAction RefAction(const std::string& rule)
+{
+    const std::string name = Trimmed(rule);
+    if (name == "CASCADE")
+        return TRefAction::Cascade;
+    if (name == "SET NULL")
+        return TRefAction::SetNull;
+    if (name == "SET DEFAULT")
+        return TRefAction::SetDefault;
+    return TRefAction::None;  // RESTRICT, NO ACTION
+}
+
+}  // namespace
+
+void CSchema::ReadForeignKeys()
+{
+    std::unique_ptr<TDataSet> data =
+        TDBManager::GetInstance().OpenQuery(LoadResourceText(BuiltinTexts::kLogReferences, "LOG"), nullptr, false);
+    if (data->Eof())
+        return;
+    TField& child = ColumnOf(*data, "CHILD_TABLE");
+    TField& name = ColumnOf(*data, "RDB$CONSTRAINT_NAME");
+    TField& onUpdate = ColumnOf(*data, "RDB$UPDATE_RULE");
+    TField& onDelete = ColumnOf(*data, "RDB$DELETE_RULE");
+    TField& parent = ColumnOf(*data, "PARENT_TABLE");
+    TField& childField = ColumnOf(*data, "CHILD_FIELD");
+    TField& parentField = ColumnOf(*data, "PARENT_FIELD");
+    // The rows come by constraint, its columns in key order.
+    TForeignKey key;
+    for (; !data->Eof(); data->Next()) {
+        const std::string constraint = Trimmed(name.AsString());
+        if (constraint != key.name) {
+            if (!key.name.empty())
+                AddForeignKey(std::move(key));
+            key = TForeignKey{constraint,
+                              Trimmed(child.AsString()),
+                              {},
+                              Trimmed(parent.AsString()),
+                              {},
+                              RefAction(onUpdate.AsString()),
+                              RefAction(onDelete.AsString())};
+        }
+        key.childColumns.push_back(Trimmed(childField.AsString()));
+        key.parentColumns.push_back(Trimmed(parentField.AsString()));
+    }
+    if (!key.name.empty())
+        AddForeignKey(std::move(key));
 }
 
 void CSchema::AddTable(TTableInfo table)

@@ -30,6 +30,22 @@ struct TTableInfo {
     bool primaryKey = false;  // key is the primary key
 };
 
+// What the database does to the rows that refer to a row when that row's
+// key changes or the row goes.
+enum class TRefAction { None, Cascade, SetNull, SetDefault };
+
+// A foreign key whose referential action changes rows of its table (the
+// child) when the row they refer to (in the parent) changes or goes.
+struct TForeignKey {
+    std::string name;
+    std::string childTable;
+    std::vector<std::string> childColumns;
+    std::string parentTable;
+    std::vector<std::string> parentColumns;  // in the order of childColumns
+    TRefAction onUpdate = TRefAction::None;
+    TRefAction onDelete = TRefAction::None;
+};
+
 // The tables and columns of the database a run reads, as the log's entries
 // are checked against them and their values typed by them.
 class CSchema {
@@ -47,9 +63,22 @@ public:
     const TTableInfo* Table(const std::string& name) const;
     const TColumnInfo* Column(const std::string& table, const std::string& column) const;
 
+    // The foreign keys with a referential action (TRefAction other than
+    // None on update or on delete), and for a table those that refer to it
+    // and those it has, by their place in ForeignKeys.
+    void AddForeignKey(TForeignKey key);
+    const std::vector<TForeignKey>& ForeignKeys() const { return foreignKeys; }
+    const std::vector<std::size_t>& ReferringTo(const std::string& table) const;
+    const std::vector<std::size_t>& ReferringFrom(const std::string& table) const;
+
 private:
     void ReadTables();
     void ReadColumns(const TParams& period);
+    void ReadForeignKeys();
+
+    std::vector<TForeignKey> foreignKeys;
+    std::unordered_map<std::string, std::vector<std::size_t>> byParent;  // by trimmed table name
+    std::unordered_map<std::string, std::vector<std::size_t>> byChild;
 
     int entries = 0;
     std::unordered_map<std::string, TTableInfo> tables;    // by trimmed name

@@ -112,8 +112,11 @@ void TScriptWriter::Add(const CLogRecord& record)
             table->last = records;
     }
     std::string statement = reproducing ? record.GetReproducingStatement() : record.GetUndoStatement();
-    if (statement.empty())
+    if (statement.empty()) {
+        if (!reproducing && !recent.empty())
+            recent[records % kCascadeWindow] = 0;
         return;
+    }
     statement += kSeparator;
     // The statements wait for the list of tables that goes before them.
     if (reproducing && !triggersOff) {
@@ -127,7 +130,22 @@ void TScriptWriter::Add(const CLogRecord& record)
     }
     if (std::fwrite(statement.data(), 1, statement.size(), spool.get()) != statement.size())
         throw Exception("Cannot write the script's temporary file");
+    const auto number = static_cast<std::uint32_t>(lengths.size());
     lengths.push_back(static_cast<std::uint32_t>(statement.size()));
+    if (!reproducing) {
+        // An effect's undo follows its source's when the source has one.
+        if (recent.empty())
+            recent.resize(kCascadeWindow);
+        recent[records % kCascadeWindow] = number + 1;
+        const std::size_t distance = record.GetCascade().sourceDistance;
+        if (distance > 0 && distance < kCascadeWindow && distance < records) {
+            if (const std::uint32_t source = recent[(records - distance) % kCascadeWindow]) {
+                followers[source - 1].push_back(number);
+                moved[number] = TPlace{spooled, lengths.back()};
+            }
+        }
+    }
+    spooled += statement.size();
 }
 
 void TScriptWriter::Finish()
@@ -163,6 +181,8 @@ void TScriptWriter::Finish()
     }
     spool.reset();
     lengths.clear();
+    followers.clear();
+    moved.clear();
 }
 
 void TScriptWriter::CopyForward()
@@ -192,9 +212,38 @@ void TScriptWriter::CopyBackward()
         std::size_t to = size;
         for (std::size_t i = last; i > first; --i) {
             to -= lengths[i - 1];
+            if (moved.count(static_cast<std::uint32_t>(i - 1)))
+                continue;
             write(piece.data() + to, lengths[i - 1]);
+            if (!followers.empty())
+                CopyFollowers(static_cast<std::uint32_t>(i - 1));
         }
         last = first;
+    }
+}
+
+void TScriptWriter::CopyFollowers(std::uint32_t statement)
+{
+    // Depth first, the later effects of a source first, as the undo script
+    // takes the records newest first.
+    std::vector<std::uint32_t> pending;
+    auto push = [this, &pending](std::uint32_t source) {
+        const auto found = followers.find(source);
+        if (found != followers.end())
+            pending.insert(pending.end(), found->second.begin(), found->second.end());
+    };
+    push(statement);
+    std::string text;
+    while (!pending.empty()) {
+        const std::uint32_t effect = pending.back();
+        pending.pop_back();
+        const TPlace& place = moved.at(effect);
+        text.resize(place.length);
+        if (std::fseek(spool.get(), static_cast<long>(place.offset), SEEK_SET) != 0 ||
+            std::fread(&text[0], 1, place.length, spool.get()) != place.length)
+            throw Exception("Cannot read the script's temporary file");
+        write(text.data(), text.size());
+        push(effect);
     }
 }
 

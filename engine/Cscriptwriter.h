@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace NorvaneImpl {
@@ -22,7 +23,9 @@ std::string TriggersOn();
 // set, TScriptCharset) when no record came. The
 // reproducing script goes out as it grows; the undo script, newest first,
 // is spooled to a temporary file with each statement's length and goes out
-// backwards at the end, so that neither holds the period in memory. With
+// backwards at the end, so that neither holds the period in memory; there
+// the undo statement of a referential action's effect (TCascade) goes right
+// after its source's, which must bring the referred row back first. With
 // the triggers switched off, the statements wait in the spool for the list
 // of the tables the records name, which goes before them.
 class TScriptWriter {
@@ -53,6 +56,15 @@ private:
 
     void CopyForward();
     void CopyBackward();
+    // Writes the undo statements of the effects that follow the statement,
+    // each followed by its own.
+    void CopyFollowers(std::uint32_t statement);
+
+    // Where an effect's statement lies in the spool.
+    struct TPlace {
+        std::uint64_t offset;
+        std::uint32_t length;
+    };
 
     bool reproducing;
     bool triggersOff;
@@ -61,6 +73,13 @@ private:
     std::size_t records = 0;
     std::unique_ptr<std::FILE, TFileCloser> spool;
     std::vector<std::uint32_t> lengths;  // of the spooled statements, separators included
+    std::uint64_t spooled = 0;           // bytes in the spool
+    // For each of the last kCascadeWindow records, the number of its spooled
+    // statement plus one (0: none), by record number: where an effect finds
+    // its source's.
+    std::vector<std::uint32_t> recent;
+    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> followers;  // by the source's statement
+    std::unordered_map<std::uint32_t, TPlace> moved;                          // the effects' statements
 };
 
 }  // namespace NorvaneImpl

@@ -586,6 +586,18 @@ protected:
         ASSERT_NE(Difference(original, changed), "");
 
         const Scripts scripts = ReadScripts(a, true, "WIN1251", nullptr, true);
+        // The run that holds no records writes the same scripts.
+        for (const bool undo : {false, true}) {
+            Norvane::CNorvane streamed;
+            streamed.SetDisableTriggers(true);
+            std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::tmpfile(), std::fclose);
+            streamed.WriteLog(a.Location(), a.User(), a.Password(), EncodeDate(1901, 1, 1), Date() + 2.0, true, undo,
+                              file.get(), nullptr);
+            std::string text(static_cast<std::size_t>(std::ftell(file.get())), '\0');
+            std::rewind(file.get());
+            EXPECT_EQ(std::fread(&text[0], 1, text.size(), file.get()), text.size());
+            EXPECT_EQ(FirstDifference(undo ? scripts.undo : scripts.reproducing, text), "");
+        }
         release();
         b.Exec(scripts.reproducing);
         EXPECT_EQ(Difference(changed, Image(b)), "") << "after the reproducing script";
@@ -628,6 +640,52 @@ TEST_P(DayRoundTrip, Dialect1)
                "update prices set price = 0.1, valid_from = null, note = rpad('', 1200, 'ёж ') where id = 1;\n"
                "update prices set id = 3, price = null where id = 2;\n"
                "delete from prices where id = 1;\n"));
+}
+
+// Referential actions: the log holds a parent's change and then each change
+// its foreign keys' actions made. Replayed, the parent's statement makes the
+// target repeat them; undone, a child row can refer to its parent only once
+// the parent is back. Update and delete cascades into a child whose key holds
+// the parent's key and on into a grandchild, SET NULL, SET DEFAULT, a
+// key-less child, and a trigger that stamps the child's rows.
+TEST_P(DayRoundTrip, ReferentialActions)
+{
+    Run("create table ACTOR (ACTOR_ID integer not null primary key, NAME varchar(40));\n"
+        "create table FILM (FILM_ID integer not null primary key, TITLE varchar(40));\n"
+        "create table FILM_ACTOR (ACTOR_ID integer not null references ACTOR on update cascade on delete cascade,\n"
+        "    FILM_ID integer not null references FILM on update cascade on delete cascade, LAST_UPDATE timestamp,\n"
+        "    primary key (ACTOR_ID, FILM_ID));\n"
+        "create table SCENE (ID integer not null primary key, ACTOR_ID integer not null, FILM_ID integer not null,\n"
+        "    foreign key (ACTOR_ID, FILM_ID) references FILM_ACTOR on update cascade on delete cascade);\n"
+        "create table NOTE (ID integer not null primary key, ACTOR_ID integer references ACTOR\n"
+        "    on update set null on delete set null, TXT varchar(20));\n"
+        "create table SHELF (ID integer not null primary key, FILM_ID integer default 0 references FILM\n"
+        "    on update set default on delete set default);\n"
+        "create table FAN (ACTOR_ID integer references ACTOR on update cascade on delete cascade, N integer);\n"
+        "set term ^ ;\n"
+        "create trigger FILM_ACTOR_STAMP for FILM_ACTOR before update as\n"
+        "begin new.LAST_UPDATE = dateadd(1 day to coalesce(old.LAST_UPDATE, timestamp '2024-01-01 00:00')); end^\n"
+        "set term ; ^\n"
+        "insert into ACTOR values (1, 'Ann');\ninsert into ACTOR values (2, 'Bob');\n"
+        "insert into ACTOR values (3, 'Cy');\n"
+        "insert into FILM values (0, 'none');\ninsert into FILM values (1, 'One');\n"
+        "insert into FILM values (2, 'Two');\n"
+        "insert into FILM_ACTOR values (1, 1, null);\ninsert into FILM_ACTOR values (1, 2, null);\n"
+        "insert into FILM_ACTOR values (2, 1, null);\ninsert into FILM_ACTOR values (3, 2, null);\n"
+        "insert into SCENE values (1, 1, 1);\ninsert into SCENE values (2, 2, 1);\n"
+        "insert into SCENE values (3, 1, 2);\n"
+        "insert into NOTE values (1, 1, 'a');\ninsert into NOTE values (2, 2, 'b');\n"
+        "insert into SHELF values (1, 1);\ninsert into SHELF values (2, 2);\n"
+        "insert into FAN values (1, 5);\ninsert into FAN values (1, 5);\ninsert into FAN values (2, 6);\n",
+        "WIN1251", 3,
+        "update ACTOR set ACTOR_ID = 250 where ACTOR_ID = 1;\n"
+        "update FILM set FILM_ID = 7 where FILM_ID = 1;\n"
+        "update FILM_ACTOR set FILM_ID = 2 where ACTOR_ID = 2 and FILM_ID = 7;\n"
+        "delete from ACTOR where ACTOR_ID = 2;\n"
+        "delete from FILM where FILM_ID = 2;\n"
+        "update ACTOR set NAME = 'Ann B.' where ACTOR_ID = 250;\n"
+        "insert into ACTOR values (1, 'New Ann');\n"
+        "update NOTE set ACTOR_ID = 1 where ID = 2;\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, DayRoundTrip, FbEngines(), FbEngineName);
