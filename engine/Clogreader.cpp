@@ -97,7 +97,6 @@ struct CLogReader::TValueQuery {
     std::unique_ptr<TDataSet> data;
     TField* id = nullptr;
     TField* dbKey = nullptr;
-    TField* table = nullptr;
     TField* name = nullptr;
     std::vector<TField*> newFields;
     std::vector<TField*> oldFields;
@@ -187,12 +186,19 @@ bool CLogReader::NextValue(TValueQuery& query, TValueRow& row)
             ReadLogColumns();
             schemaRead = true;
         }
-        query.data = TDBManager::GetInstance().OpenQuery(ValuesQuery(query), period.get(), false);
+        // The values of the period's range of log ids: in storage order by
+        // id, without the join with the entries that a period by time would
+        // need. Rows of ids within the range whose entries lie outside the
+        // period are passed over by the merger, which takes only the rows of
+        // the entries it is given.
+        TParams range;
+        range.CreateParam(ftInteger, "FIRST_ID").SetAsInteger(schema.FirstId());
+        range.CreateParam(ftInteger, "LAST_ID").SetAsInteger(schema.LastId());
+        query.data = TDBManager::GetInstance().OpenQuery(ValuesQuery(query), &range, false);
         if (query.data->Eof())
             return false;
         query.id = &Column(*query.data, "LOG_TABLES_ID");
         query.dbKey = &Column(*query.data, "DB_KEY");
-        query.table = &Column(*query.data, "TABLE_NAME");
         query.name = &Column(*query.data, query.nameColumn);
         // The first column is in every log; the others only where the log has them.
         for (auto [columns, fields] : {std::pair{&query.newColumns, &query.newFields},
@@ -205,12 +211,11 @@ bool CLogReader::NextValue(TValueQuery& query, TValueRow& row)
         query.data->Next();
     }
     for (; !query.data->Eof(); query.data->Next()) {
-        // A null name or table matches no column, as in a join.
-        if (query.name->IsNull() || query.table->IsNull())
+        // A null name matches no column, as in a join.
+        if (query.name->IsNull())
             continue;
         row.logId = query.id->AsInteger();
         row.place = Place(query.dbKey->AsString());
-        row.table = query.table->AsString();
         row.name = query.name->AsString();
         auto take = [](const std::vector<TField*>& fields, bool& isNull, std::string& value) {
             isNull = true;

@@ -29,7 +29,6 @@ struct TEntryRow {
 struct TValueRow {
     long long logId = 0;
     unsigned long long place = 0;  // where the row is stored: its order within its entry
-    std::string table;
     std::string name;
     bool newNull = true;
     std::string newValue;

@@ -157,6 +157,8 @@ void CSchema::ReadColumns(const TParams& period)
     if (data->Eof())
         return;
     TField& count = ColumnOf(*data, "ENTRIES");
+    TField& first = ColumnOf(*data, "FIRST_ID");
+    TField& last = ColumnOf(*data, "LAST_ID");
     TField& table = ColumnOf(*data, "RDB$RELATION_NAME");
     TField& column = ColumnOf(*data, "RDB$FIELD_NAME");
     TField& type = ColumnOf(*data, "RDB$FIELD_TYPE");
@@ -165,6 +167,8 @@ void CSchema::ReadColumns(const TParams& period)
     TField& charset = ColumnOf(*data, "RDB$CHARACTER_SET_ID");
     // The number of entries comes with every column.
     entries = static_cast<int>(count.AsInteger());
+    firstId = first.AsInteger();
+    lastId = last.AsInteger();
     for (; !data->Eof(); data->Next()) {
         // A column matches as in an inner join with both system tables.
         if (column.IsNull() || type.IsNull())
