@@ -166,6 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t letter = input.ConsumeIntegral<uint8_t>();
     const char action = letter < 240 ? "IUD"[letter % 3] : static_cast<char>(letter);
     const bool comments = input.ConsumeBool();
+    const auto encodingChoice = input.ConsumeIntegral<uint8_t>();
     const std::string table = Name(input);
     const std::string user = input.ConsumeRandomLengthString(40);
     const std::string dateTime = input.ConsumeRandomLengthString(40);
@@ -224,10 +225,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
 
+    // The log in the encoding of one of the character sets a run reads in.
+    const char* const encodings[] = {"Windows-1251", "UTF-8", "ISO-8859-1", "KOI8-R", "Shift_JIS", "GB18030"};
+    const std::string encoding = encodings[encodingChoice % std::size(encodings)];
+    std::string xmlTemplate = LoadResourceText(BuiltinTexts::kXmlTemplate, "XML");
+    const std::string declared = "encoding=\"Windows-1251\"";
+    xmlTemplate.replace(xmlTemplate.find(declared), declared.size(), "encoding=\"" + encoding + "\"");
     XMLutil::TXMLDocument document;
-    XMLutil::LoadFromText(LoadResourceText(BuiltinTexts::kXmlTemplate, "XML"), document);
+    document.SetTextEncoding(encoding);
+    XMLutil::LoadFromText(xmlTemplate, document);
     record.AddXMLElement(document);
     const std::string text = XMLutil::GetXMLText(document);
+    // The writer that streams the XML log spells the same document alike.
+    std::string streamed;
+    XMLutil::TXMLWriter writer(xmlTemplate, encoding, &streamed);
+    record.WriteXMLElement(writer);
+    writer.Finish();
+    Check(streamed == text, "the streamed XML log is the saved tree", text + "\n----\n" + streamed);
     xmlDoc* parsed = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, XML_PARSE_NONET);
     Check(parsed != nullptr, "the XML log parses back", text);
     xmlFreeDoc(parsed);

@@ -1,97 +1,79 @@
 #include "xml/Xmlwriter.h"
 
+#include "app/core/Charset.h"
 #include "xml/Xmlutil.h"
 
 #include <libxml/tree.h>
-#include <libxml/xmlwriter.h>
+
+#include <strings.h>
 
 namespace XMLutil {
 
 namespace {
 
-const xmlChar* X(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
+// The bytes gathered before a file is written to.
+constexpr std::size_t kFlushAt = 1 << 16;
 
 // The escapes the serialiser of a document with a declared encoding uses:
 // an attribute value escapes the quote and the white space that a reader
-// would normalise; a text escapes markup and the carriage return. Other
-// characters are left to the encoding, which writes a reference for one it
-// lacks.
-void Escape(const std::string& utf8, bool attribute, std::string& out)
+// would normalise; a text escapes markup and the carriage return. A control
+// character XML 1.0 cannot carry, not even as a reference, is replaced.
+// Other characters are the encoding's. The byte is one of ASCII.
+void EscapeAscii(char c, bool attribute, const std::string& replacement, std::string& out)
 {
-    out.clear();
-    for (char c : utf8) {
-        switch (c) {
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '&':
-            out += "&amp;";
-            break;
-        case '\r':
-            out += "&#13;";
-            break;
-        case '"':
-            out += attribute ? "&quot;" : "\"";
-            break;
-        case '\n':
-            out += attribute ? "&#10;" : "\n";
-            break;
-        case '\t':
-            out += attribute ? "&#9;" : "\t";
-            break;
-        default:
+    switch (c) {
+    case '<':
+        out += "&lt;";
+        return;
+    case '>':
+        out += "&gt;";
+        return;
+    case '&':
+        out += "&amp;";
+        return;
+    case '\r':
+        out += "&#13;";
+        return;
+    case '"':
+        out += attribute ? "&quot;" : "\"";
+        return;
+    case '\n':
+        out += attribute ? "&#10;" : "\n";
+        return;
+    case '\t':
+        out += attribute ? "&#9;" : "\t";
+        return;
+    default:
+        if (static_cast<unsigned char>(c) < 0x20)
+            out += replacement;
+        else
             out += c;
-        }
     }
+}
+
+bool IsAscii(const std::string& text)
+{
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
 }
 
 }  // namespace
 
-// Where the bytes go; a failed write is remembered, since libxml2 calls
-// back through C and no exception may pass it.
-struct TXMLWriter::TOutput {
-    std::string* text = nullptr;
-    std::FILE* file = nullptr;
-    bool failed = false;
-
-    static int Write(void* context, const char* buffer, int length)
-    {
-        TOutput& output = *static_cast<TOutput*>(context);
-        try {
-            if (output.text)
-                output.text->append(buffer, static_cast<size_t>(length));
-            else if (std::fwrite(buffer, 1, static_cast<size_t>(length), output.file) != static_cast<size_t>(length))
-                output.failed = true;
-        } catch (...) {
-            output.failed = true;
-        }
-        return output.failed ? -1 : length;
-    }
-    static int Close(void*) { return 0; }
-};
-
-TXMLWriter::TXMLWriter(const std::string& templateText, std::string aTextEncoding, std::string* text)
-    : textEncoding(std::move(aTextEncoding)), output(std::make_unique<TOutput>())
+TXMLWriter::TXMLWriter(const std::string& templateText, std::string aTextEncoding, std::string* aText)
+    : textEncoding(std::move(aTextEncoding)), text(aText)
 {
-    output->text = text;
     Start(templateText);
 }
 
-TXMLWriter::TXMLWriter(const std::string& templateText, std::string aTextEncoding, std::FILE* file)
-    : textEncoding(std::move(aTextEncoding)), output(std::make_unique<TOutput>())
+TXMLWriter::TXMLWriter(const std::string& templateText, std::string aTextEncoding, std::FILE* aFile)
+    : textEncoding(std::move(aTextEncoding)), file(aFile)
 {
-    output->file = file;
     Start(templateText);
 }
 
-TXMLWriter::~TXMLWriter()
-{
-    if (writer)
-        xmlFreeTextWriter(writer);
-}
+TXMLWriter::~TXMLWriter() = default;
 
 void TXMLWriter::Start(const std::string& templateText)
 {
@@ -101,77 +83,183 @@ void TXMLWriter::Start(const std::string& templateText)
     xmlNode* root = GetDocumentElement(document);
     if (!root)
         throw CEXMLproblem("Unable to get document element");
-
-    xmlOutputBuffer* buffer = xmlOutputBufferCreateIO(TOutput::Write, TOutput::Close, output.get(), nullptr);
-    if (!buffer)
-        throw CEXMLproblem("Unable to create XML writer");
-    // The writer owns the buffer from here on, and closes it with itself.
-    writer = xmlNewTextWriter(buffer);
-    if (!writer) {
-        xmlOutputBufferClose(buffer);
-        throw CEXMLproblem("Unable to create XML writer");
-    }
     const xmlDoc* doc = document.get();
-    if (xmlTextWriterSetIndent(writer, 1) < 0 || xmlTextWriterSetIndentString(writer, X("  ")) < 0 ||
-        xmlTextWriterStartDocument(writer, doc->version ? reinterpret_cast<const char*>(doc->version) : "1.0",
-                                   reinterpret_cast<const char*>(doc->encoding), nullptr) < 0)
+    encoding = doc->encoding ? reinterpret_cast<const char*>(doc->encoding) : "UTF-8";
+
+    // How the characters that need it are spelt in the document's encoding.
+    if (!ToXmlEncoding("\xEF\xBF\xBD", encoding, replacement))
         throw CEXMLproblem("Unable to create XML writer");
+    byTable = IsSingleByte(textEncoding);
+    for (int byte = 0x80; byTable && byte <= 0xFF; ++byte) {
+        std::string utf8;
+        if (!ToUtf8(std::string(1, static_cast<char>(byte)), textEncoding, utf8) ||
+            !ToXmlEncoding(utf8, encoding, high[byte - 0x80]))
+            throw CEXMLproblem("Unable to create XML writer");
+    }
+
+    Put("<?xml version=\"");
+    Put(doc->version ? reinterpret_cast<const char*>(doc->version) : "1.0");
+    Put("\"");
+    if (doc->encoding) {
+        Put(" encoding=\"");
+        Put(encoding);
+        Put("\"");
+    }
+    Put("?>\n");
     StartElement(reinterpret_cast<const char*>(root->name));
     // The root's namespace declarations, then its attributes, as the
-    // serialiser orders them.
-    for (const xmlNs* ns = root->nsDef; ns; ns = ns->next) {
-        const std::string name = ns->prefix ? "xmlns:" + std::string(reinterpret_cast<const char*>(ns->prefix))
-                                            : std::string("xmlns");
-        if (xmlTextWriterWriteAttribute(writer, X(name.c_str()), ns->href) < 0)
+    // serialiser orders them; their values are the tree's UTF-8.
+    auto rootAttribute = [this](const std::string& name, const std::string& utf8) {
+        Put(" ");
+        Put(name);
+        Put("=\"");
+        std::string escaped, spelt;
+        for (char c : utf8)
+            if (static_cast<unsigned char>(c) < 0x80)
+                EscapeAscii(c, true, replacement, escaped);
+            else
+                escaped += c;
+        if (!ToXmlEncoding(escaped, encoding, spelt))
             throw CEXMLproblem("Unable to set attribute");
-    }
+        Put(spelt);
+        Put("\"");
+    };
+    for (const xmlNs* ns = root->nsDef; ns; ns = ns->next)
+        rootAttribute(ns->prefix ? "xmlns:" + std::string(reinterpret_cast<const char*>(ns->prefix)) : "xmlns",
+                      ns->href ? reinterpret_cast<const char*>(ns->href) : "");
     for (const xmlAttr* attribute = root->properties; attribute; attribute = attribute->next) {
         xmlChar* value = xmlNodeGetContent(reinterpret_cast<const xmlNode*>(attribute));
-        const int written = xmlTextWriterWriteAttribute(writer, attribute->name, value ? value : X(""));
+        const std::string utf8 = value ? reinterpret_cast<const char*>(value) : "";
         xmlFree(value);
-        if (written < 0)
-            throw CEXMLproblem("Unable to set attribute");
+        rootAttribute(reinterpret_cast<const char*>(attribute->name), utf8);
     }
+}
+
+void TXMLWriter::Put(const char* bytes, std::size_t size)
+{
+    if (text) {
+        text->append(bytes, size);
+        return;
+    }
+    buffer.append(bytes, size);
+    if (buffer.size() >= kFlushAt)
+        Flush();
+}
+
+void TXMLWriter::Flush()
+{
+    if (file && !buffer.empty()) {
+        const bool written = std::fwrite(buffer.data(), 1, buffer.size(), file) == buffer.size();
+        buffer.clear();
+        if (!written)
+            throw CEXMLproblem("Unable to save to specified file");
+    }
+}
+
+void TXMLWriter::Indent(std::size_t depth)
+{
+    static const std::string blanks(64, ' ');
+    for (std::size_t left = 2 * depth; left > 0;) {
+        const std::size_t now = std::min(left, blanks.size());
+        Put(blanks.data(), now);
+        left -= now;
+    }
+}
+
+void TXMLWriter::PutValue(const std::string& value, bool attribute, const char* failure)
+{
+    scratch.clear();
+    if (byTable || IsAscii(value)) {
+        for (char c : value)
+            if (static_cast<unsigned char>(c) < 0x80)
+                EscapeAscii(c, attribute, replacement, scratch);
+            else
+                scratch += high[static_cast<unsigned char>(c) - 0x80];
+        Put(scratch);
+        return;
+    }
+    // A text of several bytes a character: through UTF-8, as a tree holds it.
+    std::string escaped, spelt;
+    for (char c : ContentText(value, textEncoding, failure))
+        if (static_cast<unsigned char>(c) < 0x80)
+            EscapeAscii(c, attribute, replacement, escaped);
+        else
+            escaped += c;
+    if (!ToXmlEncoding(escaped, encoding, spelt))
+        throw CEXMLproblem(failure);
+    Put(spelt);
 }
 
 void TXMLWriter::StartElement(const char* name)
 {
-    if (!writer || xmlTextWriterStartElement(writer, X(name)) < 0)
+    if (finished)
         throw CEXMLproblem("Unable to create element");
+    if (!open.empty()) {
+        TElement& parent = open.back();
+        if (parent.text)
+            throw CEXMLproblem("Unable to create element");
+        if (parent.startOpen) {
+            Put(">\n");
+            parent.startOpen = false;
+        }
+    }
+    Indent(open.size());
+    Put("<");
+    Put(name, std::char_traits<char>::length(name));
+    open.push_back({name});
 }
 
 void TXMLWriter::Attribute(const char* name, const std::string& value)
 {
-    Escape(ContentText(value, textEncoding, "Unable to set attribute"), true, escaped);
-    if (!writer || xmlTextWriterStartAttribute(writer, X(name)) < 0 ||
-        (!escaped.empty() && xmlTextWriterWriteRaw(writer, X(escaped.c_str())) < 0) ||
-        xmlTextWriterEndAttribute(writer) < 0)
+    if (finished || open.empty() || !open.back().startOpen)
         throw CEXMLproblem("Unable to set attribute");
+    Put(" ");
+    Put(name, std::char_traits<char>::length(name));
+    Put("=\"");
+    PutValue(value, true, "Unable to set attribute");
+    Put("\"");
 }
 
 void TXMLWriter::Text(const std::string& value)
 {
-    Escape(ContentText(value, textEncoding, "Unable to create text"), false, escaped);
-    if (!writer || xmlTextWriterWriteRawLen(writer, X(escaped.c_str()), static_cast<int>(escaped.size())) < 0)
+    if (finished || open.empty())
         throw CEXMLproblem("Unable to create text");
+    TElement& element = open.back();
+    if (element.startOpen) {
+        Put(">");
+        element.startOpen = false;
+    } else if (!element.text) {
+        throw CEXMLproblem("Unable to create text");
+    }
+    element.text = true;
+    PutValue(value, false, "Unable to create text");
 }
 
 void TXMLWriter::EndElement()
 {
-    if (!writer || xmlTextWriterEndElement(writer) < 0)
+    if (finished || open.empty())
         throw CEXMLproblem("Unable to append child");
+    const TElement element = std::move(open.back());
+    open.pop_back();
+    if (element.startOpen) {
+        Put("/>\n");
+        return;
+    }
+    if (!element.text)
+        Indent(open.size());
+    Put("</");
+    Put(element.name);
+    Put(">\n");
 }
 
 void TXMLWriter::Finish()
 {
-    if (!writer)
-        throw CEXMLproblem("Unable to extract XML text from document");
-    const bool ended = xmlTextWriterEndDocument(writer) >= 0;
-    xmlFreeTextWriter(writer);  // flushes and closes the buffer
-    writer = nullptr;
-    if (!ended || output->failed)
-        throw CEXMLproblem(output->file ? "Unable to save to specified file"
-                                        : "Unable to extract XML text from document");
+    if (finished)
+        throw CEXMLproblem(file ? "Unable to save to specified file" : "Unable to extract XML text from document");
+    while (!open.empty())
+        EndElement();
+    finished = true;
+    Flush();
 }
 
 }  // namespace XMLutil

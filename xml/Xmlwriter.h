@@ -1,10 +1,8 @@
 #pragma once
+#include <array>
 #include <cstdio>
-#include <memory>
 #include <string>
-
-// libxml2's writer, declared here so that users need not include libxml2.
-struct _xmlTextWriter;
+#include <vector>
 
 namespace XMLutil {
 
@@ -14,7 +12,12 @@ namespace XMLutil {
 // gives: the template's declaration and encoding, elements indented by two
 // blanks a level, text content exactly as it is, characters the encoding
 // lacks as character references. Values are 8-bit text in the text
-// encoding given (an iconv name). Failures throw CEXMLproblem.
+// encoding given (an iconv name). An element holds either elements or one
+// text. Failures throw CEXMLproblem.
+//
+// The writer spells the document itself rather than through a tree or
+// libxml2's writer: a log of a million entries is written at the speed of
+// copying its values, which are already in the document's encoding.
 class TXMLWriter {
 public:
     // Starts the document of the template text (a declaration and an empty
@@ -37,13 +40,34 @@ public:
     void Finish();
 
 private:
-    struct TOutput;
+    struct TElement {
+        std::string name;
+        bool startOpen = true;  // its start tag still lacks its ">"
+        bool text = false;      // it holds text
+    };
+
     void Start(const std::string& templateText);
+    // The value escaped and in the document's encoding, appended to the
+    // output; failure is the message of a value that cannot be written.
+    void PutValue(const std::string& value, bool attribute, const char* failure);
+    void Put(const char* text, std::size_t size);
+    void Put(const std::string& bytes) { Put(bytes.data(), bytes.size()); }
+    void Indent(std::size_t depth);
+    void Flush();
 
     std::string textEncoding;
-    std::unique_ptr<TOutput> output;
-    _xmlTextWriter* writer = nullptr;
-    std::string escaped;
+    std::string encoding;  // the document's, as its declaration names it
+    std::string* text = nullptr;
+    std::FILE* file = nullptr;
+    std::string buffer;  // bytes not yet written to the file
+    std::vector<TElement> open;
+    bool finished = false;
+    // When the values' encoding is the document's and has a byte a
+    // character: how each byte from 0x80 up is written.
+    bool byTable = false;
+    std::array<std::string, 128> high;
+    std::string replacement;  // what stands for a control character XML cannot carry
+    std::string scratch;
 };
 
 }  // namespace XMLutil

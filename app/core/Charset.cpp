@@ -200,10 +200,49 @@ std::vector<std::string> CharsetNames()
 
 std::string CharsetThatReads(const std::string& failed) { return failed == "UTF8" ? "NONE" : "UTF8"; }
 
+// The length of the well-formed UTF-8 sequence at `in` (RFC 3629: no
+// overlong forms, no surrogates, nothing above U+10FFFF), 0 when there is
+// none.
+size_t WellFormedUtf8(const unsigned char* in, size_t left)
+{
+    const unsigned char lead = in[0];
+    if (lead < 0x80)
+        return 1;
+    size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                  : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    if (length == 0 || length > left)
+        return 0;
+    for (size_t i = 1; i < length; ++i)
+        if ((in[i] & 0xC0) != 0x80)
+            return 0;
+    const unsigned char second = in[1];
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+        (lead == 0xF4 && second > 0x8F))
+        return 0;
+    return length;
+}
+
 bool ToUtf8(const std::string& text, const std::string& encoding, std::string& utf8)
 {
     if (IsAscii(text)) {
         utf8 = text;
+        return true;
+    }
+    if (Upper(encoding) == "UTF-8") {
+        // iconv passes longer forms that are no UTF-8 any more.
+        utf8.clear();
+        const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+        for (size_t at = 0; at < text.size();) {
+            const size_t length = WellFormedUtf8(in + at, text.size() - at);
+            if (length > 0) {
+                utf8.append(text, at, length);
+                at += length;
+            } else {
+                utf8 += static_cast<char>(0xC0 | (in[at] >> 6));
+                utf8 += static_cast<char>(0x80 | (in[at] & 0x3F));
+                ++at;
+            }
+        }
         return true;
     }
     return Convert(Converter("UTF-8", encoding), text, utf8, [](const char* in, size_t) {
@@ -232,6 +271,44 @@ bool FromUtf8(const std::string& utf8, const std::string& encoding, std::string&
         }
         return std::make_pair(std::string("?"), length);
     });
+}
+
+bool ToXmlEncoding(const std::string& utf8, const std::string& encoding, std::string& text)
+{
+    if (IsAscii(utf8) || Upper(encoding) == "UTF-8") {
+        text = utf8;
+        return true;
+    }
+    return Convert(Converter(encoding, "UTF-8"), utf8, text, [](const char* in, size_t left) {
+        const size_t length = Utf8SequenceLength(in, left);
+        const auto lead = static_cast<unsigned char>(in[0]);
+        unsigned long code = length == 1 ? lead : lead & (0xFF >> (length + 1));
+        for (size_t i = 1; i < length; ++i)
+            code = code << 6 | (static_cast<unsigned char>(in[i]) & 0x3F);
+        return std::make_pair("&#" + std::to_string(code) + ";", length);
+    });
+}
+
+bool IsSingleByte(const std::string& encoding)
+{
+    if (Upper(encoding) == "UTF-8")
+        return false;
+    TIconv& converter = Converter("UTF-8", encoding);
+    if (!converter.ok())
+        return false;
+    // The lead byte of a longer character is an incomplete input alone.
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
+        char one = static_cast<char>(byte);
+        char out[8];
+        char* in = &one;
+        size_t inLeft = 1;
+        char* to = out;
+        size_t toLeft = sizeof out;
+        if (iconv(converter.get(), &in, &inLeft, &to, &toLeft) == static_cast<size_t>(-1) && errno == EINVAL)
+            return false;
+    }
+    return true;
 }
 
 std::string Transliterated(const std::string& text, const std::string& from, const std::string& to)

@@ -41,6 +41,13 @@ bool ToUtf8(const std::string& text, const std::string& encoding, std::string& u
 // define (as ToUtf8 gives it) become that byte again, so every byte survives
 // the way there and back. False when iconv has no converter for the encoding.
 bool FromUtf8(const std::string& utf8, const std::string& encoding, std::string& text);
+// UTF-8 text in the encoding as an XML document in it spells it: a
+// character the encoding cannot hold is a decimal character reference
+// ("&#65533;"). False when iconv has no converter for the encoding.
+bool ToXmlEncoding(const std::string& utf8, const std::string& encoding, std::string& text);
+// Whether every character of the encoding is one byte (Windows-1251,
+// ISO-8859-5, ...), as opposed to UTF-8, Shift_JIS and the like.
+bool IsSingleByte(const std::string& encoding);
 // Text of one encoding in another, through UTF-8 (as ToUtf8 and FromUtf8).
 // The text unchanged when the encodings are the same or a converter is
 // missing.
