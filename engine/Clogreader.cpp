@@ -368,7 +368,7 @@ std::string EntryRefusal(const TEntryRow& entry, const std::vector<TValueRow>& k
         if (std::find(named.begin(), named.end(), name) != named.end())
             return "its field '" + Printable(name) + "' is logged twice";
         named.push_back(name);
-        if (schema.Column(table->name, name) && !(refusal = NameRefusal("field", name, quoteNames)).empty())
+        if (table->Column(name) && !(refusal = NameRefusal("field", name, quoteNames)).empty())
             return refusal;
     }
     for (const std::string& name : table->key)
@@ -386,7 +386,7 @@ std::unique_ptr<CLogRecord> MakeRecord(const TEntryRow& entry, const std::vector
         TFieldList list;
         for (const TValueRow& row : rows) {
             const std::string name = Trimmed(row.name);
-            const TColumnInfo* column = schema.Column(table.name, name);
+            const TColumnInfo* column = table.Column(name);
             if (!column)
                 continue;
             if (row.incomplete)

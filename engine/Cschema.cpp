@@ -19,9 +19,12 @@ TField& ColumnOf(TDataSet& data, const std::string& name)
     return *field;
 }
 
-std::string ColumnKey(const std::string& table, const std::string& column)
+// Looks a name up as SQL compares it, copying it only when it has trailing
+// blanks, which the names a log holds seldom have.
+template <class Map>
+auto Find(const Map& map, const std::string& name)
 {
-    return Trimmed(table) + '\0' + Trimmed(column);
+    return !name.empty() && name.back() == ' ' ? map.find(Trimmed(name)) : map.find(name);
 }
 
 bool StartsWith(const std::string& text, const char* prefix)
@@ -129,24 +132,35 @@ void CSchema::ReadForeignKeys()
 void CSchema::AddTable(TTableInfo table)
 {
     table.name = Trimmed(table.name);
-    std::string name = table.name;
-    tables[name] = std::move(table);
+    TTableInfo& known = tables[table.name];
+    // Its columns may have come first.
+    table.columns.merge(known.columns);
+    known = std::move(table);
 }
 
 void CSchema::AddColumn(const std::string& table, const std::string& column, TColumnInfo info)
 {
-    columns[ColumnKey(table, column)] = info;
+    TTableInfo& known = tables[Trimmed(table)];
+    if (known.name.empty())
+        known.name = Trimmed(table);
+    known.columns[Trimmed(column)] = info;
 }
 
 const TTableInfo* CSchema::Table(const std::string& name) const
 {
-    const auto found = tables.find(Trimmed(name));
+    const auto found = Find(tables, name);
     return found == tables.end() ? nullptr : &found->second;
 }
 
 const TColumnInfo* CSchema::Column(const std::string& table, const std::string& column) const
 {
-    const auto found = columns.find(ColumnKey(table, column));
+    const TTableInfo* known = Table(table);
+    return known ? known->Column(column) : nullptr;
+}
+
+const TColumnInfo* TTableInfo::Column(const std::string& name) const
+{
+    const auto found = Find(columns, name);
     return found == columns.end() ? nullptr : &found->second;
 }
 

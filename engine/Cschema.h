@@ -28,6 +28,11 @@ struct TTableInfo {
     // whose columns are all not null; else none.
     std::vector<std::string> key;
     bool primaryKey = false;  // key is the primary key
+    std::unordered_map<std::string, TColumnInfo> columns;  // by name, without trailing blanks
+
+    // nullptr when the table has no such column (compared as SQL compares
+    // names, trailing blanks aside).
+    const TColumnInfo* Column(const std::string& name) const;
 };
 
 // What the database does to the rows that refer to a row when that row's
@@ -86,8 +91,7 @@ private:
     int entries = 0;
     long long firstId = 0;
     long long lastId = 0;
-    std::unordered_map<std::string, TTableInfo> tables;    // by trimmed name
-    std::unordered_map<std::string, TColumnInfo> columns;  // by trimmed table and column name
+    std::unordered_map<std::string, TTableInfo> tables;  // by trimmed name
 };
 
 }  // namespace NorvaneImpl

@@ -1,9 +1,28 @@
 // The XML form of a log record and of its field values.
 #include "engine/Clogrecord.h"
 
+#include <array>
+#include <cstdint>
+
 namespace NorvaneImpl {
 
 using namespace XMLutil;
+
+namespace {
+
+// A type code as the XML log writes it, made once for each of the 256.
+const std::string& TypeText(std::int8_t type)
+{
+    static const std::array<std::string, 256> texts = [] {
+        std::array<std::string, 256> all;
+        for (int code = -128; code < 128; ++code)
+            all[static_cast<std::uint8_t>(code)] = std::to_string(code);
+        return all;
+    }();
+    return texts[static_cast<std::uint8_t>(type)];
+}
+
+}  // namespace
 
 void CLogRecord::AddXMLElement(TXMLDocument& document) const
 {
@@ -75,7 +94,7 @@ void CFieldValue::WriteXMLElement(TXMLWriter& writer) const
 {
     writer.StartElement("Field");
     writer.Attribute("Name", name);
-    writer.Attribute("Type", std::to_string(static_cast<int>(type)));
+    writer.Attribute("Type", TypeText(type));
     for (const auto& [elementName, snapshot] : {std::pair{"New", newValue.get()}, std::pair{"Old", oldValue.get()}}) {
         if (!snapshot)
             continue;

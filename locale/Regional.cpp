@@ -126,6 +126,8 @@ std::unique_ptr<TFormatSettings>& Current()
 
 std::string Two(int v)
 {
+    if (v >= 0 && v < 100)
+        return {static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02d", v);
     return buf;
@@ -230,14 +232,11 @@ std::string DateToStr(TDateTime dt, bool fourDigitYear)
         switch (fs.order[i]) {
         case 'D': out += Two(d); break;
         case 'M': out += Two(m); break;
-        default: {
-            char buf[16];
+        default:
+            // Years run from 1 to 9999.
             if (fourDigitYear)
-                std::snprintf(buf, sizeof buf, "%04d", y);
-            else
-                std::snprintf(buf, sizeof buf, "%02d", y % 100);
-            out += buf;
-        }
+                out += Two(y / 100 % 100);
+            out += Two(y % 100);
         }
     }
     return out;

@@ -5,7 +5,8 @@
 
 #include <libxml/tree.h>
 
-#include <strings.h>
+#include <algorithm>
+#include <cstring>
 
 namespace XMLutil {
 
@@ -97,6 +98,11 @@ void TXMLWriter::Start(const std::string& templateText)
             throw CEXMLproblem("Unable to create XML writer");
     }
 
+    for (int byte = 0x20; byte < 0x80; ++byte)
+        plain[byte] = byte != '<' && byte != '>' && byte != '&' && byte != '"';
+    for (int byte = 0x80; byTable && byte <= 0xFF; ++byte)
+        plain[byte] = high[byte - 0x80] == std::string(1, static_cast<char>(byte));
+
     Put("<?xml version=\"");
     Put(doc->version ? reinterpret_cast<const char*>(doc->version) : "1.0");
     Put("\"");
@@ -168,14 +174,25 @@ void TXMLWriter::Indent(std::size_t depth)
 
 void TXMLWriter::PutValue(const std::string& value, bool attribute, const char* failure)
 {
-    scratch.clear();
     if (byTable || IsAscii(value)) {
-        for (char c : value)
-            if (static_cast<unsigned char>(c) < 0x80)
-                EscapeAscii(c, attribute, replacement, scratch);
+        // Runs of bytes that stand for themselves go out as they are.
+        const char* at = value.data();
+        const char* const end = at + value.size();
+        while (at < end) {
+            const char* run = at;
+            while (at < end && plain[static_cast<unsigned char>(*at)])
+                ++at;
+            Put(run, static_cast<std::size_t>(at - run));
+            if (at == end)
+                break;
+            scratch.clear();
+            if (static_cast<unsigned char>(*at) < 0x80)
+                EscapeAscii(*at, attribute, replacement, scratch);
             else
-                scratch += high[static_cast<unsigned char>(c) - 0x80];
-        Put(scratch);
+                scratch = high[static_cast<unsigned char>(*at) - 0x80];
+            Put(scratch);
+            ++at;
+        }
         return;
     }
     // A text of several bytes a character: through UTF-8, as a tree holds it.

@@ -66,6 +66,7 @@ private:
     // character: how each byte from 0x80 up is written.
     bool byTable = false;
     std::array<std::string, 128> high;
+    std::array<bool, 256> plain{};  // the bytes that stand for themselves
     std::string replacement;  // what stands for a control character XML cannot carry
     std::string scratch;
 };
