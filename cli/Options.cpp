@@ -73,6 +73,19 @@ CLI::Validator OneOf(std::vector<std::string> words)
         "");
 }
 
+CLI::Validator Seconds(int most)
+{
+    return CLI::Validator(
+        [most](std::string& text) {
+            const bool digits = !text.empty() && text.size() <= 9 &&
+                                std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+            if (digits && std::stoi(text) <= most)
+                return std::string();
+            return "'" + text + "' is not a whole number of seconds from 0 to " + std::to_string(most);
+        },
+        "SECONDS");
+}
+
 // The plain form's help is the text of UsageText, written to be read in a
 // terminal; a subcommand's is CLI11's, made from its options.
 class TFormatter : public CLI::Formatter {
@@ -109,6 +122,9 @@ std::string UsageText()
            "                           a Firebird name such as UTF8, WIN1252, ISO8859_1,\n"
            "                           NONE (default WIN1251)\n"
            "      --language en|ru     language of messages and comments (default en)\n"
+           "      --timeout SECONDS    give up when connecting, or any wait for the database\n"
+           "                           or for a pipe to take an output, lasts longer (default:\n"
+           "                           no bound)\n"
            "  -h, --help               show this text\n"
            "      --version            show the version\n"
            "\n"
@@ -118,7 +134,8 @@ std::string UsageText()
            "Exit status: 0 done, 1 other failure, 2 bad usage, 3 connection refused,\n"
            "4 the change log cannot be read, 5 a logged value has no SQL form or was not\n"
            "logged completely, 6 a logged value cannot be read in the character set of\n"
-           "--charset, 130 interrupted by Ctrl+C (143 by SIGTERM): no file is written.\n";
+           "--charset, 9 an output cannot be written, 10 timed out (--timeout), 130\n"
+           "interrupted by Ctrl+C (143 by SIGTERM): no file is written.\n";
 }
 
 TDateTime ParseIsoDate(const std::string& text, const std::string& option)
@@ -158,6 +175,7 @@ TCommandLine::TCommandLine() : app(std::make_unique<CLI::App>("", "norvane-cli")
     app->add_option("--xml", o.xmlFile, "XML log file");
     app->add_option("--charset", o.charset, "character set")->check(KnownCharset());
     app->add_option("--language", o.language, "language")->check(OneOf({"en", "ru"}));
+    app->add_option("--timeout", o.timeout, "seconds a wait may last")->check(Seconds(86400));
     app->add_flag("--version", o.version, "show the version");
 }
 

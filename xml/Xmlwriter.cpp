@@ -51,7 +51,9 @@ void Escape(const std::string& utf8, bool attribute, std::string& out)
 }  // namespace
 
 // Where the bytes go; a failed write is remembered, since libxml2 calls
-// back through C and no exception may pass it.
+// back through C and no exception may pass it. libxml2 is told that the
+// bytes went, or it would print a complaint of its own on standard error;
+// the writer's next element and Finish report the failure.
 struct TXMLWriter::TOutput {
     std::string* text = nullptr;
     std::FILE* file = nullptr;
@@ -60,6 +62,8 @@ struct TXMLWriter::TOutput {
     static int Write(void* context, const char* buffer, int length)
     {
         TOutput& output = *static_cast<TOutput*>(context);
+        if (output.failed)
+            return length;
         try {
             if (output.text)
                 output.text->append(buffer, static_cast<size_t>(length));
@@ -68,7 +72,7 @@ struct TXMLWriter::TOutput {
         } catch (...) {
             output.failed = true;
         }
-        return output.failed ? -1 : length;
+        return length;
     }
     static int Close(void*) { return 0; }
 };
@@ -136,6 +140,8 @@ void TXMLWriter::Start(const std::string& templateText)
 
 void TXMLWriter::StartElement(const char* name)
 {
+    if (output->failed)
+        throw CEXMLproblem(output->file ? "Unable to save to specified file" : "Unable to create element");
     if (!writer || xmlTextWriterStartElement(writer, X(name)) < 0)
         throw CEXMLproblem("Unable to create element");
 }
