@@ -261,7 +261,7 @@ void EndAbruptly(const std::string& text, int status)
     // Standard error may be a pipe nobody reads: the text goes only when it
     // can go at once.
     pollfd room{STDERR_FILENO, POLLOUT, 0};
-    if (poll(&room, 1, 0) == 1 && (room.revents & POLLOUT)) {
+    if (!text.empty() && poll(&room, 1, 0) == 1 && (room.revents & POLLOUT)) {
         const std::string line = text + "\n";
         [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, line.data(), line.size());
     }

@@ -65,8 +65,9 @@ private:
 bool SameFile(const std::string& first, const std::string& second);
 
 // Ends the program at once, from any thread, as a failed run ends: the
-// temporary files of the outputs go, the text goes to standard error (when
-// it can take it without waiting) and the program exits with the status.
+// temporary files of the outputs go, the text (if any) goes to standard
+// error when it can take it without waiting, and the program exits with the
+// status.
 // Returns without doing anything once the outputs are being moved into
 // place, which the program finishes by itself.
 void EndAbruptly(const std::string& text, int status);

@@ -15,6 +15,7 @@
 #include <langinfo.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <clocale>
 #include <csignal>
@@ -92,6 +93,9 @@ private:
     int shown = -1;
 };
 
+// Whether the failure of the run has been told already.
+std::atomic<bool> reported{false};
+
 // A second signal ends the program at once, as does a run that has not
 // ended a few seconds after it was stopped (TSignalWatch::kStuckAfter):
 // whatever it waits for then, a connection being made or a pipe, it is not
@@ -105,12 +109,10 @@ void OnSignal(int signal)
 
 void OnStuck(int signal)
 {
-    if (signal)
-        EndAbruptly("Interrupted: no file was written.", 128 + signal);
-    else
-        EndAbruptly("Timed out: the database did not answer within " + std::to_string(TSignalWatch::TimedOut()) +
-                        " s",
-                    exTimedOut);
+    const std::string text = signal ? "Interrupted: no file was written."
+                                    : "Timed out: the database did not answer within " +
+                                          std::to_string(TSignalWatch::TimedOut()) + " s";
+    EndAbruptly(reported ? std::string() : text, signal ? 128 + signal : exTimedOut);
 }
 
 // A failure of the run, as the terminal shows it.
@@ -218,6 +220,7 @@ int Run(const CliOptions& o)
         }
         progress.Finish();
         Report(failure);
+        reported = true;
         return failure.exitStatus;
     }
 

@@ -67,11 +67,13 @@ TSignalWatch::TSignalWatch(TNotifier aNotifier, TNotifier aOnStuck, int aTimeout
     (void)registered;
     caught = 0;
     timedOut = 0;
-    // The library gives up waiting for a server's first answer by itself, a
-    // second after the watch has found the call overdue: its failure then
-    // reads as the timeout it is, not as a connection the server rejected.
+    // The library gives up waiting for a server's first answer by itself,
+    // two seconds after the watch has found the call overdue (when a cancel
+    // can still do nothing: the connection has no handle yet): its failure
+    // then reads as the timeout it is, not as a connection the server
+    // rejected.
     if (timeoutSeconds > 0)
-        TDBManager::GetInstance().SetConnectTimeout(timeoutSeconds + 1);
+        TDBManager::GetInstance().SetConnectTimeout(timeoutSeconds + 2);
     writeEnd = pipeEnds[1];
     watcher = std::thread([this] { Watch(); });
     struct sigaction action = {};
@@ -118,8 +120,9 @@ void TSignalWatch::Watch()
 {
     using Clock = std::chrono::steady_clock;
     using std::chrono::milliseconds;
-    // While a timeout is set and no call runs, the watch looks again this
-    // often for one that has begun.
+    // While a timeout is set and no call runs, and between the closing of
+    // the connection and kStuckAfter, the watch looks again this often for a
+    // call that has begun.
     constexpr milliseconds kLookAgain{250};
     const milliseconds timeout{1000LL * timeoutSeconds};
     std::optional<Clock::time_point> stopped;  // when a signal or a timeout stopped the run
@@ -128,10 +131,8 @@ void TSignalWatch::Watch()
     bool stuckDone = false;
     auto stop = [&](int signal) {
         // Only a call under way: a cancel with none would be left pending on
-        // the connection and fail its roll-back and its detach, and an
-        // embedded engine that shuts down at the program's end with the
-        // connection still there at times never finishes. A call begun just
-        // after this look is closed down with the connection below.
+        // the connection and fail its roll-back and its detach. A call begun
+        // just after this look is ended with the connection below.
         if (TServerCall::RunningFor() >= 0)
             TDBManager::GetInstance().Cancel();
         if (!stopped) {
@@ -142,9 +143,10 @@ void TSignalWatch::Watch()
     for (;;) {
         int wait = -1;
         if (stopped && !stuckDone) {
-            const Clock::time_point next = *stopped + (abortDone ? kStuckAfter : kAbortAfter);
-            wait = static_cast<int>(
-                std::max<long long>(0, std::chrono::duration_cast<milliseconds>(next - Clock::now()).count()));
+            const Clock::time_point now = Clock::now();
+            const Clock::time_point next =
+                abortDone ? std::min(*stopped + kStuckAfter, now + kLookAgain) : *stopped + kAbortAfter;
+            wait = static_cast<int>(std::max<long long>(0, std::chrono::duration_cast<milliseconds>(next - now).count()));
         } else if (!stopped && timeout.count() > 0) {
             const long long running = TServerCall::RunningFor();
             wait = static_cast<int>(running < 0 ? kLookAgain.count() : std::max(0LL, timeout.count() - running));
@@ -173,10 +175,11 @@ void TSignalWatch::Watch()
             continue;
         }
         const Clock::duration since = Clock::now() - *stopped;
-        if (!abortDone && since >= kAbortAfter) {
+        if (since >= kAbortAfter) {
             abortDone = true;
             // The cancel has not landed (the call still waits for a server
-            // that does not answer), or a call began after it.
+            // that does not answer), or a call began after it: the roll-back
+            // of the run given up, say, on the same silent network.
             if (TServerCall::RunningFor() >= 0)
                 TDBManager::GetInstance().Abort();
         }

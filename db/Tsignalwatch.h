@@ -16,9 +16,9 @@
 // the timeout (TimedOut).
 //
 // A cancel travels to the server, and a server that went silent never
-// answers it: when a call still runs kAbortAfter after its run was stopped,
-// the watch closes the connection (TDBManager::Abort), which ends any wait
-// for the server. When the program is still there kStuckAfter after the
+// answers it: a call that runs kAbortAfter after its run was stopped, or
+// later, has the watch close the connection (TDBManager::Abort), which ends
+// any wait for the server. When the program is still there kStuckAfter after the
 // stop, it waits for something else (a pipe nobody reads, a connection
 // being made, which has no handle to cancel yet), and onStuck is called:
 // the program should then end by itself.
