@@ -9,11 +9,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <optional>
-
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <optional>
 #include <string>
 #include <system_error>
 
