@@ -53,7 +53,7 @@ private:
     TFileDescriptor spool;              // for anything else
     int descriptor = -1;                // where Stream writes: the temporary file or the spool
     struct TCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
+        void operator()(std::FILE* open) const { std::fclose(open); }
     };
     std::unique_ptr<std::FILE, TCloser> stream;
     int writeError = 0;  // errno of the first write that failed
