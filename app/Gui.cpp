@@ -323,6 +323,10 @@ void TfrmGUI::ShowRunFailure(const Norvane::TFailure& failure, const std::string
     case TFailureKind::InvalidEntry:
         dialogs.ShowMessage(this, EditorText(failure.text, encoding));
         break;
+    case TFailureKind::NotWritten:
+    case TFailureKind::TimedOut:
+        dialogs.ShowMessage(this, EditorText(failure.text));
+        break;
     case TFailureKind::NoSQLForm:
     case TFailureKind::Failed:
     case TFailureKind::Unforeseen:

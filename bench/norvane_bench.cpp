@@ -27,7 +27,7 @@
 // NORVANE_TEST_SERVER is set (scripts/fbserver.sh), directly and through a
 // loopback relay that adds a round trip of a LAN (1 ms) and of a WAN (20 ms)
 // to every exchange with the server.
-#include "Delayproxy.h"
+#include "tests/support/Delayproxy.h"
 #include "ProcStatus.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/Process.h"

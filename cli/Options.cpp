@@ -73,6 +73,19 @@ CLI::Validator OneOf(std::vector<std::string> words)
         "");
 }
 
+CLI::Validator Seconds(int most)
+{
+    return CLI::Validator(
+        [most](std::string& text) {
+            const bool digits = !text.empty() && text.size() <= 9 &&
+                                std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+            if (digits && std::stoi(text) <= most)
+                return std::string();
+            return "'" + text + "' is not a whole number of seconds from 0 to " + std::to_string(most);
+        },
+        "SECONDS");
+}
+
 // The plain form's help is the text of UsageText, written to be read in a
 // terminal; a subcommand's is CLI11's, made from its options.
 class TFormatter : public CLI::Formatter {
@@ -113,18 +126,22 @@ std::string UsageText()
            "                           a Firebird name such as UTF8, WIN1252, ISO8859_1,\n"
            "                           NONE (default WIN1251)\n"
            "      --language en|ru     language of messages and comments (default en)\n"
+           "      --timeout SECONDS    give up when connecting, or any wait for the database\n"
+           "                           or for a pipe to take an output, lasts longer (default:\n"
+           "                           no bound)\n"
            "  -h, --help               show this text\n"
            "      --version            show the version\n"
            "\n"
            "The script is text in the character set of --charset, for isql's -ch option;\n"
-           "the XML log declares its encoding. Output files are replaced only when the run\n"
-           "succeeds.\n"
+           "the XML log declares its encoding. Nothing reaches an output (a file, a pipe,\n"
+           "standard output) unless the run succeeds; until then each waits in a temporary\n"
+           "file, beside a file's target and in $TMPDIR for the others.\n"
            "Exit status: 0 done, 1 other failure, 2 bad usage, 3 connection refused,\n"
            "4 the change log cannot be read, 5 a logged value has no SQL form or was not\n"
            "logged completely, 6 a logged value cannot be read in the character set of\n"
            "--charset, 7 a log entry cannot be trusted (it is named), 8 done, but invalid\n"
-           "entries were left out (--skip-invalid), 130 interrupted by Ctrl+C (143 by\n"
-           "SIGTERM): no file is written.\n";
+           "entries were left out (--skip-invalid), 9 an output cannot be written, 10 timed\n"
+           "out (--timeout), 130 interrupted by Ctrl+C (143 by SIGTERM): no file is written.\n";
 }
 
 TDateTime ParseIsoDate(const std::string& text, const std::string& option)
@@ -165,6 +182,7 @@ TCommandLine::TCommandLine() : app(std::make_unique<CLI::App>("", "norvane-cli")
     app->add_option("--xml", o.xmlFile, "XML log file");
     app->add_option("--charset", o.charset, "character set")->check(KnownCharset());
     app->add_option("--language", o.language, "language")->check(OneOf({"en", "ru"}));
+    app->add_option("--timeout", o.timeout, "seconds a wait may last")->check(Seconds(86400));
     app->add_flag("--version", o.version, "show the version");
 }
 

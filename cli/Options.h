@@ -25,6 +25,9 @@ struct CliOptions {
     std::string xmlFile;
     std::string language = "en";
     std::string charset = "WIN1251";  // Firebird's name, as CharsetOf gives it
+    // Seconds the connect, each wait for the database and each wait for a
+    // pipe output to take its data may last; 0: no bound.
+    int timeout = 0;
     bool help = false;
     bool version = false;
 };

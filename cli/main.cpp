@@ -1,8 +1,8 @@
 // norvane-cli: the script engine for scheduled and scripted use.
-#include "app/core/AtomicFile.h"
 #include "app/core/Charset.h"
 #include "app/core/Resfuncs.h"
 #include "cli/Options.h"
+#include "cli/Output.h"
 #include "db/Tdbmanager.h"
 #include "db/Tsignalwatch.h"
 #include "engine/Cnorvane.h"
@@ -11,17 +11,20 @@
 #include "norvane/Version.h"
 #include "res/TextIds.h"
 
+#include <fcntl.h>
 #include <langinfo.h>
 #include <unistd.h>
 
-#include <clocale>
+#include <atomic>
 #include <cerrno>
+#include <clocale>
+#include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
-#include <mutex>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -31,8 +34,9 @@ enum ExitCode {
     exFailure = 1,
     exUsage = 2,
     // A failed run exits with its failure's status (engine/Failure.h).
-    exSkipped = 8  // done, but log entries that cannot be trusted were left out
-
+    exSkipped = 8,  // done, but log entries that cannot be trusted were left out
+    exNotWritten = 9,
+    exTimedOut = 10
 };
 
 // Messages are Windows-1251; a terminal in another character set gets them
@@ -90,47 +94,26 @@ private:
     int shown = -1;
 };
 
-struct TFileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using TFile = std::unique_ptr<std::FILE, TFileCloser>;
+// Whether the failure of the run has been told already.
+std::atomic<bool> reported{false};
 
-// Opens the temporary file of an output for writing.
-TFile OpenTemp(const TAtomicFile& target, const std::string& name)
-{
-    TFile file(std::fopen(target.TempPath().c_str(), "wb"));
-    if (!file)
-        throw Exception("Cannot create file \"" + name + "\". " + std::strerror(errno));
-    return file;
-}
-
-void Close(TFile& file, const std::string& name)
-{
-    if (std::fclose(file.release()) != 0)
-        throw Exception("Cannot write file \"" + name + "\". " + std::strerror(errno));
-}
-
-// The temporary files of the outputs. A first Ctrl+C stops the run, which
-// then removes them; a second one ends the program at once (a connection
-// being made cannot be cut short) and removes them itself.
-std::mutex tempFilesMutex;
-std::vector<std::string> tempFiles;
-
-void KeepTrackOf(const TAtomicFile& file)
-{
-    const std::lock_guard<std::mutex> lock(tempFilesMutex);
-    tempFiles.push_back(file.TempPath());
-}
-
+// A second signal ends the program at once, as does a run that has not
+// ended a few seconds after it was stopped (TSignalWatch::kStuckAfter):
+// whatever it waits for then, a connection being made or a pipe, it is not
+// worth waiting any longer.
 void OnSignal(int signal)
 {
     static int signals = 0;  // the watch calls from one thread
-    if (++signals < 2)
-        return;
-    const std::lock_guard<std::mutex> lock(tempFilesMutex);
-    for (const std::string& path : tempFiles)
-        unlink(path.c_str());
-    std::_Exit(128 + signal);
+    if (++signals >= 2)
+        EndAbruptly("Interrupted: no file was written.", 128 + signal);
+}
+
+void OnStuck(int signal)
+{
+    const std::string text = signal ? "Interrupted: no file was written."
+                                    : "Timed out: the database did not answer within " +
+                                          std::to_string(TSignalWatch::TimedOut()) + " s";
+    EndAbruptly(reported ? std::string() : text, signal ? 128 + signal : exTimedOut);
 }
 
 // A failure of the run, as the terminal shows it.
@@ -140,6 +123,9 @@ void Report(const Norvane::TFailure& failure)
     switch (failure.kind) {
     case TFailureKind::Interrupted:
         Say("Interrupted: no file was written.");
+        return;
+    case TFailureKind::TimedOut:
+        Say("Timed out: " + failure.text);
         return;
     case TFailureKind::NoConnect:
         Say(msgNoConnect);
@@ -184,90 +170,105 @@ int Run(const CliOptions& o)
     if (o.language == "ru")
         UseRussian();
 
-    // The outputs are written while the log is read, each to a temporary
-    // file that replaces its target only when the whole run has succeeded;
-    // a script for standard output waits in a temporary file of its own, so
-    // that a failed run writes nothing anywhere.
-    std::unique_ptr<TAtomicFile> sql;
-    TFile script;
-    if (!o.sqlFile.empty()) {
-        sql = std::make_unique<TAtomicFile>(o.sqlFile);
-        KeepTrackOf(*sql);
-        script = OpenTemp(*sql, o.sqlFile);
-    } else {
-        script.reset(std::tmpfile());
-        if (!script)
-            throw Exception(std::string("Cannot create a temporary file. ") + std::strerror(errno));
-    }
-    std::unique_ptr<TAtomicFile> xml;
-    TFile xmlLog;
-    if (!o.xmlFile.empty()) {
-        xml = std::make_unique<TAtomicFile>(o.xmlFile);
-        KeepTrackOf(*xml);
-        xmlLog = OpenTemp(*xml, o.xmlFile);
-    }
+    // The outputs are written while the log is read and reach their
+    // targets only when the whole run has succeeded (cli/Output.h), so that
+    // a failed run writes nothing anywhere.
+    std::unique_ptr<TOutput> script;
+    std::unique_ptr<TOutput> xml;
+    auto checkOutputs = [&] {
+        if (script)
+            script->CheckWritten();
+        if (xml)
+            xml->CheckWritten();
+    };
 
     Progress progress(isatty(STDERR_FILENO) != 0);
-    Norvane::CNorvane engine([&](int& total, int& done) { progress(total, done); });
+    // A write that failed stops the run at the next record, whatever the
+    // engine made of it.
+    Norvane::CNorvane engine([&](int& total, int& done) {
+        checkOutputs();
+        progress(total, done);
+    });
     engine.SetDisableTriggers(o.disableTriggers);
     engine.SetSkipInvalid(o.skipInvalid);
     std::size_t records = 0;
     try {
+        script = std::make_unique<TOutput>(o.sqlFile);
+        if (!o.xmlFile.empty())
+            xml = std::make_unique<TOutput>(o.xmlFile);
         records = engine.WriteLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments, o.undo,
-                                  script.get(), xmlLog.get(), o.charset);
+                                  script->Stream(), xml ? xml->Stream() : nullptr, o.charset);
+        // The database is let go before the outputs wait for their readers.
+        TDBManager::GetInstance().Disconnect();
+        checkOutputs();
+        progress.Finish();
+        if (!engine.GetXMLError().empty() && xml) {
+            Say(engine.GetXMLError());
+            return exFailure;
+        }
+        script->Finish();
+        if (xml)
+            xml->Finish();
+        script->PassOn(o.timeout);
+        if (xml)
+            xml->PassOn(o.timeout);
         // A signal after the last entry still stops the run before any file
         // takes its place.
         TSignalWatch::StopIfCaught();
+        TOutput::Commit({script.get(), xml.get()});
     } catch (...) {
-        const Norvane::TFailure failure = Norvane::DescribeFailure(std::current_exception());
+        std::exception_ptr error = std::current_exception();
+        // What the engine made of a failed write is not the failure.
+        if (!TSignalWatch::Caught()) {
+            try {
+                checkOutputs();
+            } catch (...) {
+                error = std::current_exception();
+            }
+        }
+        const Norvane::TFailure failure = Norvane::DescribeFailure(error);
         switch (failure.kind) {
         case Norvane::TFailureKind::Unforeseen:
         case Norvane::TFailureKind::Unknown:
-            throw;
+            std::rethrow_exception(error);
         default:
             break;
         }
         progress.Finish();
         Report(failure);
+        reported = true;
         return failure.exitStatus;
     }
-    progress.Finish();
-    if (!engine.GetXMLError().empty() && xml) {
-        Say(engine.GetXMLError());
-        return exFailure;
-    }
-
-    if (xmlLog)
-        Close(xmlLog, o.xmlFile);
-    if (sql) {
-        Close(script, o.sqlFile);
-        sql->Commit();
-    }
-    if (xml)
-        xml->Commit();
 
     // The script is then the no-records text in the run's character set;
     // the terminal gets the program's own.
-    if (records == 0 && sql)
+    if (records == 0 && !o.sqlFile.empty())
         Say(msgNoMatchedRecords);
-    if (!sql) {
-        std::rewind(script.get());
-        char buffer[1 << 16];
-        std::size_t size = 0;
-        while ((size = std::fread(buffer, 1, sizeof buffer, script.get())) > 0)
-            std::fwrite(buffer, 1, size, stdout);
-        if (std::ferror(script.get()) || std::fflush(stdout) != 0) {
-            Say("Cannot write the script to standard output");
-            return exFailure;
-        }
-    }
     return ReportSkipped(engine.Skipped()) ? exSkipped : exDone;
+}
+
+// A standard stream that was closed when the program started, now open on
+// /dev/null: what the program opens itself must never take its number,
+// or messages for standard error would land in a database or an output.
+bool streamClosed[3] = {false, false, false};
+
+void OpenClosedStandardStreams()
+{
+    for (int fd = 0; fd < 3; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        streamClosed[fd] = true;
+        // The lowest free number: this one.
+        if (open("/dev/null", O_RDWR) != fd)
+            std::_Exit(exFailure);
+    }
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    OpenClosedStandardStreams();
     std::setlocale(LC_ALL, "");
     TCommandLine commandLine;
     CliOptions options;
@@ -278,6 +279,10 @@ int main(int argc, char** argv)
                   << "Try 'norvane-cli --help' for more information.\n";
         return exUsage;
     }
+    if ((options.help || options.version || options.sqlFile.empty()) && streamClosed[STDOUT_FILENO]) {
+        Say(std::string("Cannot write standard output: ") + std::strerror(EBADF));
+        return exNotWritten;
+    }
     if (options.help) {
         std::cout << commandLine.Help();
         return exDone;
@@ -286,13 +291,29 @@ int main(int argc, char** argv)
         std::cout << "norvane-cli " << NORVANE_VERSION << "\n";
         return exDone;
     }
+    if (!options.xmlFile.empty() && SameFile(options.sqlFile, options.xmlFile)) {
+        std::cerr << "norvane-cli: "
+                  << (options.sqlFile.empty() ? "--xml names standard output, where the script goes"
+                                              : "--sql and --xml name the same file")
+                  << "\nTry 'norvane-cli --help' for more information.\n";
+        return exUsage;
+    }
+    // A reader of a pipe output that goes away fails the write (EPIPE), and
+    // the run ends as any failed run does, its temporary files removed.
+    std::signal(SIGPIPE, SIG_IGN);
     // Ctrl+C and SIGTERM stop a run; without the watch the client library
-    // would shut the connection down under it.
-    const TSignalWatch signals(OnSignal);
+    // would shut the connection down under it. The watch also bounds each
+    // database call by --timeout.
+    const TSignalWatch signals(OnSignal, OnStuck, options.timeout);
+    int status = exFailure;
     try {
-        return Run(options);
+        status = Run(options);
     } catch (const std::exception&) {
         Say(Norvane::DescribeFailure(std::current_exception()).text);
     }
-    return exFailure;
+    // Not left to the end of the process, where the embedded engine shuts
+    // down with the connection still there, and, after a signal, at times
+    // never ends.
+    TDBManager::GetInstance().Disconnect();
+    return status;
 }

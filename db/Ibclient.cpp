@@ -1,5 +1,7 @@
 #include "db/Ibclient.h"
 
+#include "db/Tservercall.h"
+
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -51,24 +53,28 @@ bool EIBError::Reports(ISC_STATUS code) const
 
 void TAttachmentTraits::Release(FB_API_HANDLE& handle) noexcept
 {
+    const TServerCall call;
     TStatus status;
     isc_detach_database(status.get(), &handle);
 }
 
 void TTransactionTraits::Release(FB_API_HANDLE& handle) noexcept
 {
+    const TServerCall call;
     TStatus status;
     isc_rollback_transaction(status.get(), &handle);
 }
 
 void TStatementTraits::Release(FB_API_HANDLE& handle) noexcept
 {
+    const TServerCall call;
     TStatus status;
     isc_dsql_free_statement(status.get(), &handle, DSQL_drop);
 }
 
 void TBlobTraits::Release(FB_API_HANDLE& handle) noexcept
 {
+    const TServerCall call;
     TStatus status;
     isc_close_blob(status.get(), &handle);
 }
@@ -248,6 +254,7 @@ std::string TIBDatabase::ParameterBlock() const
 void TIBDatabase::Open()
 {
     const std::string block = ParameterBlock();
+    const TServerCall call;
     TStatus status;
     // A name too long for the length word goes as a terminated string.
     const short nameLength = DatabaseName.size() < 32768 ? static_cast<short>(DatabaseName.size()) : 0;
@@ -275,6 +282,7 @@ std::string TIBTransaction::ParameterBlock() const
 void TIBTransaction::Start(TIBDatabase& database)
 {
     const std::string block = ParameterBlock();
+    const TServerCall call;
     TStatus status;
     if (isc_start_transaction(status.get(), transaction.Ptr(), 1, database.Handle(),
                               static_cast<unsigned short>(block.size()), block.data())) {
@@ -287,6 +295,7 @@ void TIBTransaction::Start(TIBDatabase& database)
 
 void TIBTransaction::Rollback()
 {
+    const TServerCall call;
     TStatus status;
     if (isc_rollback_transaction(status.get(), transaction.Ptr())) {
         // A transaction the library cannot roll back (its connection lost or
@@ -297,11 +306,11 @@ void TIBTransaction::Rollback()
     }
 }
 
-void CancelOperation(FB_API_HANDLE attachment) noexcept
+void CancelOperation(FB_API_HANDLE attachment, int kind) noexcept
 {
     TStatus status;
     // Nothing to cancel, or a handle no longer valid: either way nothing runs.
-    fb_cancel_operation(status.get(), &attachment, fb_cancel_raise);
+    fb_cancel_operation(status.get(), &attachment, static_cast<unsigned short>(kind));
 }
 
 // ---------------------------------------------------------------- statement
@@ -342,6 +351,7 @@ void TCursor::Prepare(const std::string& sql)
     // An execute block that returns rows is described as a query, yet it
     // runs statements of its own, an autonomous transaction among them.
     executeBlock = FirstWord(sql) == "EXECUTE";
+    const TServerCall call;
     TStatus status;
     if (isc_dsql_allocate_statement(status.get(), database, statement.Ptr()))
         status.Raise();
@@ -384,6 +394,7 @@ void TCursor::Execute()
     // autonomous transaction): only queries are opened.
     if (!query || executeBlock)
         throw EIBError("Cannot open a non-select statement");
+    const TServerCall call;
     if (isc_dsql_execute(status.get(), transaction, statement.Ptr(), SQLDA_VERSION1, in))
         status.Raise();
 }
@@ -393,6 +404,7 @@ bool TCursor::Fetch()
     if (!statement)
         return false;
     TStatus status;
+    const TServerCall call;
     const ISC_STATUS result = isc_dsql_fetch(status.get(), statement.Ptr(), SQLDA_VERSION1, output.get());
     if (result == 100) {
         Close();
@@ -408,19 +420,22 @@ void TCursor::ReadBlob(const ISC_QUAD& id, std::vector<char>& out)
     TStatus status;
     TBlob blob;
     ISC_QUAD blobId = id;
-    if (isc_open_blob2(status.get(), database, transaction, blob.Ptr(), &blobId, 0, nullptr))
+    if (const TServerCall call; isc_open_blob2(status.get(), database, transaction, blob.Ptr(), &blobId, 0, nullptr))
         status.Raise();
     char segment[32768];
     for (;;) {
         unsigned short length = 0;
-        const ISC_STATUS result = isc_get_segment(status.get(), blob.Ptr(), &length, sizeof segment, segment);
+        const ISC_STATUS result = [&] {
+            const TServerCall call;
+            return isc_get_segment(status.get(), blob.Ptr(), &length, sizeof segment, segment);
+        }();
         if (result == isc_segstr_eof)
             break;
         if (result != 0 && result != isc_segment)
             status.Raise();
         out.insert(out.end(), segment, segment + length);
     }
-    if (isc_close_blob(status.get(), blob.Ptr()))
+    if (const TServerCall call; isc_close_blob(status.get(), blob.Ptr()))
         status.Raise();
 }
 

@@ -192,9 +192,12 @@ private:
     TTransaction transaction;
 };
 
-// Makes the call running on the attachment in another thread fail with
-// isc_cancelled; safe to call from any thread at any time.
-void CancelOperation(FB_API_HANDLE attachment) noexcept;
+// fb_cancel_raise: makes the call running on the attachment in another
+// thread fail with isc_cancelled. fb_cancel_abort: closes the client's side
+// of a connection to a server at once, so that a call waiting on a network
+// that went silent fails too (a cancel travels to the server and needs its
+// answer). Safe to call from any thread at any time.
+void CancelOperation(FB_API_HANDLE attachment, int kind = fb_cancel_raise) noexcept;
 
 // One prepared statement on a connection and a transaction, its described
 // parameters and columns, and its cursor. The handles it is given must outlive

@@ -125,6 +125,13 @@ void TDBManager::Connect(const std::string& databaseName, const std::string& use
 void TDBManager::Disconnect() noexcept
 {
     CloseDataSets();
+    if (transaction->Active()) {
+        try {
+            transaction->Rollback();
+        } catch (const EIBError&) {
+            // Let go all the same: the connection goes with it.
+        }
+    }
     connectedHandle = 0;
     database->Close();
 }
@@ -133,6 +140,22 @@ void TDBManager::Cancel() noexcept
 {
     if (const FB_API_HANDLE handle = connectedHandle)
         CancelOperation(handle);
+}
+
+void TDBManager::Abort() noexcept
+{
+    if (const FB_API_HANDLE handle = connectedHandle)
+        CancelOperation(handle, fb_cancel_abort);
+}
+
+void TDBManager::SetConnectTimeout(int seconds)
+{
+    // A number of the parameter block: four bytes, the lowest first.
+    std::string value;
+    if (seconds > 0)
+        for (int i = 0; i < 4; ++i)
+            value += static_cast<char>((static_cast<unsigned>(seconds) >> (8 * i)) & 0xFF);
+    database->SetParam(isc_dpb_connect_timeout, value);
 }
 
 void TDBManager::StartTransaction()

@@ -51,6 +51,15 @@ public:
     // engine reports the operation cancelled); nothing happens when no call
     // runs. Safe from any thread.
     void Cancel() noexcept;
+    // Closes the client's side of the connection: the call running fails,
+    // even one that waits for a server that no longer answers (which a
+    // Cancel, sent to the server, never reaches), and so does every later
+    // call on the connection. Safe from any thread.
+    void Abort() noexcept;
+    // How long the library waits for a server's first answer when it
+    // connects, in seconds; 0: as its configuration says (three minutes).
+    // The library then reports the connection rejected.
+    void SetConnectTimeout(int seconds);
     // Prepares and opens a SELECT in the active transaction; the caller owns
     // the result. keepRows false: a forward-only set, holding its current
     // row alone. Throws TranError outside a transaction, TooShortSQLError
@@ -66,6 +75,10 @@ public:
     // The error of a query the library failed: CharsetError or SQLError.
     [[noreturn]] static void RaiseQueryError(const IBClient::EIBError& error, const TParams* params,
                                              const std::string& sql);
+    // Closes the connection, rolling back a transaction still open (the
+    // manager stays as Connect leaves it after a failure); nothing happens
+    // when not connected.
+    void Disconnect() noexcept;
     // The SQL dialect of the connected database (3 when not connected).
     unsigned short Dialect() const;
     // How many statements the manager has prepared since the process began.
@@ -76,7 +89,6 @@ private:
     TDBManager();
     ~TDBManager();
 
-    void Disconnect() noexcept;
     // Frees the statement of every open data set before the transaction or
     // the connection it runs in goes away.
     void CloseDataSets() noexcept;

@@ -1,10 +1,11 @@
 #include "engine/Cscriptwriter.h"
 
-#include "app/core/Exception.h"
+#include "app/core/AtomicFile.h"
 #include "engine/Cfieldvalue.h"
 #include "locale/Messages.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace NorvaneImpl {
 
@@ -124,12 +125,15 @@ void TScriptWriter::Add(const CLogRecord& record)
         return;
     }
     if (!spool) {
-        spool.reset(std::tmpfile());
+        // In $TMPDIR, which std::tmpfile does not read.
+        TFileDescriptor file = CreateSpoolFile();
+        spool.reset(fdopen(file.Get(), "w+b"));
         if (!spool)
-            throw Exception("Cannot create a temporary file for the script");
+            throw WriteError(SpoolWriteError(errno));
+        file.Release();
     }
     if (std::fwrite(statement.data(), 1, statement.size(), spool.get()) != statement.size())
-        throw Exception("Cannot write the script's temporary file");
+        throw WriteError(SpoolWriteError(errno));
     const auto number = static_cast<std::uint32_t>(lengths.size());
     lengths.push_back(static_cast<std::uint32_t>(statement.size()));
     if (!reproducing) {
@@ -169,7 +173,7 @@ void TScriptWriter::Finish()
     }
     if (spool) {
         if (std::fflush(spool.get()) != 0)
-            throw Exception("Cannot write the script's temporary file");
+            throw WriteError(SpoolWriteError(errno));
         if (reproducing)
             CopyForward();
         else

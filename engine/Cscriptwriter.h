@@ -22,7 +22,8 @@ std::string TriggersOn();
 // followed by ";\n\n", and the no-records text (in the script's character
 // set, TScriptCharset) when no record came. The
 // reproducing script goes out as it grows; the undo script, newest first,
-// is spooled to a temporary file with each statement's length and goes out
+// is spooled to a temporary file of $TMPDIR (CreateSpoolFile; a failure to
+// write it is a WriteError) with each statement's length and goes out
 // backwards at the end, so that neither holds the period in memory; there
 // the undo statement of a referential action's effect (TCascade) goes right
 // after its source's, which must bring the referred row back first. With

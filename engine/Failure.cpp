@@ -1,5 +1,6 @@
 #include "engine/Failure.h"
 
+#include "app/core/AtomicFile.h"
 #include "db/Dbmanagererror.h"
 #include "db/Tsignalwatch.h"
 #include "engine/Cfieldvalue.h"
@@ -7,6 +8,7 @@
 #include "engine/Cnorvane.h"
 
 #include <csignal>
+#include <string>
 
 namespace Norvane {
 
@@ -15,6 +17,9 @@ TFailure DescribeFailure(std::exception_ptr error)
     TFailure failure;
     if (const int signal = TSignalWatch::Caught())
         return {TFailureKind::Interrupted, "Interrupted", {}, 128 + signal, {}};
+    if (const int seconds = TSignalWatch::TimedOut())
+        return {TFailureKind::TimedOut, "the database did not answer within " + std::to_string(seconds) + " s",
+                {}, 10, {}};
     try {
         std::rethrow_exception(error);
     } catch (const InterruptedError& e) {
@@ -35,6 +40,10 @@ TFailure DescribeFailure(std::exception_ptr error)
         failure = {TFailureKind::IncompleteValue, e.what(), {}, 5, {}};
     } catch (const NorvaneImpl::CEUnknownIBType& e) {
         failure = {TFailureKind::NoSQLForm, e.what(), {}, 5, NorvaneImpl::IBTypeName(e.TypeCode())};
+    } catch (const WriteError& e) {
+        failure = {TFailureKind::NotWritten, e.Message, {}, 9, {}};
+    } catch (const TimeoutError& e) {
+        failure = {TFailureKind::TimedOut, e.Message, {}, 10, {}};
     } catch (const Exception& e) {
         failure = {TFailureKind::Failed, e.Message, {}, 1, {}};
     } catch (const std::exception& e) {

@@ -16,6 +16,8 @@ enum class TFailureKind {
     IncompleteValue,  // a value was not logged completely (CEIncompleteValue)
     InvalidEntry,     // a log entry that cannot be trusted (NorvaneImpl::CEInvalidEntry)
     NoSQLForm,        // a value of a type that has no SQL form (CEUnknownIBType)
+    NotWritten,       // an output cannot be made or written (WriteError)
+    TimedOut,         // a database call or an output ran past its time (TSignalWatch, TimeoutError)
     Failed,           // any other error of the system's own (Exception)
     Unforeseen,       // any other standard exception
     Unknown           // anything else thrown
@@ -28,8 +30,9 @@ struct TFailure {
     // Charset: Firebird's name of the set the connection asked for.
     std::string charset;
     // norvane-cli's exit status for it: 3 no connection, 4 no change log,
-    // 5 no SQL form, 6 character set, 7 an invalid log entry, 128 + the signal's number when
-    // interrupted, 1 anything else.
+    // 5 no SQL form, 6 character set, 7 an invalid log entry, 9 an output
+    // not written, 10 timed out, 128 + the signal's number when interrupted,
+    // 1 anything else.
     int exitStatus = 1;
     // NoSQLForm: the value's SQL type in words, when its code is one a
     // column type has (ARRAY); empty otherwise.
@@ -37,8 +40,9 @@ struct TFailure {
 };
 
 // What the error is; call it with std::current_exception() in a handler.
-// Any failure after a signal the watch caught is the signal's doing: the
-// call it cut short fails with whatever the library makes of it.
+// Any failure after a signal the watch caught is the signal's doing, and
+// any failure after the watch found a database call overdue is a timeout:
+// the call it cut short fails with whatever the library makes of it.
 TFailure DescribeFailure(std::exception_ptr error);
 
 }  // namespace Norvane

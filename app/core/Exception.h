@@ -11,3 +11,10 @@ public:
         : std::runtime_error(message), Message(message) {}
     std::string Message;
 };
+
+// A wait that ran past the time it was given (norvane-cli's --timeout); the
+// text says what was waited for.
+class TimeoutError : public Exception {
+public:
+    using Exception::Exception;
+};

@@ -1,17 +1,21 @@
 // norvane-cli as a user runs it: the real executable on real database files.
 #include "FbTestUtil.h"
 #include "LogRows.h"
+#include "tests/support/Delayproxy.h"
 #include "tests/support/Process.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -73,6 +77,24 @@ protected:
     fs::path dir;
 };
 
+// Whether a temporary file beside an output (its name and a dot, then
+// letters) has statements in it.
+bool UnderWay(const fs::path& dir, const std::string& prefix)
+{
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.path().filename().string().rfind(prefix, 0) == 0 && fs::file_size(entry) > 0)
+            return true;
+    return false;
+}
+
+// Waits for the child to end by itself, up to the seconds given.
+bool EndsWithin(NorvaneTest::TProcess& process, int seconds)
+{
+    for (int waited = 0; waited < seconds * 100 && process.Running(); ++waited)
+        ::usleep(10000);
+    return !process.Running();
+}
+
 const char kReproducing[] =
     "/* 01.02.2003 10:15:00   Login: SYSDBA */\ninsert into T\n(ID, NAME)\nvalues (1, '\xC8\xE2\xE0\xED');\n\n"
     "/* 01.02.2003 11:00:00   Login: OLGA */\ndelete from T\nwhere ID = 1;\n\n";
@@ -96,6 +118,26 @@ TEST_F(Cli, HelpVersionAndBadUsage)
     EXPECT_EQ(Run({"-d", "x.fdb", "--bogus"}).status, 2);
     EXPECT_EQ(Run({"-d", "x.fdb", "--language", "de"}).status, 2);
     EXPECT_NE(Run({"-d", "x.fdb", "--charset", "KLINGON"}).err.find("not a Firebird character set"), std::string::npos);
+    EXPECT_EQ(Run({"-d", "x.fdb", "--timeout", "1.5"}).status, 2);
+
+    // One file under two names: as given, through a link, where nothing is
+    // yet, and as the standard output that takes the script. The script was
+    // lost when the XML log replaced it.
+    std::ofstream(dir / "kept.sql") << "kept";
+    fs::create_symlink(dir / "kept.sql", dir / "link.sql");
+    for (const auto& [sql, xml] : std::vector<std::pair<fs::path, fs::path>>{{dir / "kept.sql", dir / "." / "kept.sql"},
+                                                                            {dir / "kept.sql", dir / "link.sql"},
+                                                                            {dir / "new.sql", dir / "." / "new.sql"},
+                                                                            {"", dir / "stdout"}}) {
+        const Result same = Run({"-d", "x.fdb", "--sql", sql.string(), "--xml", xml.string()});
+        EXPECT_EQ(same.status, 2) << xml;
+        EXPECT_EQ(same.err, "norvane-cli: " +
+                                std::string(sql.empty() ? "--xml names standard output, where the script goes"
+                                                        : "--sql and --xml name the same file") +
+                                "\nTry 'norvane-cli --help' for more information.\n");
+    }
+    EXPECT_EQ(ReadFile(dir / "kept.sql"), "kept");
+    EXPECT_FALSE(fs::exists(dir / "new.sql"));
 }
 
 TEST_F(Cli, ScriptsToStdoutAndFiles)
@@ -181,13 +223,7 @@ TEST_F(Cli, InterruptedRunWritesNothing)
                                        db.User(), "-p", db.Password(), "--sql", sql.string(), "--xml", xml.string()},
                                       {dir / "stdout", dir / "stderr", {"LC_ALL=C"}});
             // Under way once statements reach the script's temporary file.
-            auto underWay = [&] {
-                for (const auto& entry : fs::directory_iterator(dir))
-                    if (entry.path().filename().string().rfind("out.sql.", 0) == 0 && fs::file_size(entry) > 0)
-                        return true;
-                return false;
-            };
-            for (int waited = 0; waited < 60000 && cli.Running() && !underWay(); waited += 5)
+            for (int waited = 0; waited < 60000 && cli.Running() && !UnderWay(dir, "out.sql."); waited += 5)
                 ::usleep(5000);
             ASSERT_TRUE(cli.Running()) << "the run ended before it could be interrupted";
             cli.Signal(signal);
@@ -202,9 +238,134 @@ TEST_F(Cli, InterruptedRunWritesNothing)
     }
 }
 
+// A server that stops answering, while the connection is made (a port that
+// takes it and says nothing) and in the middle of a run. One SIGTERM ends
+// the run within seconds and --timeout ends it by itself, as a timeout;
+// the earlier output stays as it was and nothing is left beside it. Two
+// Ctrl+C while connecting used to remove the pipe given as --xml; the run
+// used to wait three minutes for the port, for ever for the silent server.
+TEST_F(Cli, ServerThatStopsAnswering)
+{
+    if (!TestDatabase::ServerConfigured()) {
+        if (NorvaneTest::Env("CI") == "true")
+            FAIL() << "NORVANE_TEST_SERVER is not set under CI";
+        GTEST_SKIP() << "NORVANE_TEST_SERVER is not set (scripts/fbserver.sh starts a server)";
+    }
+    TestDatabase db(TestEngine::Server);
+    db.Exec(NorvaneTest::LoggedChangesSql(30000));
+    const fs::path sql = dir / "out.sql";
+    const fs::path xml = dir / "out.xml";
+    std::ofstream(sql) << "earlier script";
+    ASSERT_EQ(mkfifo(xml.c_str(), 0600), 0);
+    const std::string interrupted = "Interrupted: no file was written.\n";
+    const std::string timedOut = "Timed out: the database did not answer within 2 s\n";
+    struct Case {
+        bool midRun;
+        std::vector<int> signals;
+        std::vector<std::string> args;
+        int status;
+        const std::string& err;
+    };
+    for (const Case& c : {Case{false, {SIGINT, SIGINT}, {"--xml", xml.string()}, 130, interrupted},
+                          Case{false, {SIGTERM}, {}, 143, interrupted}, Case{false, {}, {"--timeout", "2"}, 10, timedOut},
+                          Case{true, {SIGTERM}, {}, 143, interrupted}, Case{true, {}, {"--timeout", "2"}, 10, timedOut}}) {
+        TDelayProxy proxy(3050, 0);
+        if (!c.midRun)
+            proxy.Silence();
+        std::vector<std::string> command = {std::string(NORVANE_BINARY_DIR) + "/norvane-cli", "-d",
+                                            "127.0.0.1/" + std::to_string(proxy.Port()) + ":" + db.Path(), "-u",
+                                            db.User(), "-p", db.Password(), "--sql", sql.string()};
+        command.insert(command.end(), c.args.begin(), c.args.end());
+        NorvaneTest::TProcess cli(command, {dir / "stdout", dir / "stderr", {"LC_ALL=C"}});
+        if (c.midRun) {
+            for (int waited = 0; waited < 60000 && cli.Running() && !UnderWay(dir, "out.sql."); waited += 5)
+                ::usleep(5000);
+            ASSERT_TRUE(cli.Running()) << "the run ended before the server went silent";
+            proxy.Silence();
+        }
+        ::usleep(500000);
+        for (const int signal : c.signals) {
+            cli.Signal(signal);
+            ::usleep(200000);
+        }
+        EXPECT_TRUE(EndsWithin(cli, 20)) << c.status;
+        const NorvaneTest::TProcessResult done = cli.Wait();
+        EXPECT_EQ(done.ExitStatus(), c.status);
+        EXPECT_EQ(done.errors, c.err);
+        EXPECT_EQ(ReadFile(sql), "earlier script");
+        EXPECT_TRUE(fs::is_fifo(xml));
+        EXPECT_EQ((std::set<fs::path>{fs::directory_iterator(dir), fs::directory_iterator()}),
+                  (std::set<fs::path>{sql, xml}));
+    }
+}
+
+// A full disk under the script, under the XML log, under the undo script's
+// spool in $TMPDIR: the run stops at its first failed write, says which,
+// and ends with exit status 9, nothing replaced and nothing left behind.
+// The spool ignored TMPDIR, a failed XML log was read to its end and
+// reported as a failure of its own, and a failed script as a change log
+// that cannot be read.
+TEST_F(Cli, FullDisk)
+{
+    const fs::path full = dir / "full";
+    fs::create_directory(full);
+    if (::mount("tmpfs", full.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        if (NorvaneTest::Env("CI") == "true")
+            FAIL() << "cannot mount a small file system: " << std::strerror(errno);
+        GTEST_SKIP() << "cannot mount a small file system (root only): " << std::strerror(errno);
+    }
+    const std::unique_ptr<const char, void (*)(const char*)> unmount(full.c_str(),
+                                                                     [](const char* at) { ::umount2(at, MNT_DETACH); });
+    TestDatabase db;
+    db.Exec(NorvaneTest::LoggedChangesSql(1000));
+    const fs::path sql = dir / "out.sql";
+    std::ofstream(sql) << "earlier script";
+    std::ofstream(full / "out.sql") << "earlier";
+    const std::string noSpace = ": No space left on device\n";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--sql", (full / "out.sql").string()}, "Cannot write " + (full / "out.sql").string() + noSpace},
+        {{"--sql", sql.string(), "--xml", (full / "out.xml").string()},
+         "Cannot write " + (full / "out.xml").string() + noSpace},
+        {{"--undo", "--sql", sql.string()}, "Cannot write a temporary file in " + full.string() + noSpace}};
+    for (const auto& [args, err] : cases) {
+        std::vector<std::string> command = {"-d", db.Location()};
+        command.insert(command.end(), args.begin(), args.end());
+        const Result r = Run(command, {"LC_ALL=C", "TMPDIR=" + full.string()});
+        EXPECT_EQ(r.status, 9) << r.err;
+        EXPECT_EQ(r.err, err);
+        EXPECT_EQ(ReadFile(sql), "earlier script");
+        EXPECT_EQ(ReadFile(full / "out.sql"), "earlier");
+        EXPECT_EQ(std::distance(fs::directory_iterator(full), fs::directory_iterator()), 1);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4);
+    }
+}
+
+// With standard output and standard error closed, the program's own files
+// took their numbers: its messages went into the signal watch's pipe, which
+// read them as signals (exit status 225).
+TEST_F(Cli, ClosedStandardStreams)
+{
+    TestDatabase db;
+    MakeLog(db);
+    const fs::path sql = dir / "out.sql";
+    auto closed = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" >&- 2>&-",
+                                   std::string(NORVANE_BINARY_DIR) + "/norvane-cli"});
+        return NorvaneTest::RunProcess(args, {dir / "stdout", dir / "stderr", {"LC_ALL=C"}}).ExitStatus();
+    };
+    EXPECT_EQ(closed({"-d", db.Location(), "--from", "2003-02-01", "--to", "2003-02-01", "--sql", sql.string()}), 0);
+    EXPECT_EQ(ReadFile(sql), kReproducing);
+    EXPECT_EQ(closed({"-d", (dir / "missing.fdb").string(), "--sql", sql.string()}), 3);
+    // The script has nowhere to go.
+    EXPECT_EQ(closed({"-d", db.Location()}), 9);
+    EXPECT_EQ(closed({"--version"}), 9);
+}
+
 // Output names that are not plain files: a link stays a link and the file
 // it leads to gets the script; a pipe (as /dev/stdout may be) gets the
-// script through itself and stays a pipe.
+// script through itself and stays a pipe, and only from a run that
+// succeeded. A pipe nobody reads holds the run only until --timeout or a
+// signal.
 TEST_F(Cli, OutputsThroughLinksAndPipes)
 {
     TestDatabase db;
@@ -236,6 +397,32 @@ TEST_F(Cli, OutputsThroughLinksAndPipes)
     EXPECT_NE(piped.find("\xC8\xE2\xE0\xED"), std::string::npos);
     // Nothing else was left in the folder.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 5);
+
+    // A run that fails at its third entry: its reader used to get the
+    // statements of the first two.
+    TestDatabase failing;
+    MakeLog(failing, "insert into IBE$LOG_TABLES values (3, 'T', '', '2003-02-01 12:00:00', 'SYSDBA');\n");
+    const int failedReader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(failedReader, 0);
+    Result failed = Run({"-d", failing.Location(), "--sql", pipe.string()});
+    EXPECT_EQ(failed.status, 7) << failed.err;
+    EXPECT_EQ(read(failedReader, buffer, sizeof buffer), 0);
+    close(failedReader);
+
+    // Nobody opens the pipe for reading.
+    Result waited = Run({"-d", db.Location(), "--sql", pipe.string(), "--timeout", "1"});
+    EXPECT_EQ(waited.status, 10);
+    EXPECT_EQ(waited.err, "Timed out: nothing was read from " + pipe.string() + " for 1 s\n");
+    NorvaneTest::TProcess cli({std::string(NORVANE_BINARY_DIR) + "/norvane-cli", "-d", db.Location(), "--sql",
+                               pipe.string()},
+                              {dir / "stdout", dir / "stderr", {"LC_ALL=C"}});
+    ::usleep(500000);
+    cli.Signal(SIGTERM);
+    EXPECT_TRUE(EndsWithin(cli, 10));
+    const NorvaneTest::TProcessResult ended = cli.Wait();
+    EXPECT_EQ(ended.ExitStatus(), 128 + SIGTERM);
+    EXPECT_EQ(ended.errors, "Interrupted: no file was written.\n");
+    EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
 // Bad input, end to end: for each, the exact text on standard error, the
@@ -462,14 +649,14 @@ INSTANTIATE_TEST_SUITE_P(
                      // Even root cannot make a file below a file.
                      const std::string target = (dir / "kept.sql" / "out.sql").string();
                      return std::make_pair(LogDatabase(keep, LogTables() + kTable),
-                                           Outcome{{"--sql", target}, 1,
+                                           Outcome{{"--sql", target}, 9,
                                                    "Cannot create file \"" + target + "\". Not a directory\n"});
                  }},
         BadInput{"OutputInAMissingFolder", false,
                  [](const fs::path& dir, Databases& keep) {
                      const std::string target = (dir / "no" / "such" / "log.xml").string();
                      return std::make_pair(LogDatabase(keep, LogTables() + kTable),
-                                           Outcome{{"--xml", target}, 1,
+                                           Outcome{{"--xml", target}, 9,
                                                    "Cannot create file \"" + target + "\". No such file or directory\n"});
                  }},
         BadInput{"OutputIsAFolder", false,
@@ -479,8 +666,14 @@ INSTANTIATE_TEST_SUITE_P(
                      const std::string target = (dir / "folder.xml").string();
                      fs::create_directory(target);
                      return std::make_pair(LogDatabase(keep, LogTables() + kTable),
-                                           Outcome{{"--xml", target}, 1,
+                                           Outcome{{"--xml", target}, 9,
                                                    "Cannot create file \"" + target + "\". Is a directory\n"});
+                 }},
+        BadInput{"OutputToAFullDevice", false,
+                 [](const fs::path&, Databases& keep) {
+                     return std::make_pair(LogDatabase(keep, LogTables() + kTable),
+                                           Outcome{{"--sql", "/dev/full"}, 9,
+                                                   "Cannot write /dev/full: No space left on device\n"});
                  }},
         BadInput{"DateWithLetters", false,
                  [](const fs::path& dir, Databases&) {

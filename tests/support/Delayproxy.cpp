@@ -1,4 +1,4 @@
-#include "Delayproxy.h"
+#include "tests/support/Delayproxy.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -68,7 +68,10 @@ bool SendAll(int fd, const char* data, size_t size)
 // with the time it may go on, and a writer that sends it then.
 class TDirection {
 public:
-    TDirection(int aFrom, int aTo, Clock::duration aDelay) : from(aFrom), to(aTo), delay(aDelay) {}
+    TDirection(int aFrom, int aTo, Clock::duration aDelay, const std::atomic<bool>& aSilent)
+        : from(aFrom), to(aTo), delay(aDelay), silent(aSilent)
+    {
+    }
 
     void Start()
     {
@@ -107,7 +110,7 @@ private:
                 if (aborted)
                     break;
             }
-            if (polled == 0 || (polled < 0 && errno == EINTR))
+            if (polled == 0 || (polled < 0 && errno == EINTR) || silent)
                 continue;
             const ssize_t got = polled < 0 ? -1 : ::recv(from, buffer, sizeof buffer, 0);
             if (got < 0 && errno == EINTR)
@@ -153,6 +156,7 @@ private:
     int from;
     int to;
     Clock::duration delay;
+    const std::atomic<bool>& silent;
     std::mutex lock;
     std::condition_variable ready;
     std::deque<TChunk> queue;
@@ -165,8 +169,9 @@ private:
 }  // namespace
 
 struct TDelayProxy::TConnection {
-    TConnection(int clientFd, int serverFd, Clock::duration delay)
-        : client(clientFd), server(serverFd), up(clientFd, serverFd, delay), down(serverFd, clientFd, delay)
+    TConnection(int clientFd, int serverFd, Clock::duration delay, const std::atomic<bool>& silent)
+        : client(clientFd), server(serverFd), up(clientFd, serverFd, delay, silent),
+          down(serverFd, clientFd, delay, silent)
     {
         up.Start();
         down.Start();
@@ -233,6 +238,6 @@ void TDelayProxy::Accept()
         NoDelay(client.Get());
         NoDelay(server.Get());
         std::lock_guard<std::mutex> guard(lock);
-        connections.push_back(std::make_unique<TConnection>(client.Release(), server.Release(), delay));
+        connections.push_back(std::make_unique<TConnection>(client.Release(), server.Release(), delay, silent));
     }
 }

@@ -2,7 +2,8 @@
 // A TCP relay on the loopback interface that holds every chunk it forwards
 // for half a round trip in each direction, so that a server on this machine
 // answers as one across a network would. Bandwidth is not limited; only the
-// time to and fro is added.
+// time to and fro is added. Silenced, it is a network that stops carrying
+// anything while every connection stays open.
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,11 @@ public:
     TDelayProxy& operator=(const TDelayProxy&) = delete;
 
     int Port() const { return port; }
+    // From now on nothing more is read from either side of any connection,
+    // new ones included, and so nothing more arrives: the server and its
+    // client each wait for the other for ever. What was read before still
+    // goes on.
+    void Silence() { silent = true; }
 
 private:
     struct TConnection;
@@ -33,6 +39,7 @@ private:
     int listener = -1;
     int port = 0;
     std::atomic<bool> stopping{false};
+    std::atomic<bool> silent{false};
     std::thread acceptor;
     std::mutex lock;
     std::vector<std::unique_ptr<TConnection>> connections;
