@@ -1,6 +1,7 @@
 #include "engine/Cfieldvalue.h"
 
 #include "app/core/Charset.h"
+#include "engine/Cnumberliteral.h"
 
 #include <algorithm>
 #include <cstring>
@@ -302,14 +303,22 @@ std::string CFieldValue::GetSQL(const CFieldCast& snapshot) const
     if (snapshot.isNull)
         return "null";
     switch (type) {
+    case ibFloat:
+    case ibDouble:
+        // A floating point number in a form Firebird reads back as the
+        // very number logged.
+        if (IsNumberLiteral(snapshot.value)) {
+            const std::string exact =
+                ExactFloatingLiteral(WithoutTrailingZeros(snapshot.value), type == ibFloat);
+            return exact.empty() ? WithoutTrailingZeros(snapshot.value) : exact;
+        }
+        return Quoted(snapshot.value);
     case ibShort:
     case ibLong:
-    case ibFloat:
     case ibInt64:
     case ibDecFloat16:
     case ibDecFloat34:
     case ibInt128:
-    case ibDouble:
         // Bare only when the log holds a number: any other text is passed
         // to the engine as a text literal to convert or refuse, so that a
         // logged value never becomes a piece of the statement.

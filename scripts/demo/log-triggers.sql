@@ -10,14 +10,179 @@
 
    Where each value goes (log-tables.sql): a text of up to 1000 bytes and
    every number, date, time and boolean into the VARCHAR value columns, as
-   the engine casts it (a FLOAT through DOUBLE PRECISION, whose text reads
-   back to the same FLOAT); a longer text into the text BLOB columns; a
-   binary BLOB into the binary BLOB columns. Logging never makes the user's
+   the engine casts it, except a floating point number (DOUBLE PRECISION,
+   FLOAT, and a dialect 1 NUMERIC or DECIMAL above 9 digits, which is stored
+   as a DOUBLE PRECISION), whose cast keeps 16 digits (in dialect 1 only the
+   declared scale): ibe$log_double writes it with 17, which read back as the
+   very number; a longer text into the text BLOB columns; a binary BLOB into
+   the binary BLOB columns. Logging never makes the user's
    write fail: a value that cannot be logged whole (an array, a text that
    the database's default character set cannot hold) is written as a row
    marked INCOMPLETE instead. Run it again after adding tables: existing
    triggers are replaced. Needs ibe$log_tables_gen and the log tables
    (log-tables.sql). */
+
+set term ^ ;
+
+/* A floating point number as 17 significant digits (the fewest that tell
+   every double from its neighbours), trailing zeros left out: written out
+   up to 16 places before or 5 after the point, else as d.ddde-300; '-0'
+   for minus zero. The digits are those of x * 10^k rounded, k chosen so
+   that they are 17: x is scaled by 2^k exactly, then by 5^k in steps of at
+   most 5^22 (each exact as a double) carried as the unevaluated sum of two
+   doubles h + l, whose error products are split exactly (Dekker), so that
+   the integer of 17 digits comes out exact. Written for both dialects:
+   dialect 1 has no 64-bit integer, so the 17 digits are made of two
+   integers of 8 and 9 digits. */
+create or alter function ibe$log_double (x double precision) returns varchar(32)
+as
+    declare ax double precision;
+    declare k integer;
+    declare n integer;
+    declare j integer;
+    declare h double precision;
+    declare l double precision;
+    declare c double precision;
+    declare p double precision;
+    declare e double precision;
+    declare t double precision;
+    declare ah double precision;
+    declare al double precision;
+    declare ch double precision;
+    declare cl double precision;
+    declare q double precision;
+    declare a double precision;
+    declare r double precision;
+    declare digits varchar(32);
+    declare len integer;
+begin
+    if (x is null) then
+        return null;
+    if (x = 0) then
+        return iif(atan2(x, -1) < 0, '-0', '0');
+    ax = abs(x);
+    k = 16 - floor(log10(ax));
+    /* log10 may miss by one near a power of ten: then k moves by one. */
+    while (1 = 1) do
+    begin
+        h = ax;
+        n = k;
+        while (n >= 8) do
+        begin
+            h = h * 256;
+            n = n - 8;
+        end
+        while (n <= -8) do
+        begin
+            h = h / 256;
+            n = n + 8;
+        end
+        while (n > 0) do
+        begin
+            h = h * 2;
+            n = n - 1;
+        end
+        while (n < 0) do
+        begin
+            h = h / 2;
+            n = n + 1;
+        end
+        l = 0;
+        n = abs(k);
+        while (n > 0) do
+        begin
+            j = iif(n > 22, 22, n);
+            n = n - j;
+            c = 1;
+            while (j >= 4) do
+            begin
+                c = c * 625;
+                j = j - 4;
+            end
+            while (j > 0) do
+            begin
+                c = c * 5;
+                j = j - 1;
+            end
+            t = 134217729e0 * c;
+            ch = t - (t - c);
+            cl = c - ch;
+            if (k > 0) then
+            begin
+                /* (h + l) * c, the product's rounding error exact */
+                p = h * c;
+                t = 134217729e0 * h;
+                ah = t - (t - h);
+                al = h - ah;
+                e = ((ah * ch - p) + ah * cl + al * ch) + al * cl + l * c;
+                h = p + e;
+                l = e - (h - p);
+            end
+            else
+            begin
+                /* (h + l) / c, the quotient's remainder exact */
+                q = h / c;
+                p = q * c;
+                t = 134217729e0 * q;
+                ah = t - (t - q);
+                al = q - ah;
+                e = ((ah * ch - p) + ah * cl + al * ch) + al * cl;
+                t = ((h - p) - e + l) / c;
+                h = q + t;
+                l = t - (h - q);
+            end
+        end
+        if (h < 1e16) then
+            k = k + 1;
+        else if (h >= 1e17) then
+            k = k - 1;
+        else
+            leave;
+    end
+    /* h is a whole number above 2^53: its first 8 digits a, the 9 after
+       them r, each exact as a double; l rounds the last. */
+    a = floor(h / 1e9);
+    r = (h - a * 1e9) + floor(l + 0.5);
+    if (r < 0) then
+    begin
+        a = a - 1;
+        r = r + 1e9;
+    end
+    if (r >= 1e9) then
+    begin
+        a = a + 1;
+        r = r - 1e9;
+    end
+    if (a >= 1e8) then
+    begin
+        a = 1e7;
+        r = 0;
+        k = k - 1;
+    end
+    digits = trim(trailing '0' from cast(cast(a as integer) as varchar(8))
+        || lpad(cast(cast(r as integer) as varchar(9)), 9, '0'));
+    len = char_length(digits);
+    k = 16 - k;
+    if (k >= 0 and k <= 16) then
+    begin
+        if (len <= k + 1) then
+            digits = digits || rpad('', k + 1 - len, '0');
+        else
+            digits = substring(digits from 1 for k + 1) || '.' || substring(digits from k + 2);
+    end
+    else if (k < 0 and k >= -5) then
+        digits = '0.' || rpad('', -k - 1, '0') || digits;
+    else
+        digits = substring(digits from 1 for 1) || iif(len > 1, '.' || substring(digits from 2), '') || 'e' || k;
+    return iif(x < 0, '-' || digits, digits);
+end^
+
+set term ; ^
+
+grant execute on function ibe$log_double to public;
+
+/* The triggers are made in a transaction that sees the function. */
+commit;
 
 set term ^ ;
 
@@ -60,8 +225,8 @@ as
 
     /* The statement that logs one column's values, old_x and new_x (either
        may be null: not logged). kind: P a value that always fits the
-       VARCHAR columns, F a FLOAT, L a text that may not fit them, B a
-       binary BLOB, A an array. A guarded statement that fails logs the
+       VARCHAR columns, F a floating point number, L a text that may not fit
+       them, B a binary BLOB, A an array. A guarded statement that fails logs the
        column as incomplete instead. */
     declare function field_row(kind char(1), guarded boolean, col_lit varchar(200),
                                old_x varchar(300), new_x varchar(300)) returns varchar(4000)
@@ -81,7 +246,7 @@ as
             if (old_x is not null) then
             begin
                 if (kind = 'F') then
-                    old_x = 'cast(' || old_x || ' as double precision)';
+                    old_x = 'ibe$log_double(' || old_x || ')';
                 if (kind = 'B') then
                     cols = cols || ', old_bytes';
                 else
@@ -99,7 +264,7 @@ as
             if (new_x is not null) then
             begin
                 if (kind = 'F') then
-                    new_x = 'cast(' || new_x || ' as double precision)';
+                    new_x = 'ibe$log_double(' || new_x || ')';
                 if (kind = 'B') then
                     cols = cols || ', new_bytes';
                 else
@@ -133,7 +298,7 @@ as
         declare stmt varchar(2000);
     begin
         if (kind = 'F') then
-            x = 'cast(' || x || ' as double precision)';
+            x = 'ibe$log_double(' || x || ')';
         stmt = 'insert into ibe$log_keys (log_tables_id, key_field, key_value) values (:tid, '
             || col_lit || ', ' || x || ');';
         if (guarded or kind = 'L') then
@@ -190,7 +355,7 @@ begin
         begin
             col_lit = '''' || replace(col, '''', '''''') || '''';
             col_ident = ident(col, quoting);
-            if (col_type = 10) then
+            if (col_type in (10, 27)) then
                 kind = 'F';
             else if (col_type in (14, 37, 40) and col_bytes > 1000) then
                 kind = 'L';
@@ -217,7 +382,7 @@ begin
                fail on a value, by a text's character set. */
             if (col_dims is not null) then
                 kind = 'A';
-            else if (col_type = 10) then
+            else if (col_type in (10, 27)) then
                 kind = 'F';
             else if (col_type = 261 and col_subtype <> 1) then
                 kind = 'B';

@@ -251,16 +251,16 @@ namespace {
 const std::string kDemoReproducing = Cp1251(
     "insert into GOODS\n"
     "(ID, TITLE, PRICE, WEIGHT, UNIT, STOCK)\n"
-    "values (1, 'Чай \"Липтон\"; 100 пакетиков', 249.90, 0.2500000000000000, 'шт ', 120);\n\n"
+    "values (1, 'Чай \"Липтон\"; 100 пакетиков', 249.90, 0.25, 'шт ', 120);\n\n"
     "insert into GOODS\n"
     "(ID, TITLE, PRICE, WEIGHT, UNIT, STOCK)\n"
-    "values (2, 'Coffee beans, 1 kg', 1299.00, 1.000000000000000, 'kg ', 35);\n\n"
+    "values (2, 'Coffee beans, 1 kg', 1299.00, 1, 'kg ', 35);\n\n"
     "insert into GOODS\n"
     "(ID, TITLE, PRICE, WEIGHT, UNIT)\n"
-    "values (3, 'Кружка 0,3 л', 150.50, 0.3500000000000000, 'шт ');\n\n"
+    "values (3, 'Кружка 0,3 л', 150.50, 0.35, 'шт ');\n\n"
     "insert into GOODS\n"
     "(ID, TITLE, PRICE, WEIGHT, UNIT)\n"
-    "values (4, 'Baker''s dozen: 13 buns', 89.00, 0.8000000000000000, 'pk ');\n\n"
+    "values (4, 'Baker''s dozen: 13 buns', 89.00, 0.8, 'pk ');\n\n"
     "insert into CUSTOMERS\n"
     "(ID, NAME, CITY, PHONE, DISCOUNT, CREATED)\n"
     "values (1, 'ООО «Ромашка»', 'Москва', '+74951234567', 5, '2024-01-15 09:30:00.0000');\n\n"
@@ -275,18 +275,18 @@ const std::string kDemoReproducing = Cp1251(
     "values (100, 1, '2024-03-01 10:15:00.0000', 800.80, 'Доставка до 18:00; позвонить заранее');\n\n"
     "insert into ORDER_LINES\n"
     "(ORDER_ID, LINE_NO, GOODS_ID, QUANTITY, PRICE)\n"
-    "values (100, 1, 1, 2.000000000000000, 249.90);\n\n"
+    "values (100, 1, 1, 2, 249.90);\n\n"
     "insert into ORDER_LINES\n"
     "(ORDER_ID, LINE_NO, GOODS_ID, QUANTITY, PRICE)\n"
-    "values (100, 2, 3, 2.000000000000000, 150.50);\n\n"
+    "values (100, 2, 3, 2, 150.50);\n\n"
     "insert into ORDERS\n"
     "(ID, CUSTOMER_ID, ORDERED, TOTAL)\n"
     "values (101, 2, '2024-03-02 16:40:00.0000', 1948.50);\n\n"
     "insert into ORDER_LINES\n"
     "(ORDER_ID, LINE_NO, GOODS_ID, QUANTITY, PRICE)\n"
-    "values (101, 1, 2, 1.500000000000000, 1299.00);\n\n"
+    "values (101, 1, 2, 1.5, 1299.00);\n\n"
     "update ORDER_LINES\n"
-    "set QUANTITY = 3.000000000000000\n"
+    "set QUANTITY = 3\n"
     "where ORDER_ID = 100 AND LINE_NO = 1;\n\n"
     "delete from ORDER_LINES\n"
     "where ORDER_ID = 100 AND LINE_NO = 2;\n\n"
@@ -321,7 +321,7 @@ const std::string kDemoReproducing = Cp1251(
 const std::string kDemoUndo = Cp1251(
     "insert into GOODS\n"
     "(ID, TITLE, PRICE, WEIGHT, UNIT, STOCK)\n"
-    "values (2, 'Coffee beans, 1 kg', 1299.00, 1.000000000000000, 'kg ', 35);\n\n"
+    "values (2, 'Coffee beans, 1 kg', 1299.00, 1, 'kg ', 35);\n\n"
     "update CUSTOMERS\n"
     "set ID = 3\n"
     "where ID = 30;\n\n"
@@ -335,7 +335,7 @@ const std::string kDemoUndo = Cp1251(
     "set CITY = 'Москва', DISCOUNT = 5\n"
     "where ID = 1;\n\n"
     "update GOODS\n"
-    "set WEIGHT = 0.8000000000000000\n"
+    "set WEIGHT = 0.8\n"
     "where ID = 4;\n\n"
     "update GOODS\n"
     "set STOCK = null\n"
@@ -348,9 +348,9 @@ const std::string kDemoUndo = Cp1251(
     "where ID = 100;\n\n"
     "insert into ORDER_LINES\n"
     "(ORDER_ID, LINE_NO, GOODS_ID, QUANTITY, PRICE)\n"
-    "values (100, 2, 3, 2.000000000000000, 150.50);\n\n"
+    "values (100, 2, 3, 2, 150.50);\n\n"
     "update ORDER_LINES\n"
-    "set QUANTITY = 2.000000000000000\n"
+    "set QUANTITY = 2\n"
     "where ORDER_ID = 100 AND LINE_NO = 1;\n\n"
     "delete from ORDER_LINES\n"
     "where ORDER_ID = 101 AND LINE_NO = 1;\n\n"
@@ -610,24 +610,41 @@ TEST_P(DayRoundTrip, FirebirdExampleDatabase)
         Cp1251(ReadSource("tests/core/data/employee/day.sql")));
 }
 
-// Dialect 1: DATE is a timestamp and NUMERIC(15,2) a double; UTF8: the log
-// holds texts in it, and the run reads them in Windows-1251.
+// Dialect 1: DATE is a timestamp, and NUMERIC and DECIMAL of more than 9
+// digits are doubles (kept bit for bit, a key among them), whose cast to
+// text keeps only the declared scale; UTF8: the log holds texts in it, and
+// the run reads them in Windows-1251.
 TEST_P(DayRoundTrip, Dialect1)
 {
-    Run(Cp1251("create table prices (id integer not null primary key, name varchar(40), price numeric(15,2),\n"
-               "    valid_from date, note blob sub_type 1);\n"
-               "create table hits (id integer not null primary key, n integer);\n"
-               "insert into hits values (1, 0);\n"
-               "insert into prices values (1, 'Чай', 249.9, '15-JAN-2024 09:30:00', 'заметка');\n"
-               "set term ^ ;\n"
-               "create trigger prices_hits for prices after insert or update or delete as\n"
-               "begin update hits set n = n + 1 where id = 1; end^\n"
-               "set term ; ^\n"),
-        "UTF8", 1,
-        Cp1251("insert into prices values (2, 'O''Brien', 1234.56, '2024-05-06 10:11:12.3456', null);\n"
-               "update prices set price = 0.1, valid_from = null, note = rpad('', 1200, 'ёж ') where id = 1;\n"
-               "update prices set id = 3, price = null where id = 2;\n"
-               "delete from prices where id = 1;\n"));
+    for (const char* charset : {"UTF8", "WIN1251", "NONE"}) {
+        SCOPED_TRACE(charset);
+        Run(Cp1251("create table prices (id integer not null primary key, name varchar(40), price numeric(15,2),\n"
+                   "    valid_from date, note blob sub_type 1);\n"
+                   "create table hits (id integer not null primary key, n integer);\n"
+                   "create table hours (day_no integer not null, share numeric(15,4) not null, amount numeric(18,2),\n"
+                   "    rate decimal(10,3), primary key (day_no, share));\n"
+                   "insert into hits values (1, 0);\n"
+                   "insert into prices values (1, 'Чай', 249.9, '15-JAN-2024 09:30:00', 'заметка');\n"
+                   "insert into hours values (1, 1/3, 1e15/7, -0.1);\n"
+                   "insert into hours values (1, 2/3, -0.1, 2/3);\n"
+                   "insert into hours values (2, -0.1, 1/3, 1e15/7);\n"
+                   "set term ^ ;\n"
+                   "create trigger prices_hits for prices after insert or update or delete as\n"
+                   "begin update hits set n = n + 1 where id = 1; end^\n"
+                   "set term ; ^\n"),
+            charset, 1,
+            Cp1251("insert into prices values (2, 'O''Brien', 1234.56, '2024-05-06 10:11:12.3456', null);\n"
+                   "update prices set price = 0.1, valid_from = null, note = rpad('', 1200, 'ёж ') where id = 1;\n"
+                   "update prices set id = 3, price = null where id = 2;\n"
+                   "delete from prices where id = 1;\n"
+                   "insert into hours values (3, 1e15/7, 2/3, 1/3);\n"
+                   "insert into hours values (4, 53/29, 5/6, null);\n"
+                   "update hours set amount = amount / 7, rate = -rate where day_no = 1 and share = 1/3;\n"
+                   "update hours set share = share * 3 where day_no = 1 and share = 2/3;\n"
+                   "update hours set amount = 53/29, rate = 1e-300 / 1e20 where day_no = 2;\n"
+                   "update hours set rate = 0.5 where day_no = 4;\n"
+                   "delete from hours where day_no = 1 and share = 1/3;\n"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, DayRoundTrip, FbEngines(), FbEngineName);
