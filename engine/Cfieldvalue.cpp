@@ -41,6 +41,10 @@ constexpr int kTextBlob = 1;
 // apostrophes and a binary one written in two hexadecimal digits a byte.
 constexpr std::size_t kBlobPiece = 30000;
 
+// Firebird 3 counts a text literal's length as its characters times the
+// widest character of its set: at most 65,535, so 16,383 characters in UTF8.
+constexpr std::size_t kLiteralBytes = 65535;
+
 // The words that Firebird 3 reserves, in strcmp order: such a name is a valid
 // identifier only in double quotes.
 const char* const kReservedWords[] = {
@@ -160,22 +164,59 @@ std::string Hexadecimal(const std::string& bytes, size_t from, size_t count)
     return out;
 }
 
+// The bytes of the next piece of a text value, from `from`, of at most
+// `count` bytes: in a set of characters of more than one byte, whole
+// characters only, no more than one literal of the set may hold. In the
+// other sets a piece does not end before a byte 0x80 to 0xBF (a UTF-8
+// continuation byte), as earlier versions cut them.
+size_t TextPiece(const std::string& value, size_t from, size_t count)
+{
+    const int widest = MaxCharacterBytes(TScriptCharset::Name());
+    if (widest > 1)
+        return std::max<size_t>(1, WholeCharacters(TScriptCharset::Encoding(), value.data() + from, count,
+                                                   kLiteralBytes / static_cast<size_t>(widest)));
+    while (count > 1 && from + count < value.size() &&
+           (static_cast<unsigned char>(value[from + count]) & 0xC0) == 0x80)
+        --count;
+    return count;
+}
+
+// Whether the text fits one literal in the script's character set.
+bool FitsOneLiteral(const std::string& value)
+{
+    const int widest = MaxCharacterBytes(TScriptCharset::Name());
+    return widest == 1 || value.size() <= kLiteralBytes / static_cast<size_t>(widest) ||
+           TextPiece(value, 0, value.size()) == value.size();
+}
+
+// A CHAR or VARCHAR value too long for one literal of a multi-byte set is
+// the concatenation of its pieces, which Firebird takes up to the longest
+// value a column holds.
+std::string TextLiteral(const std::string& value)
+{
+    if (FitsOneLiteral(value))
+        return Quoted(value);
+    std::string out;
+    for (size_t from = 0; from < value.size();) {
+        const size_t count = TextPiece(value, from, value.size() - from);
+        out += (from == 0 ? "" : " || ") + Quoted(value.substr(from, count));
+        from += count;
+    }
+    return out;
+}
+
 // A BLOB value longer than one literal is the concatenation of its pieces,
 // the first cast to the BLOB type so that the whole never becomes a string
-// with a string's limit. A text piece never ends inside a UTF-8 sequence
-// (no piece starts on a continuation byte), so that every piece is a whole
-// text in a multi-byte character set.
+// with a string's limit. A text piece holds whole characters (TextPiece).
 std::string BlobLiteral(const std::string& value, bool text)
 {
-    if (value.size() <= kBlobPiece)
+    if (value.size() <= kBlobPiece && (!text || FitsOneLiteral(value)))
         return text ? Quoted(value) : Hexadecimal(value, 0, value.size());
     std::string out;
     for (size_t from = 0; from < value.size();) {
         size_t count = std::min(kBlobPiece, value.size() - from);
         if (text)
-            while (count > 1 && from + count < value.size() &&
-                   (static_cast<unsigned char>(value[from + count]) & 0xC0) == 0x80)
-                --count;
+            count = TextPiece(value, from, count);
         const std::string piece = text ? Quoted(value.substr(from, count)) : Hexadecimal(value, from, count);
         if (from == 0)
             out = "cast(" + piece + (text ? " as blob sub_type text)" : " as blob sub_type binary)");
@@ -234,6 +275,12 @@ const std::string& TScriptCharset::Name()
 {
     static const std::string byDefault = kDefaultCharset;
     return scriptCharset ? scriptCharset->name : byDefault;
+}
+
+const std::string& TScriptCharset::Encoding()
+{
+    static const std::string byDefault = CharsetOf(kDefaultCharset).encoding;
+    return scriptCharset ? scriptCharset->encoding : byDefault;
 }
 
 std::string TScriptCharset::ProgramText(const std::string& text)
@@ -325,14 +372,15 @@ std::string CFieldValue::GetSQL(const CFieldCast& snapshot) const
         return IsNumberLiteral(snapshot.value) ? WithoutTrailingZeros(snapshot.value) : Quoted(snapshot.value);
     case ibBoolean:
         return IsTruthValue(snapshot.value) ? snapshot.value : Quoted(snapshot.value);
+    case ibText:
+    case ibVarying:
+    case ibCString:
+        return TextLiteral(snapshot.value);
     case ibDate:
     case ibTime:
-    case ibText:
     case ibTimeTz:
     case ibTimestampTz:
     case ibTimestamp:
-    case ibVarying:
-    case ibCString:
         return Quoted(snapshot.value);
     case ibBlob:
         return BlobLiteral(snapshot.value, subType == kTextBlob);

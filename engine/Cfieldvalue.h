@@ -34,6 +34,8 @@ public:
     TScriptCharset(const TScriptCharset&) = delete;
     TScriptCharset& operator=(const TScriptCharset&) = delete;
     static const std::string& Name();
+    // The encoding of its bytes for iconv ("UTF-8").
+    static const std::string& Encoding();
     // A text of the program's own (a message, Windows-1251) in the script's
     // character set. Unchanged for NONE and OCTETS, which carry bytes as
     // they are.

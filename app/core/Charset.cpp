@@ -198,6 +198,42 @@ std::vector<std::string> CharsetNames()
     return names;
 }
 
+int MaxCharacterBytes(const std::string& name)
+{
+    static const std::pair<const char*, int> wide[] = {
+        {"UTF8", 4},      {"UNICODE_FSS", 3}, {"GB18030", 4}, {"SJIS_0208", 2}, {"EUCJ_0208", 2},
+        {"KSC_5601", 2}, {"BIG_5", 2},        {"GB_2312", 2}, {"GBK", 2},
+    };
+    for (const auto& [set, bytes] : wide)
+        if (name == set)
+            return bytes;
+    return 1;
+}
+
+std::size_t WholeCharacters(const std::string& encoding, const char* text, std::size_t size,
+                            std::size_t characters)
+{
+    // A decoder into four bytes a character stops after the last whole
+    // character that fits its output, or before one that the input cuts.
+    TIconv& converter = Converter("UTF-32LE", encoding);
+    if (!converter.ok())
+        return std::min(size, characters);
+    iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
+    std::string out(4 * std::min(size, characters), '\0');
+    char* in = const_cast<char*>(text);
+    size_t inLeft = size;
+    char* to = &out[0];
+    size_t toLeft = out.size();
+    while (inLeft > 0 && toLeft >= 4) {
+        if (iconv(converter.get(), &in, &inLeft, &to, &toLeft) != static_cast<size_t>(-1) || errno != EILSEQ)
+            break;
+        ++in;
+        --inLeft;
+        toLeft -= 4;
+    }
+    return size - inLeft;
+}
+
 std::string CharsetThatReads(const std::string& failed) { return failed == "UTF8" ? "NONE" : "UTF8"; }
 
 bool ToUtf8(const std::string& text, const std::string& encoding, std::string& utf8)

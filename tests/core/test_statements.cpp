@@ -87,6 +87,18 @@ TEST(FieldValue, LiteralsByTypeCode)
         hex += "01";
     EXPECT_EQ(CFieldValue(261, V(std::string(30001, '\x01')), nullptr, "A").GetNewSQL(),
               "cast(x'" + hex + "' as blob sub_type binary) || x'01'");
+
+    // In UTF8 a literal holds at most 16,383 characters, a CHAR or VARCHAR
+    // value too.
+    const TScriptCharset utf8("UTF8", "UTF-8");
+    std::string zh;
+    for (int i = 0; i < 16384; ++i)
+        zh += "\xD0\xB6";
+    EXPECT_EQ(CFieldValue(261, V(std::string(16384, 'a')), nullptr, "A", 1).GetNewSQL(),
+              "cast('" + std::string(16383, 'a') + "' as blob sub_type text) || 'a'");
+    EXPECT_EQ(CFieldValue(kVarchar, V(zh), nullptr, "A").GetNewSQL(),
+              "'" + zh.substr(0, 2 * 16383) + "' || '\xD0\xB6'");
+    EXPECT_EQ(CFieldValue(kChar, V(zh.substr(2)), nullptr, "A").GetNewSQL(), "'" + zh.substr(2) + "'");
 }
 
 TEST(FieldValue, ApostrophesAreDoubledInsideLiterals)
