@@ -179,6 +179,20 @@ bool ReportSkipped(const Norvane::CNorvane::TSkipped& skipped)
     return true;
 }
 
+// Warns of the statements that find their row by too few logged values.
+void ReportPartialMatches(const Norvane::CNorvane::TPartialMatches& partial)
+{
+    if (partial.statements == 0)
+        return;
+    std::string tables;
+    for (const std::string& table : partial.tables)
+        tables += (tables.empty() ? "" : ", ") + table;
+    Say("Warning: " + std::to_string(partial.statements) + (partial.statements == 1 ? " statement" : " statements") +
+        " of the script (" + (partial.tables.size() == 1 ? "table " : "tables ") + tables +
+        ") find their row by the logged values of a table without a key, and the log left out some of its "
+        "columns: such a statement may change another row that is equal in the values logged.");
+}
+
 int Run(const CliOptions& o)
 {
     if (o.language == "ru")
@@ -211,6 +225,7 @@ int Run(const CliOptions& o)
     Norvane::CNorvane engine([&](int& total, int& done) { progress(total, done); });
     engine.SetDisableTriggers(o.disableTriggers);
     engine.SetSkipInvalid(o.skipInvalid);
+    engine.SetSyncGenerators(o.syncGenerators);
     std::size_t records = 0;
     try {
         records = engine.WriteLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments, o.undo,
@@ -261,6 +276,7 @@ int Run(const CliOptions& o)
             return exFailure;
         }
     }
+    ReportPartialMatches(engine.PartialMatches());
     return ReportSkipped(engine.Skipped()) ? exSkipped : exDone;
 }
 

@@ -285,7 +285,7 @@ const std::string& TScriptCharset::Encoding()
 
 std::string TScriptCharset::ProgramText(const std::string& text)
 {
-    if (!scriptCharset || scriptCharset->name == "NONE" || scriptCharset->name == "OCTETS")
+    if (!scriptCharset || scriptCharset->name == "NONE")
         return text;
     return Recode(text, "WINDOWS-1251", scriptCharset->encoding);
 }
@@ -333,9 +333,10 @@ const char* CEUnknownIBType::what() const noexcept
 }
 
 CFieldValue::CFieldValue(int aType, std::unique_ptr<CFieldCast> aNewValue, std::unique_ptr<CFieldCast> aOldValue,
-                         std::string aName, int aSubType, bool quoteName)
+                         std::string aName, int aSubType, bool quoteName, bool aOctets)
     : type(static_cast<std::int8_t>(static_cast<std::uint8_t>(aType & 0xFF))),
       subType(aSubType),
+      octets(aOctets),
       name(std::move(aName)),
       sqlName(SQLName(this->name, quoteName)),
       newValue(std::move(aNewValue)),
@@ -375,7 +376,7 @@ std::string CFieldValue::GetSQL(const CFieldCast& snapshot) const
     case ibText:
     case ibVarying:
     case ibCString:
-        return TextLiteral(snapshot.value);
+        return octets ? Hexadecimal(snapshot.value, 0, snapshot.value.size()) : TextLiteral(snapshot.value);
     case ibDate:
     case ibTime:
     case ibTimeTz:
@@ -383,7 +384,7 @@ std::string CFieldValue::GetSQL(const CFieldCast& snapshot) const
     case ibTimestamp:
         return Quoted(snapshot.value);
     case ibBlob:
-        return BlobLiteral(snapshot.value, subType == kTextBlob);
+        return BlobLiteral(snapshot.value, subType == kTextBlob && !octets);
     default:
         throw CEUnknownIBType(type, name);
     }
@@ -394,6 +395,11 @@ std::string CFieldValue::GetCondition(const CFieldCast& snapshot) const
     if (snapshot.isNull)
         return sqlName + " is null";
     return sqlName + " = " + GetSQL(snapshot);
+}
+
+bool CFieldValue::Unchanged() const
+{
+    return newValue && oldValue && newValue->isNull == oldValue->isNull && newValue->value == oldValue->value;
 }
 
 std::string CFieldValue::GetName() const { return name; }

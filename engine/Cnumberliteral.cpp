@@ -3,8 +3,8 @@
 // and a sum into one rounding.
 #include "engine/Cnumberliteral.h"
 
-#include <charconv>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -124,8 +124,7 @@ std::string Decimal(std::string digits, int exponent, bool withExponent)
                    digits.substr(static_cast<std::size_t>(exponent + 1));
         return "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
     }
-    return digits.substr(0, 1) + (count > 1 ? "." + digits.substr(1) : std::string()) + "e" +
-           std::to_string(exponent);
+    return digits.substr(0, 1) + (count > 1 ? "." + digits.substr(1) : std::string()) + "e" + std::to_string(exponent);
 }
 
 // The significant digits and decimal exponent of a positive double, as the
@@ -134,10 +133,9 @@ std::string Decimal(std::string digits, int exponent, bool withExponent)
 void Digits(double value, int precision, std::string& digits, int& exponent)
 {
     char text[64];
-    const auto written = precision == 0
-                             ? std::to_chars(text, text + sizeof text, value, std::chars_format::scientific)
-                             : std::to_chars(text, text + sizeof text, value, std::chars_format::scientific,
-                                             precision - 1);
+    const auto written =
+        precision == 0 ? std::to_chars(text, text + sizeof text, value, std::chars_format::scientific)
+                       : std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, precision - 1);
     const std::string scientific(text, written.ptr);
     const std::size_t e = scientific.find('e');
     digits.clear();
@@ -150,7 +148,7 @@ void Digits(double value, int precision, std::string& digits, int& exponent)
 // The search for a literal of one positive number.
 class TSearch {
 public:
-    TSearch(double aTarget, bool aSingle) : target(aTarget), single(aSingle) {}
+    TSearch(double aTarget, bool aSingle) : target(aTarget), single(aSingle) { }
 
     // Whether Firebird reads the literal as the number; the literal is kept
     // when it does.
@@ -167,7 +165,8 @@ public:
     bool TryDigits(const std::string& digits, int exponent)
     {
         const int decimals = static_cast<int>(digits.size()) - 1 - exponent;
-        return (exponent >= -6 && exponent <= 18 && decimals <= kMaxDecimals && Try(Decimal(digits, exponent, false))) ||
+        return (exponent >= -6 && exponent <= 18 && decimals <= kMaxDecimals &&
+                Try(Decimal(digits, exponent, false))) ||
                Try(Decimal(digits, exponent, true));
     }
     bool Matches(double value) const
@@ -198,7 +197,8 @@ std::string DecimalLiteral(double number, bool single)
     Digits(number, 17, digits, exponent);
     const long long seventeen = std::stoll(digits);
     for (const int step : {0, -1, 1, -2, 2, -3, 3})
-        if (std::to_string(seventeen + step).size() == 17 && search.TryDigits(std::to_string(seventeen + step), exponent))
+        if (std::to_string(seventeen + step).size() == 17 &&
+            search.TryDigits(std::to_string(seventeen + step), exponent))
             return search.Found();
     // Exact numbers whose integer is itself a double above 2^53: its one
     // conversion is then no rounding, and the division the only one.

@@ -16,10 +16,11 @@ struct TCharset {
 extern const char kDefaultCharset[];  // "WIN1251"
 
 // The set of a Firebird character set name or one of its usual aliases
-// ("utf-8", "win_1252", "latin1"), in any case. NONE and OCTETS are bytes
-// without a character set: their encoding is ISO-8859-1, in which every byte
-// is the character of its own number, so no byte is lost or refused on its
-// way through the XML log or the window. False for a name not known here.
+// ("utf-8", "win_1252", "latin1"), in any case. NONE is bytes without a
+// character set: its encoding is ISO-8859-1, in which every byte is the
+// character of its own number, so no byte is lost or refused on its way
+// through the XML log or the window. False for a name not known here
+// (OCTETS among them: Firebird 3 refuses it as a connection's set).
 bool FindCharset(const std::string& name, TCharset& charset);
 // The set of a name FindCharset knows; throws std::invalid_argument for any
 // other.

@@ -3,10 +3,15 @@
    IBExpert Log Manager gives them: AFTER INSERT, UPDATE and DELETE at
    position 32767. Each writes a header row with a new log id, the table
    name, the letter I, U or D, the moment and the user; one key row per
-   primary-key column (the new value for an insert, the old one for an
-   update or a delete); and the column values: an insert its non-null
+   column of the table's key (the new value for an insert, the old one for
+   an update or a delete); and the column values: an insert its non-null
    columns, an update the columns whose value changed, a delete every column
-   with its old value.
+   with its old value. The key is the primary key; for a table without one,
+   its first unique constraint by name whose columns are all not null, as
+   the engine that reads the log takes it. A table without either logs
+   every column on insert (null ones too) and on update (the unchanged ones
+   with their old value as the new), so that its row is found by all its
+   values.
 
    Where each value goes (log-tables.sql): a text of up to 1000 bytes and
    every number, date, time and boolean into the VARCHAR value columns, as
@@ -14,8 +19,10 @@
    FLOAT, and a dialect 1 NUMERIC or DECIMAL above 9 digits, which is stored
    as a DOUBLE PRECISION), whose cast keeps 16 digits (in dialect 1 only the
    declared scale): ibe$log_double writes it with 17, which read back as the
-   very number; a longer text into the text BLOB columns; a binary BLOB into
-   the binary BLOB columns. Logging never makes the user's
+   very number; a longer text into the text BLOB columns; a binary BLOB,
+   and a text of the character set OCTETS (bytes such as a GUID, which are
+   no text of the database's set), byte for byte into the binary BLOB
+   columns (a key into KEY_BYTES). Logging never makes the user's
    write fail: a value that cannot be logged whole (an array, a text that
    the database's default character set cannot hold) is written as a row
    marked INCOMPLETE instead. Run it again after adding tables: existing
@@ -206,6 +213,7 @@ as
     declare kind char(1);
     declare guarded boolean;
     declare trg_base varchar(63);
+    declare key_index varchar(63);
     declare keys_new blob sub_type text;
     declare keys_old blob sub_type text;
     declare ins_fields blob sub_type text;
@@ -291,7 +299,7 @@ as
         return stmt;
     end
 
-    /* The statement that logs one key value. */
+    /* The statement that logs one key value (kind as for a column). */
     declare function key_row(kind char(1), guarded boolean, col_lit varchar(200), x varchar(300))
         returns varchar(2000)
     as
@@ -299,8 +307,8 @@ as
     begin
         if (kind = 'F') then
             x = 'ibe$log_double(' || x || ')';
-        stmt = 'insert into ibe$log_keys (log_tables_id, key_field, key_value) values (:tid, '
-            || col_lit || ', ' || x || ');';
+        stmt = 'insert into ibe$log_keys (log_tables_id, key_field, '
+            || iif(kind = 'B', 'key_bytes', 'key_value') || ') values (:tid, ' || col_lit || ', ' || x || ');';
         if (guarded or kind = 'L') then
             stmt = 'begin' || ascii_char(10) || '        ' || stmt || ascii_char(10)
                 || '        when any do' || ascii_char(10)
@@ -339,16 +347,34 @@ begin
         ins_fields = '';
         upd_fields = '';
         del_fields = '';
+        /* The table's key, as the engine that reads the log knows it: its
+           primary key; else its first unique constraint by name whose
+           columns are all not null (by the column or by its domain); else
+           none, and a row is found by the values of all its columns. */
+        key_index = null;
+        select first 1 c.rdb$index_name
+            from rdb$relation_constraints c
+            where c.rdb$relation_name = :tab
+              and (c.rdb$constraint_type = 'PRIMARY KEY'
+                   or (c.rdb$constraint_type = 'UNIQUE'
+                       and not exists (select 1
+                           from rdb$index_segments s
+                           join rdb$relation_fields rf on rf.rdb$relation_name = c.rdb$relation_name
+                                                      and rf.rdb$field_name = s.rdb$field_name
+                           join rdb$fields f on f.rdb$field_name = rf.rdb$field_source
+                           where s.rdb$index_name = c.rdb$index_name
+                             and coalesce(rf.rdb$null_flag, 0) = 0
+                             and coalesce(f.rdb$null_flag, 0) = 0)))
+            order by iif(c.rdb$constraint_type = 'PRIMARY KEY', 0, 1), c.rdb$constraint_name
+            into :key_index;
         /* The key rows come before the field rows, in key order. */
         for select trim(s.rdb$field_name), f.rdb$field_type, coalesce(f.rdb$character_set_id, 0),
                    coalesce(f.rdb$field_length, 0)
-            from rdb$relation_constraints c
-            join rdb$index_segments s on s.rdb$index_name = c.rdb$index_name
-            join rdb$relation_fields rf on rf.rdb$relation_name = c.rdb$relation_name
+            from rdb$index_segments s
+            join rdb$relation_fields rf on rf.rdb$relation_name = :tab
                                        and rf.rdb$field_name = s.rdb$field_name
             join rdb$fields f on f.rdb$field_name = rf.rdb$field_source
-            where c.rdb$relation_name = :tab
-              and c.rdb$constraint_type = 'PRIMARY KEY'
+            where s.rdb$index_name = :key_index
             order by s.rdb$field_position
             into :col, :col_type, :col_charset, :col_bytes
         do
@@ -357,11 +383,13 @@ begin
             col_ident = ident(col, quoting);
             if (col_type in (10, 27)) then
                 kind = 'F';
+            else if (col_type in (14, 37, 40) and col_charset = 1) then
+                kind = 'B';
             else if (col_type in (14, 37, 40) and col_bytes > 1000) then
                 kind = 'L';
             else
                 kind = 'P';
-            guarded = col_type in (14, 37, 40) and db_charset <> 0 and col_charset <> db_charset;
+            guarded = kind <> 'B' and col_type in (14, 37, 40) and db_charset <> 0 and col_charset <> db_charset;
             keys_new = keys_new || key_row(kind, guarded, col_lit, 'new.' || col_ident);
             keys_old = keys_old || key_row(kind, guarded, col_lit, 'old.' || col_ident);
         end
@@ -379,12 +407,13 @@ begin
             col_lit = '''' || replace(col, '''', '''''') || '''';
             col_ident = ident(col, quoting);
             /* How the column's values are logged; guarded: whether that can
-               fail on a value, by a text's character set. */
+               fail on a value, by a text's character set. A text of the set
+               OCTETS is bytes, logged as a binary BLOB is. */
             if (col_dims is not null) then
                 kind = 'A';
             else if (col_type in (10, 27)) then
                 kind = 'F';
-            else if (col_type = 261 and col_subtype <> 1) then
+            else if ((col_type = 261 and col_subtype <> 1) or (col_type in (14, 37, 40, 261) and col_charset = 1)) then
                 kind = 'B';
             else if (col_type = 261 or (col_type in (14, 37, 40) and col_bytes > 1000)) then
                 kind = 'L';
@@ -396,7 +425,17 @@ begin
                 guarded = (col_type = 261 or col_type in (14, 37, 40))
                     and db_charset <> 0 and col_charset <> db_charset;
 
-            if (kind = 'A') then
+            if (key_index is null) then
+            begin
+                /* Without a key a row is found by all its values: an insert
+                   logs every column, null ones too, and an update every
+                   column with its old and new value, the unchanged ones
+                   equal. */
+                ins_fields = ins_fields || '    ' || field_row(kind, guarded, col_lit, null, 'new.' || col_ident) || lf;
+                upd_fields = upd_fields || '    '
+                    || field_row(kind, guarded, col_lit, 'old.' || col_ident, 'new.' || col_ident) || lf;
+            end
+            else if (kind = 'A') then
             begin
                 ins_fields = ins_fields || '    if (new.' || col_ident || ' is not null) then' || lf
                     || '        ' || field_row(kind, guarded, col_lit, null, 'new.' || col_ident) || lf;
@@ -408,7 +447,11 @@ begin
             begin
                 ins_fields = ins_fields || '    if (new.' || col_ident || ' is not null) then' || lf
                     || '        ' || field_row(kind, guarded, col_lit, null, 'new.' || col_ident) || lf;
+                /* A comparison ignores trailing blanks (NUL bytes in OCTETS):
+                   a VARCHAR or BLOB that gains or loses them changes too. */
                 upd_fields = upd_fields || '    if (new.' || col_ident || ' is distinct from old.' || col_ident
+                    || iif(col_type in (37, 261), ' or octet_length(new.' || col_ident
+                           || ') is distinct from octet_length(old.' || col_ident || ')', '')
                     || ') then' || lf
                     || '        ' || field_row(kind, guarded, col_lit, 'old.' || col_ident, 'new.' || col_ident) || lf;
             end
