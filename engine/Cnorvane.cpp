@@ -218,7 +218,8 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
     }
     scriptWriter.Finish();
     if (!undo && syncGenerators && !generators.empty() && scriptWriter.Records() > 0) {
-        const std::string tail = NorvaneImpl::GeneratorsUp(generators, quoteNames);
+        // After the switching on of the triggers, an empty line of its own.
+        const std::string tail = (disableTriggers ? "\n" : "") + NorvaneImpl::GeneratorsUp(generators, quoteNames);
         if (std::fwrite(tail.data(), 1, tail.size(), script) != tail.size())
             throw Exception("Cannot write the script");
     }
@@ -283,7 +284,7 @@ std::string CNorvane::GetReproducingScript()
 {
     std::string script = GetScript(records.begin(), records.end(), &CLogRecord::GetReproducingStatement);
     if (syncGenerators && !generators.empty() && !records.empty() && !script.empty())
-        script += NorvaneImpl::GeneratorsUp(generators, quoteNames);
+        script += (disableTriggers ? "\n" : "") + NorvaneImpl::GeneratorsUp(generators, quoteNames);
     return script;
 }
 
