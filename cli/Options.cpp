@@ -51,6 +51,12 @@ CLI::Validator KnownCharset()
     return CLI::Validator(
         [](std::string& name) {
             TCharset charset;
+            std::string upper = name;
+            for (char& c : upper)
+                c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+            if (upper == "OCTETS" || upper == "BINARY")
+                return "'" + name + "' cannot be the set of a connection: Firebird refuses it (NONE passes bytes "
+                       "as they are)";
             if (!FindCharset(name, charset))
                 return "'" + name + "' is not a Firebird character set this program knows";
             name = charset.name;

@@ -96,6 +96,7 @@ TEST_F(Cli, HelpVersionAndBadUsage)
     EXPECT_EQ(Run({"-d", "x.fdb", "--bogus"}).status, 2);
     EXPECT_EQ(Run({"-d", "x.fdb", "--language", "de"}).status, 2);
     EXPECT_NE(Run({"-d", "x.fdb", "--charset", "KLINGON"}).err.find("not a Firebird character set"), std::string::npos);
+    EXPECT_NE(Run({"-d", "x.fdb", "--charset", "octets"}).err.find("Firebird refuses it"), std::string::npos);
 }
 
 TEST_F(Cli, ScriptsToStdoutAndFiles)
