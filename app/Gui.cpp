@@ -278,6 +278,7 @@ void TfrmGUI::actExecuteExecute()
         // The engine takes the start of the day after the last day.
         TDateTime end = PeriodDate(meDateEnd) + 1.0;
         engine->SetDisableTriggers(chbDisableTriggers->isChecked());
+        engine->SetSyncGenerators(chbSyncGenerators->isChecked());
         engine->ReadLog(databaseFile, userName, password, begin, end, chbIncludeComments->isChecked(),
                         charset.name);
         const std::string script =

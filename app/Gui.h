@@ -140,6 +140,7 @@ private:
     QRadioButton* rdbUndoScript;
     QCheckBox* chbIncludeComments;
     QCheckBox* chbDisableTriggers;
+    QCheckBox* chbSyncGenerators;
     QLineEdit* meDateBegin;
     QLineEdit* meDateEnd;
     QWidget* pnlProgressBar;

@@ -166,6 +166,9 @@ void TfrmGUI::CreateControls()
     chbDisableTriggers = Own(new QCheckBox("Switch off the target's triggers while the script runs", pnlScriptSettings),
                              "chbDisableTriggers");
     options->addWidget(chbDisableTriggers);
+    chbSyncGenerators =
+        Own(new QCheckBox("Move the target's generators up to the source's", pnlScriptSettings), "chbSyncGenerators");
+    options->addWidget(chbSyncGenerators);
     column->addWidget(pnlScriptSettings);
 
     auto* pnlDates = Own(new QWidget(central), "pnlDates");

@@ -45,6 +45,7 @@ void TfrmGUI::LoadSettings()
     rdbUndoScript->setChecked(!reproducing);
     chbIncludeComments->setChecked(ini.ReadBool(kSettings, "Include Comments", true));
     chbDisableTriggers->setChecked(ini.ReadBool(kSettings, "Disable Triggers", false));
+    chbSyncGenerators->setChecked(ini.ReadBool(kSettings, "Sync Generators", false));
 
     TDateTime begin;
     if (!TryStrToDate(ini.ReadString(kPeriod, "Begin", ""), begin))
@@ -84,6 +85,7 @@ void TfrmGUI::SaveSettings()
 
     ini.WriteBool(kSettings, "Include Comments", chbIncludeComments->isChecked());
     ini.WriteBool(kSettings, "Disable Triggers", chbDisableTriggers->isChecked());
+    ini.WriteBool(kSettings, "Sync Generators", chbSyncGenerators->isChecked());
     ini.WriteBool(kSettings, "Reproducing", rdbReproducingScript->isChecked());
 
     // A begin date that is not a date stops here, before the language.

@@ -51,6 +51,12 @@ CLI::Validator KnownCharset()
     return CLI::Validator(
         [](std::string& name) {
             TCharset charset;
+            std::string upper = name;
+            for (char& c : upper)
+                c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+            if (upper == "OCTETS" || upper == "BINARY")
+                return "'" + name + "' cannot be the set of a connection: Firebird refuses it (NONE passes bytes "
+                       "as they are)";
             if (!FindCharset(name, charset))
                 return "'" + name + "' is not a Firebird character set this program knows";
             name = charset.name;
@@ -116,6 +122,9 @@ std::string UsageText()
            "      --no-comments        leave out the date-and-user comment lines\n"
            "      --disable-triggers   make the target's own triggers on the changed tables\n"
            "                           inactive while the script's statements run\n"
+           "      --sync-generators    end the reproducing script by moving each generator\n"
+           "                           of the target up to at least the value the\n"
+           "                           source's has now, never down\n"
            "      --skip-invalid       leave out log entries that cannot be trusted (a table\n"
            "                           that is no user table, keys that are not the table's\n"
            "                           key, ...) instead of stopping at the first; they are\n"
@@ -124,7 +133,8 @@ std::string UsageText()
            "      --xml FILE           save the XML log to FILE\n"
            "      --charset NAME       character set of the connection and of the outputs:\n"
            "                           a Firebird name such as UTF8, WIN1252, ISO8859_1,\n"
-           "                           NONE (default WIN1251)\n"
+           "                           NONE (default WIN1251; OCTETS cannot be a\n"
+           "                           connection's set)\n"
            "      --language en|ru     language of messages and comments (default en)\n"
            "      --timeout SECONDS    give up when connecting, or any wait for the database\n"
            "                           or for a pipe to take an output, lasts longer (default:\n"
@@ -141,7 +151,10 @@ std::string UsageText()
            "logged completely, 6 a logged value cannot be read in the character set of\n"
            "--charset, 7 a log entry cannot be trusted (it is named), 8 done, but invalid\n"
            "entries were left out (--skip-invalid), 9 an output cannot be written, 10 timed\n"
-           "out (--timeout), 130 interrupted by Ctrl+C (143 by SIGTERM): no file is written.\n";
+           "out (--timeout), 130 interrupted by Ctrl+C (143 by SIGTERM): no file is written.\n"
+           "A warning on standard error names the statements that find their row by logged\n"
+           "values which leave out some of the table's columns (a log of other triggers):\n"
+           "they may change another row equal in those values.\n";
 }
 
 TDateTime ParseIsoDate(const std::string& text, const std::string& option)
@@ -178,6 +191,7 @@ TCommandLine::TCommandLine() : app(std::make_unique<CLI::App>("", "norvane-cli")
         "--no-comments", [&o](std::int64_t) { o.comments = false; }, "leave out the comment lines");
     app->add_flag("--disable-triggers", o.disableTriggers, "switch the target's triggers off");
     app->add_flag("--skip-invalid", o.skipInvalid, "leave out invalid log entries");
+    app->add_flag("--sync-generators", o.syncGenerators, "carry the source's generators to the target");
     app->add_option("--sql", o.sqlFile, "script file");
     app->add_option("--xml", o.xmlFile, "XML log file");
     app->add_option("--charset", o.charset, "character set")->check(KnownCharset());

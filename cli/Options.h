@@ -21,6 +21,7 @@ struct CliOptions {
     bool comments = true;
     bool disableTriggers = false;
     bool skipInvalid = false;
+    bool syncGenerators = false;
     std::string sqlFile;
     std::string xmlFile;
     std::string language = "en";

@@ -165,6 +165,20 @@ bool ReportSkipped(const Norvane::CNorvane::TSkipped& skipped)
     return true;
 }
 
+// Warns of the statements that find their row by too few logged values.
+void ReportPartialMatches(const Norvane::CNorvane::TPartialMatches& partial)
+{
+    if (partial.statements == 0)
+        return;
+    std::string tables;
+    for (const std::string& table : partial.tables)
+        tables += (tables.empty() ? "" : ", ") + table;
+    Say("Warning: " + std::to_string(partial.statements) + (partial.statements == 1 ? " statement" : " statements") +
+        " of the script (" + (partial.tables.size() == 1 ? "table " : "tables ") + tables +
+        ") find their row by the logged values of a table without a key, and the log left out some of its "
+        "columns: such a statement may change another row that is equal in the values logged.");
+}
+
 int Run(const CliOptions& o)
 {
     if (o.language == "ru")
@@ -191,6 +205,7 @@ int Run(const CliOptions& o)
     });
     engine.SetDisableTriggers(o.disableTriggers);
     engine.SetSkipInvalid(o.skipInvalid);
+    engine.SetSyncGenerators(o.syncGenerators);
     std::size_t records = 0;
     try {
         script = std::make_unique<TOutput>(o.sqlFile);
@@ -244,6 +259,7 @@ int Run(const CliOptions& o)
     // the terminal gets the program's own.
     if (records == 0 && !o.sqlFile.empty())
         Say(msgNoMatchedRecords);
+    ReportPartialMatches(engine.PartialMatches());
     return ReportSkipped(engine.Skipped()) ? exSkipped : exDone;
 }
 

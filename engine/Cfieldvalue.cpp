@@ -1,6 +1,7 @@
 #include "engine/Cfieldvalue.h"
 
 #include "app/core/Charset.h"
+#include "engine/Cnumberliteral.h"
 
 #include <algorithm>
 #include <cstring>
@@ -39,6 +40,10 @@ constexpr int kTextBlob = 1;
 // joined from pieces of this many bytes, a text piece doubling its
 // apostrophes and a binary one written in two hexadecimal digits a byte.
 constexpr std::size_t kBlobPiece = 30000;
+
+// Firebird 3 counts a text literal's length as its characters times the
+// widest character of its set: at most 65,535, so 16,383 characters in UTF8.
+constexpr std::size_t kLiteralBytes = 65535;
 
 // The words that Firebird 3 reserves, in strcmp order: such a name is a valid
 // identifier only in double quotes.
@@ -173,22 +178,59 @@ std::string Hexadecimal(const std::string& bytes, size_t from, size_t count)
     return out;
 }
 
+// The bytes of the next piece of a text value, from `from`, of at most
+// `count` bytes: in a set of characters of more than one byte, whole
+// characters only, no more than one literal of the set may hold. In the
+// other sets a piece does not end before a byte 0x80 to 0xBF (a UTF-8
+// continuation byte), as earlier versions cut them.
+size_t TextPiece(const std::string& value, size_t from, size_t count)
+{
+    const int widest = MaxCharacterBytes(TScriptCharset::Name());
+    if (widest > 1)
+        return std::max<size_t>(1, WholeCharacters(TScriptCharset::Encoding(), value.data() + from, count,
+                                                   kLiteralBytes / static_cast<size_t>(widest)));
+    while (count > 1 && from + count < value.size() &&
+           (static_cast<unsigned char>(value[from + count]) & 0xC0) == 0x80)
+        --count;
+    return count;
+}
+
+// Whether the text fits one literal in the script's character set.
+bool FitsOneLiteral(const std::string& value)
+{
+    const int widest = MaxCharacterBytes(TScriptCharset::Name());
+    return widest == 1 || value.size() <= kLiteralBytes / static_cast<size_t>(widest) ||
+           TextPiece(value, 0, value.size()) == value.size();
+}
+
+// A CHAR or VARCHAR value too long for one literal of a multi-byte set is
+// the concatenation of its pieces, which Firebird takes up to the longest
+// value a column holds.
+std::string TextLiteral(const std::string& value)
+{
+    if (FitsOneLiteral(value))
+        return Quoted(value);
+    std::string out;
+    for (size_t from = 0; from < value.size();) {
+        const size_t count = TextPiece(value, from, value.size() - from);
+        out += (from == 0 ? "" : " || ") + Quoted(value.substr(from, count));
+        from += count;
+    }
+    return out;
+}
+
 // A BLOB value longer than one literal is the concatenation of its pieces,
 // the first cast to the BLOB type so that the whole never becomes a string
-// with a string's limit. A text piece never ends inside a UTF-8 sequence
-// (no piece starts on a continuation byte), so that every piece is a whole
-// text in a multi-byte character set.
+// with a string's limit. A text piece holds whole characters (TextPiece).
 std::string BlobLiteral(const std::string& value, bool text)
 {
-    if (value.size() <= kBlobPiece)
+    if (value.size() <= kBlobPiece && (!text || FitsOneLiteral(value)))
         return text ? Quoted(value) : Hexadecimal(value, 0, value.size());
     std::string out;
     for (size_t from = 0; from < value.size();) {
         size_t count = std::min(kBlobPiece, value.size() - from);
         if (text)
-            while (count > 1 && from + count < value.size() &&
-                   (static_cast<unsigned char>(value[from + count]) & 0xC0) == 0x80)
-                --count;
+            count = TextPiece(value, from, count);
         const std::string piece = text ? Quoted(value.substr(from, count)) : Hexadecimal(value, from, count);
         if (from == 0)
             out = "cast(" + piece + (text ? " as blob sub_type text)" : " as blob sub_type binary)");
@@ -249,9 +291,15 @@ const std::string& TScriptCharset::Name()
     return scriptCharset ? scriptCharset->name : byDefault;
 }
 
+const std::string& TScriptCharset::Encoding()
+{
+    static const std::string byDefault = CharsetOf(kDefaultCharset).encoding;
+    return scriptCharset ? scriptCharset->encoding : byDefault;
+}
+
 std::string TScriptCharset::ProgramText(const std::string& text)
 {
-    if (!scriptCharset || scriptCharset->name == "NONE" || scriptCharset->name == "OCTETS")
+    if (!scriptCharset || scriptCharset->name == "NONE")
         return text;
     return Recode(text, "WINDOWS-1251", scriptCharset->encoding);
 }
@@ -299,9 +347,10 @@ const char* CEUnknownIBType::what() const noexcept
 }
 
 CFieldValue::CFieldValue(int aType, std::unique_ptr<CFieldCast> aNewValue, std::unique_ptr<CFieldCast> aOldValue,
-                         std::string aName, int aSubType, bool quoteName)
+                         std::string aName, int aSubType, bool quoteName, bool aOctets)
     : type(static_cast<std::int8_t>(static_cast<std::uint8_t>(aType & 0xFF))),
       subType(aSubType),
+      octets(aOctets),
       name(std::move(aName)),
       sqlName(SQLName(this->name, quoteName)),
       newValue(std::move(aNewValue)),
@@ -316,14 +365,22 @@ std::string CFieldValue::GetSQL(const CFieldCast& snapshot) const
     if (snapshot.isNull)
         return "null";
     switch (type) {
+    case ibFloat:
+    case ibDouble:
+        // A floating point number in a form Firebird reads back as the
+        // very number logged.
+        if (IsNumberLiteral(snapshot.value)) {
+            const std::string exact =
+                ExactFloatingLiteral(WithoutTrailingZeros(snapshot.value), type == ibFloat);
+            return exact.empty() ? WithoutTrailingZeros(snapshot.value) : exact;
+        }
+        return Quoted(snapshot.value);
     case ibShort:
     case ibLong:
-    case ibFloat:
     case ibInt64:
     case ibDecFloat16:
     case ibDecFloat34:
     case ibInt128:
-    case ibDouble:
         // Bare only when the log holds a number: any other text is passed
         // to the engine as a text literal to convert or refuse, so that a
         // logged value never becomes a piece of the statement. The engines
@@ -334,17 +391,18 @@ std::string CFieldValue::GetSQL(const CFieldCast& snapshot) const
         return WithoutTrailingZeros(snapshot.value);
     case ibBoolean:
         return IsTruthValue(snapshot.value) ? snapshot.value : Quoted(snapshot.value);
+    case ibText:
+    case ibVarying:
+    case ibCString:
+        return octets ? Hexadecimal(snapshot.value, 0, snapshot.value.size()) : TextLiteral(snapshot.value);
     case ibDate:
     case ibTime:
-    case ibText:
     case ibTimeTz:
     case ibTimestampTz:
     case ibTimestamp:
-    case ibVarying:
-    case ibCString:
         return Quoted(snapshot.value);
     case ibBlob:
-        return BlobLiteral(snapshot.value, subType == kTextBlob);
+        return BlobLiteral(snapshot.value, subType == kTextBlob && !octets);
     default:
         throw CEUnknownIBType(type, name);
     }
@@ -355,6 +413,11 @@ std::string CFieldValue::GetCondition(const CFieldCast& snapshot) const
     if (snapshot.isNull)
         return sqlName + " is null";
     return sqlName + " = " + GetSQL(snapshot);
+}
+
+bool CFieldValue::Unchanged() const
+{
+    return newValue && oldValue && newValue->isNull == oldValue->isNull && newValue->value == oldValue->value;
 }
 
 std::string CFieldValue::GetName() const { return name; }

@@ -34,9 +34,10 @@ public:
     TScriptCharset(const TScriptCharset&) = delete;
     TScriptCharset& operator=(const TScriptCharset&) = delete;
     static const std::string& Name();
+    // The encoding of its bytes for iconv ("UTF-8").
+    static const std::string& Encoding();
     // A text of the program's own (a message, Windows-1251) in the script's
-    // character set. Unchanged for NONE and OCTETS, which carry bytes as
-    // they are.
+    // character set. Unchanged for NONE, which carries bytes as they are.
     static std::string ProgramText(const std::string& text);
 
 private:
@@ -78,9 +79,11 @@ public:
     // The type code is cut to its low 8 bits (a BLOB's 261 becomes 5). The
     // BLOB sub_type tells a text BLOB (1), written as a text literal, from
     // any other, written as the hexadecimal literal of its bytes. quoteName:
-    // statements write the name by SQLName with quoting.
+    // statements write the name by SQLName with quoting. octets: a CHAR,
+    // VARCHAR or text BLOB of the character set OCTETS, bytes that are no
+    // text, written in hexadecimal too.
     CFieldValue(int type, std::unique_ptr<CFieldCast> newValue, std::unique_ptr<CFieldCast> oldValue,
-                std::string name, int subType = 0, bool quoteName = false);
+                std::string name, int subType = 0, bool quoteName = false, bool octets = false);
     CFieldValue(const CFieldValue&) = delete;
     CFieldValue& operator=(const CFieldValue&) = delete;
 
@@ -102,6 +105,10 @@ public:
 
     std::int8_t GetType() const { return type; }
     int GetSubType() const { return subType; }
+    bool IsOctets() const { return octets; }
+    // Both values logged and the same (both null, or the same text): a
+    // column logged only to find its row by.
+    bool Unchanged() const;
     const CFieldCast* GetNewValue() const { return newValue.get(); }
     const CFieldCast* GetOldValue() const { return oldValue.get(); }
 
@@ -117,6 +124,7 @@ private:
 
     std::int8_t type;  // InterBase type code, compared as a signed byte
     int subType;
+    bool octets;
     std::string name;
     std::string sqlName;
     std::unique_ptr<CFieldCast> newValue;

@@ -113,7 +113,7 @@ CLogReader::CLogReader(const TParams& aPeriod, bool aQuoteNames, bool aIncludeCo
     // Every query reads forward only: a row is gone once the next one comes.
     log = db.OpenQuery(LoadResourceText(BuiltinTexts::kLogEntries, "LOG"), this->period.get(), false);
     keyQuery = std::make_unique<TValueQuery>(BuiltinTexts::kLogPeriodKeys, "IBE$LOG_KEYS", "lk", "KEY_FIELD",
-                                             TValueColumns{{"KEY_VALUE"}}, TValueColumns{});
+                                             TValueColumns{{"KEY_VALUE", "KEY_BYTES"}}, TValueColumns{});
     fieldQuery = std::make_unique<TValueQuery>(BuiltinTexts::kLogPeriodFields, "IBE$LOG_FIELDS", "lf", "FIELD_NAME",
                                                TValueColumns{{"NEW_VALUE", "NEW_TEXT", "NEW_BYTES"}},
                                                TValueColumns{{"OLD_VALUE", "OLD_TEXT", "OLD_BYTES"}});
@@ -245,6 +245,9 @@ std::unique_ptr<CLogRecord> CLogReader::Next()
             std::unique_ptr<CLogRecord> record =
                 MakeRecord(entry, keyRows, fieldRows, schema, quoteNames, includeComments);
             cascades.Examine(*record, ++made);
+            if (onPartialMatch && keyRows.empty() &&
+                static_cast<int>(record->GetFields().size()) < schema.StoredColumns(record->GetTableName()))
+                onPartialMatch(record->GetAction(), record->GetTableName());
             return record;
         }
         const CEInvalidEntry invalid(entry.id, entry.tableName, refusal);
@@ -394,7 +397,7 @@ std::unique_ptr<CLogRecord> MakeRecord(const TEntryRow& entry, const std::vector
             list.push_back(std::make_unique<CFieldValue>(
                 column->code, std::make_unique<CFieldCast>(row.newNull, row.newValue),
                 row.hasOld ? std::make_unique<CFieldCast>(row.oldNull, row.oldValue) : nullptr, name,
-                column->subType, quoteNames));
+                column->subType, quoteNames, column->charsetId == kOctets));
         }
         return list;
     };

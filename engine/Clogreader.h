@@ -139,6 +139,11 @@ private:
 // Hears of an entry left out as invalid: its log id, table and reason.
 using TSkipEvent = std::function<void(const CEInvalidEntry& entry)>;
 
+// Hears of an entry whose statements find their row by its logged values
+// (it has no key rows) that leave out some of the table's columns, so that
+// they may find another row equal in those: its operation letter and table.
+using TPartialMatchEvent = std::function<void(char operation, const std::string& table)>;
+
 // Reads the log of a period from the database manager's open transaction
 // and yields its records one by one in log order, holding no more than the
 // entry at hand: the log query and the period's keys and fields queries are
@@ -157,6 +162,7 @@ public:
 
     // The next record, nullptr after the last one.
     std::unique_ptr<CLogRecord> Next();
+    void OnPartialMatch(TPartialMatchEvent event) { onPartialMatch = std::move(event); }
     // The number of entries of the period, known once the first record has
     // been read (0 before); never less than the records read.
     int Total() const { return schema.Entries() > read ? schema.Entries() : read; }
@@ -172,6 +178,7 @@ private:
     const bool quoteNames;
     const bool includeComments;
     TSkipEvent onSkip;
+    TPartialMatchEvent onPartialMatch;
     bool schemaRead = false;
     int read = 0;
     std::size_t made = 0;

@@ -91,9 +91,20 @@ std::string CLogRecord::GetInsertStatement(bool newValues) const
 
 std::string CLogRecord::GetUpdateStatement(bool reproducing) const
 {
-    std::string setList = Accumulate(false, fields.begin(), fields.end(),
-                                     reproducing ? &CFieldValue::GetNewEquality : &CFieldValue::GetOldEquality,
-                                     ", ");
+    std::string setList;
+    if (keys.empty()) {
+        // Found by its values, a row's update may log every column, the
+        // unchanged ones for the condition alone.
+        for (const auto& field : fields)
+            if (!field->Unchanged())
+                setList += (setList.empty() ? "" : ", ") +
+                           (reproducing ? field->GetNewEquality() : field->GetOldEquality());
+        if (setList.empty())
+            throw CEEmptyStrList();
+    } else {
+        setList = Accumulate(false, fields.begin(), fields.end(),
+                             reproducing ? &CFieldValue::GetNewEquality : &CFieldValue::GetOldEquality, ", ");
+    }
     std::string condition = GetWhereClause(reproducing);
     return "update " + sqlTableName + "\nset " + setList + "\nwhere " + condition + RowLimit();
 }

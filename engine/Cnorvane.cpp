@@ -56,6 +56,8 @@ void CNorvane::Clear()
     xmlError.clear();
     logRead = false;
     skipped = TSkipped{};
+    partialMatches = TPartialMatches{};
+    generators.clear();
     xmlWriter.reset();
     TDBManager& db = TDBManager::GetInstance();
     if (db.IsTransactionActive()) {
@@ -73,7 +75,7 @@ void CNorvane::Clear()
 
 std::unique_ptr<CLogReader> CNorvane::Open(const std::string& databaseFile, const std::string& userName,
                                            const std::string& password, TDateTime periodBegin, TDateTime periodEnd,
-                                           bool includeComments, const std::string& characterSet)
+                                           bool includeComments, const std::string& characterSet, bool undo)
 {
     const TCharset wanted = CharsetOf(characterSet);
     Clear();
@@ -83,16 +85,50 @@ std::unique_ptr<CLogReader> CNorvane::Open(const std::string& databaseFile, cons
     db.StartTransaction();
     // Names that need quoting are quoted in dialect 3 only: dialect 1 has no
     // quoted identifiers.
-    const bool quoteNames = db.Dialect() >= 3;
+    quoteNames = db.Dialect() >= 3;
     records.Start(includeComments, quoteNames);
+    if (syncGenerators)
+        ReadGenerators();
     NorvaneImpl::TSkipEvent onSkip;
     if (skipInvalid)
         onSkip = [this](const NorvaneImpl::CEInvalidEntry& entry) {
             if (++skipped.count <= TSkipped::kMaxListed)
                 skipped.first.push_back(entry.what());
         };
-    return std::make_unique<CLogReader>(PeriodParams(periodBegin, periodEnd), quoteNames, includeComments,
-                                        std::move(onSkip));
+    auto reader = std::make_unique<CLogReader>(PeriodParams(periodBegin, periodEnd), quoteNames, includeComments,
+                                               std::move(onSkip));
+    // An update finds its row in either script; a delete is the reproducing
+    // script's statement of a D entry and the undo script's of an I entry.
+    reader->OnPartialMatch([this, undo](char operation, const std::string& table) {
+        if (operation != 'U' && operation != (undo ? 'I' : 'D'))
+            return;
+        ++partialMatches.statements;
+        std::vector<std::string>& tables = partialMatches.tables;
+        if (std::find(tables.begin(), tables.end(), table) == tables.end())
+            tables.push_back(table);
+    });
+    return reader;
+}
+
+void CNorvane::ReadGenerators()
+{
+    TDBManager& db = TDBManager::GetInstance();
+    std::unique_ptr<TDataSet> names =
+        db.OpenQuery(LoadResourceText(BuiltinTexts::kLogGenerators, "LOG"), nullptr, false);
+    for (; !names->Eof(); names->Next())
+        generators.push_back({names->Fields(0).AsString(), 0});
+    // Their values, a few hundred a query; gen_id with a step of 0 only reads.
+    constexpr std::size_t kPerQuery = 200;
+    for (std::size_t first = 0; first < generators.size(); first += kPerQuery) {
+        const std::size_t last = std::min(generators.size(), first + kPerQuery);
+        std::string sql;
+        for (std::size_t i = first; i < last; ++i)
+            sql += (sql.empty() ? "select " : ", ") + std::string("gen_id(") +
+                   NorvaneImpl::SQLName(generators[i].name, quoteNames) + ", 0)";
+        std::unique_ptr<TDataSet> values = db.OpenQuery(sql + " from rdb$database");
+        for (std::size_t i = first; i < last; ++i)
+            generators[i].value = values->Fields(i - first).AsInteger();
+    }
 }
 
 template <class Output>
@@ -137,7 +173,7 @@ void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userN
                        const std::string& characterSet)
 {
     std::unique_ptr<CLogReader> reader =
-        Open(databaseFile, userName, password, periodBegin, periodEnd, includeComments, characterSet);
+        Open(databaseFile, userName, password, periodBegin, periodEnd, includeComments, characterSet, false);
     xmlText.clear();
     xmlText.shrink_to_fit();
     StartXML(&xmlText);
@@ -161,7 +197,7 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
                                const std::string& characterSet)
 {
     std::unique_ptr<CLogReader> reader =
-        Open(databaseFile, userName, password, periodBegin, periodEnd, includeComments, characterSet);
+        Open(databaseFile, userName, password, periodBegin, periodEnd, includeComments, characterSet, undo);
     xmlText.clear();
     if (xmlLog)
         StartXML(xmlLog);
@@ -181,6 +217,12 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
         Advance(*reader, done);
     }
     scriptWriter.Finish();
+    if (!undo && syncGenerators && !generators.empty() && scriptWriter.Records() > 0) {
+        // After the switching on of the triggers, an empty line of its own.
+        const std::string tail = (disableTriggers ? "\n" : "") + NorvaneImpl::GeneratorsUp(generators, quoteNames);
+        if (std::fwrite(tail.data(), 1, tail.size(), script) != tail.size())
+            throw Exception("Cannot write the script");
+    }
     WriteXML([this](XMLutil::TXMLWriter& writer) {
         writer.Finish();
         xmlWriter.reset();
@@ -230,7 +272,10 @@ std::string CNorvane::GetScript(bool reproducing)
 
 std::string CNorvane::GetReproducingScript()
 {
-    return GetScript(true);
+    std::string script = GetScript(true);
+    if (syncGenerators && !generators.empty() && !records.empty() && !script.empty())
+        script += (disableTriggers ? "\n" : "") + NorvaneImpl::GeneratorsUp(generators, quoteNames);
+    return script;
 }
 
 std::string CNorvane::GetUndoScript()

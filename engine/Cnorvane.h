@@ -2,6 +2,7 @@
 #include "app/core/Charset.h"
 #include "engine/Clogrecord.h"
 #include "engine/Crecordstore.h"
+#include "engine/Cscriptwriter.h"
 #include "locale/Regional.h"
 #include "xml/Xmlutil.h"
 #include "xml/Xmlwriter.h"
@@ -82,6 +83,23 @@ public:
     // (NorvaneImpl::CEInvalidEntry) and goes on, instead of stopping at the
     // first (off by default). Skipped tells which it left out.
     void SetSkipInvalid(bool skip) { skipInvalid = skip; }
+    // Whether the reproducing script ends by moving each generator of the
+    // target up to at least the value the source's has at the time of the
+    // run, never down (off by default): the user generators of the source
+    // (not the system's, not the change log's own) that the target has. A
+    // script without statements stays as it is.
+    void SetSyncGenerators(bool sync) { syncGenerators = sync; }
+    bool GetSyncGenerators() const { return syncGenerators; }
+    // The statements of the last run's script (the reproducing one, for a
+    // run that keeps its records) that find their row by logged values
+    // which leave out some of the table's columns, as logs of triggers that
+    // kept fewer columns than ours have them: such a statement may change
+    // another row that is equal in those values.
+    struct TPartialMatches {
+        std::size_t statements = 0;
+        std::vector<std::string> tables;  // in the order they first come
+    };
+    const TPartialMatches& PartialMatches() const { return partialMatches; }
     struct TSkipped {
         std::size_t count = 0;
         std::vector<std::string> first;  // the messages of the first kMaxListed, in log order
@@ -107,11 +125,15 @@ public:
     bool LogRead() const { return logRead; }
 
 private:
-    // Connects, starts the transaction and opens the reader of the period.
+    // Connects, starts the transaction and opens the reader of the period;
+    // the reader tells of statements matched by too few values of the
+    // script made (undo: the undo script).
     std::unique_ptr<NorvaneImpl::CLogReader> Open(const std::string& databaseFile, const std::string& userName,
                                                   const std::string& password, TDateTime periodBegin,
                                                   TDateTime periodEnd, bool includeComments,
-                                                  const std::string& characterSet);
+                                                  const std::string& characterSet, bool undo);
+    // The values of the source's generators, when they are carried.
+    void ReadGenerators();
     // Starts the XML log of the run on a text or a file.
     template <class Output>
     void StartXML(Output output);
@@ -136,6 +158,10 @@ private:
     bool disableTriggers = false;
     bool skipInvalid = false;
     TSkipped skipped;
+    bool syncGenerators = false;
+    bool quoteNames = false;  // of the last run's database: dialect 3
+    std::vector<NorvaneImpl::TGeneratorValue> generators;  // of the last run, when carried
+    TPartialMatches partialMatches;
     TCharset charset = CharsetOf(kDefaultCharset);
 };
 

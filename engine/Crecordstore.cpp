@@ -9,9 +9,10 @@ namespace {
 
 // A packed record: the operation letter, the table, user and date-time
 // texts, then the key and field values, each a type code, a subtype, a
-// name, a presence-and-null mark and the new and old texts that are there.
+// name, a mark of presence, nulls and OCTETS, and the new and old texts
+// that are there.
 // Sizes are written seven bits a byte, low bits first.
-enum : unsigned char { kHasNew = 1, kNewNull = 2, kHasOld = 4, kOldNull = 8 };
+enum : unsigned char { kHasNew = 1, kNewNull = 2, kHasOld = 4, kOldNull = 8, kOctets = 16 };
 
 class TUnpacker {
 public:
@@ -51,7 +52,7 @@ public:
             if (marks & kHasOld)
                 oldValue = std::make_unique<CFieldCast>((marks & kOldNull) != 0, Text());
             value = std::make_unique<CFieldValue>(type, std::move(newValue), std::move(oldValue), std::move(name),
-                                                  subType, quoteNames);
+                                                  subType, quoteNames, (marks & kOctets) != 0);
         }
         return values;
     }
@@ -107,7 +108,8 @@ void TRecordStore::PutValue(const CFieldValue& value)
     const CFieldCast* newValue = value.GetNewValue();
     const CFieldCast* oldValue = value.GetOldValue();
     packing += static_cast<char>((newValue ? kHasNew : 0) | (newValue && newValue->isNull ? kNewNull : 0) |
-                                 (oldValue ? kHasOld : 0) | (oldValue && oldValue->isNull ? kOldNull : 0));
+                                 (oldValue ? kHasOld : 0) | (oldValue && oldValue->isNull ? kOldNull : 0) |
+                                 (value.IsOctets() ? kOctets : 0));
     if (newValue)
         PutText(newValue->value);
     if (oldValue)

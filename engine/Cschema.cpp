@@ -179,6 +179,7 @@ void CSchema::ReadColumns(const TParams& period)
     TField& subType = ColumnOf(*data, "RDB$FIELD_SUB_TYPE");
     TField& dimensions = ColumnOf(*data, "RDB$DIMENSIONS");
     TField& charset = ColumnOf(*data, "RDB$CHARACTER_SET_ID");
+    TField& computed = ColumnOf(*data, "COMPUTED");
     // The number of entries comes with every column.
     entries = static_cast<int>(count.AsInteger());
     firstId = first.AsInteger();
@@ -192,7 +193,15 @@ void CSchema::ReadColumns(const TParams& period)
         const int code = dimensions.AsInteger() > 0 ? kArrayType : static_cast<int>(type.AsInteger() & 0xFF);
         AddColumn(table.AsString(), column.AsString(),
                   TColumnInfo{code, static_cast<int>(subType.AsInteger()), static_cast<int>(charset.AsInteger())});
+        if (computed.AsInteger() == 0)
+            ++storedColumns[Trimmed(table.AsString())];
     }
+}
+
+int CSchema::StoredColumns(const std::string& table) const
+{
+    const auto found = storedColumns.find(Trimmed(table));
+    return found == storedColumns.end() ? 0 : found->second;
 }
 
 void CSchema::ReadTables()

@@ -10,6 +10,9 @@ namespace NorvaneImpl {
 // A name as SQL compares it: without its trailing blanks.
 std::string Trimmed(std::string name);
 
+// The character set of bytes that are no text.
+constexpr int kOctets = 1;
+
 // What a script needs to know of one column.
 struct TColumnInfo {
     int code = 0;       // InterBase type code, low 8 bits; 9 for an array column
@@ -70,6 +73,8 @@ public:
     // compares them, trailing blanks aside) or no such column.
     const TTableInfo* Table(const std::string& name) const;
     const TColumnInfo* Column(const std::string& table, const std::string& column) const;
+    // How many columns of the table hold values (computed ones do not).
+    int StoredColumns(const std::string& table) const;
 
     // The foreign keys with a referential action (TRefAction other than
     // None on update or on delete), and for a table those that refer to it
@@ -92,6 +97,7 @@ private:
     long long firstId = 0;
     long long lastId = 0;
     std::unordered_map<std::string, TTableInfo> tables;  // by trimmed name
+    std::unordered_map<std::string, int> storedColumns;  // by trimmed table name
 };
 
 }  // namespace NorvaneImpl

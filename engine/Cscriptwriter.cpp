@@ -94,6 +94,46 @@ std::string TriggersOn()
            "commit;\n";
 }
 
+// Generators are not transactional: gen_id moves one at once, by the step
+// from its value on the target. The block finds on the target the
+// generators it has of the source's, so that a sister database without some
+// of them, or with more, takes the script.
+std::string GeneratorsUp(const std::vector<TGeneratorValue>& generators, bool dialect3)
+{
+    const std::string type = dialect3 ? "bigint" : "integer";
+    const std::string name = kTriggerName;
+    std::string calls;
+    for (const TGeneratorValue& generator : generators)
+        calls += "    execute procedure raise_to(" + Quoted(generator.name) + ", " + std::to_string(generator.value) +
+                 ");\n";
+    return "/* Each generator below that the target has is moved up to at least the value it had on the source\n"
+           "   when this script was made, never down. */\n"
+           "set term ^ ;\n"
+           "\n"
+           "execute block\n"
+           "as\n"
+           "    declare procedure raise_to(name varchar(63), wanted " + type + ")\n"
+           "    as\n"
+           "        declare got " + type + ";\n"
+           "    begin\n"
+           "        if (exists(select 1 from rdb$generators g where g.rdb$generator_name = :name\n"
+           "                   and coalesce(g.rdb$system_flag, 0) = 0)) then\n"
+           "        begin\n"
+           "            execute statement 'select gen_id(' || " + name + " || ', 0) from rdb$database' into :got;\n"
+           "            if (got < wanted) then\n"
+           "                execute statement 'select gen_id(' || " + name + " || ', ' || (wanted - got)\n"
+           "                    || ') from rdb$database' into :got;\n"
+           "        end\n"
+           "    end\n"
+           "begin\n" +
+           calls +
+           "end^\n"
+           "\n"
+           "set term ; ^\n"
+           "\n"
+           "commit;\n";
+}
+
 TScriptWriter::TScriptWriter(bool aReproducing, TWrite aWrite, bool aTriggersOff)
     : reproducing(aReproducing), triggersOff(aTriggersOff), write(std::move(aWrite))
 {

@@ -17,6 +17,17 @@ namespace NorvaneImpl {
 std::string TriggersOff(const std::vector<std::string>& tables);
 std::string TriggersOn();
 
+// A generator of the source and its value at the time of the run.
+struct TGeneratorValue {
+    std::string name;
+    long long value = 0;
+};
+
+// What goes at the end of a reproducing script to move each of the
+// generators that the target has up to at least the source's value, never
+// down: their values are 64-bit in dialect 3 and 32-bit in dialect 1.
+std::string GeneratorsUp(const std::vector<TGeneratorValue>& generators, bool dialect3);
+
 // Joins the statements of records given one at a time in log order into a
 // script, as the run object joins its records: each non-empty statement
 // followed by ";\n\n", and the no-records text (in the script's character

@@ -5,13 +5,17 @@
 
 #include "app/core/Resfuncs.h"
 #include "engine/Clogrecord.h"
+#include "engine/Cnumberliteral.h"
 #include "res/TextIds.h"
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -95,6 +99,55 @@ bool UnHex(const std::string& literal, std::string& bytes)
     return true;
 }
 
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The number a logged text denotes, exactly; false for one that is no finite
+// number.
+bool Number(const std::string& text, double& value)
+{
+    const std::size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    const auto read = std::from_chars(text.data() + start, text.data() + text.size(), value);
+    if (read.ec != std::errc() || read.ptr != text.data() + text.size() || std::isinf(value))
+        return false;
+    if (start == 1 && text[0] == '-')
+        value = -value;
+    return true;
+}
+
+// What Firebird makes of a floating point literal the engine writes: a
+// number, the sum or difference of two, or an integer times a power of two,
+// in parentheses, each after an optional minus sign.
+bool Evaluate(std::string literal, bool single, double& value)
+{
+    bool negative = !literal.empty() && literal[0] == '-';
+    if (!literal.empty() && (literal[0] == '-' || literal[0] == '+'))
+        literal.erase(0, 1);
+    if (literal.size() > 2 && literal.front() == '(' && literal.back() == ')') {
+        const std::string inner = literal.substr(1, literal.size() - 2);
+        double a = 0, b = 0;
+        std::size_t at = inner.find(" * power(2, ");
+        if (at != std::string::npos) {
+            value = std::ldexp(std::stod(inner.substr(0, at)), std::stoi(inner.substr(at + 12)));
+        } else if ((at = inner.find(" + ")) != std::string::npos || (at = inner.find(" - ")) != std::string::npos) {
+            if (!FirebirdReads(inner.substr(0, at), a) || !FirebirdReads(inner.substr(at + 3), b))
+                return false;
+            value = inner[at + 1] == '+' ? a + b : a - b;
+        } else {
+            return false;
+        }
+    } else {
+        if (!FirebirdReads(literal, value))
+            return false;
+        // Minus an exact zero is zero.
+        if (value == 0 && literal.find_first_of("eE") == std::string::npos)
+            negative = false;
+    }
+    if (single)
+        value = static_cast<float>(value);
+    value = negative ? -value : value;
+    return true;
+}
+
 void CheckLiteral(const CFieldValue& field, const CFieldCast& snapshot)
 {
     std::string literal;
@@ -129,15 +182,27 @@ void CheckLiteral(const CFieldValue& field, const CFieldCast& snapshot)
         Check(Unquote(literal, text), "a text literal is quoted, its apostrophes doubled", literal);
         Check(text == snapshot.value, "a text literal stands for the value", literal);
         break;
+    case 10:
+    case 27:
+        // A number, in a form of numbers alone; any other text is a text
+        // literal.
+        if (literal.empty() || literal.find_first_not_of("0123456789+-.eE()*, powr") != std::string::npos) {
+            Check(Unquote(literal, text) && text == snapshot.value, "any other text is a text literal", literal);
+        } else {
+            double logged = 0, written = 0;
+            if (Number(snapshot.value, logged) && (field.GetType() == 27 || !std::isinf(static_cast<float>(logged))))
+                Check(Evaluate(literal, field.GetType() == 10, written) &&
+                          SameBits(written, field.GetType() == 10 ? static_cast<float>(logged) : logged),
+                      "Firebird reads a floating point literal as the logged number", literal);
+        }
+        break;
     case 7:
     case 8:
-    case 10:
     case 16:
     case 23:
     case 24:
     case 25:
     case 26:
-    case 27:
         // Bare only when the text is a number (or a truth value), which no
         // statement can be made of; any other text is a text literal.
         if (literal == snapshot.value)

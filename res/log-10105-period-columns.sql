@@ -1,7 +1,7 @@
 select
     c.entries, c.first_id, c.last_id, rf.rdb$relation_name, rf.rdb$field_name,
     f.rdb$field_type, f.rdb$field_sub_type, f.rdb$dimensions,
-    f.rdb$character_set_id
+    f.rdb$character_set_id, iif(f.rdb$computed_blr is null, 0, 1) as computed
 from
     (select count(*) as entries, min(lt.id) as first_id, max(lt.id) as last_id
      from ibe$log_tables lt

@@ -21,14 +21,15 @@ struct TKnownCharset {
 
 // Firebird's character sets with an encoding that iconv and libxml2 know,
 // the usual ones first. The spelling of "Windows-1251" is the one the XML
-// template declares. CYRL and NEXT have no such encoding and are left out.
-constexpr std::array<TKnownCharset, 48> kCharsets = {{
+// template declares. CYRL and NEXT have no such encoding and are left out;
+// OCTETS, which Firebird 3 refuses as a connection's set, too.
+constexpr std::array<TKnownCharset, 47> kCharsets = {{
     {"WIN1251", "Windows-1251"}, {"UTF8", "UTF-8"},           {"WIN1252", "Windows-1252"},
     {"ISO8859_1", "ISO-8859-1"}, {"NONE", "ISO-8859-1"},       {"WIN1250", "Windows-1250"},
     {"WIN1253", "Windows-1253"}, {"WIN1254", "Windows-1254"},  {"WIN1255", "Windows-1255"},
     {"WIN1256", "Windows-1256"}, {"WIN1257", "Windows-1257"},  {"WIN1258", "Windows-1258"},
     {"KOI8R", "KOI8-R"},         {"KOI8U", "KOI8-U"},          {"DOS866", "IBM866"},
-    {"OCTETS", "ISO-8859-1"},    {"ASCII", "US-ASCII"},        {"UNICODE_FSS", "UTF-8"},
+    {"ASCII", "US-ASCII"},       {"UNICODE_FSS", "UTF-8"},
     {"ISO8859_2", "ISO-8859-2"}, {"ISO8859_3", "ISO-8859-3"},  {"ISO8859_4", "ISO-8859-4"},
     {"ISO8859_5", "ISO-8859-5"}, {"ISO8859_6", "ISO-8859-6"},  {"ISO8859_7", "ISO-8859-7"},
     {"ISO8859_8", "ISO-8859-8"}, {"ISO8859_9", "ISO-8859-9"},  {"ISO8859_13", "ISO-8859-13"},
@@ -42,14 +43,13 @@ constexpr std::array<TKnownCharset, 48> kCharsets = {{
 }};
 
 // Aliases Firebird accepts for the same sets.
-constexpr std::array<std::pair<const char*, const char*>, 8> kAliases = {{
+constexpr std::array<std::pair<const char*, const char*>, 7> kAliases = {{
     {"UTF-8", "UTF8"},
     {"UTF_8", "UTF8"},
     {"LATIN1", "ISO8859_1"},
     {"ISO88591", "ISO8859_1"},
     {"ASCII7", "ASCII"},
     {"USASCII", "ASCII"},
-    {"BINARY", "OCTETS"},
     {"SQL_TEXT", "UNICODE_FSS"},
 }};
 
@@ -196,6 +196,42 @@ std::vector<std::string> CharsetNames()
     for (const TKnownCharset& known : kCharsets)
         names.emplace_back(known.name);
     return names;
+}
+
+int MaxCharacterBytes(const std::string& name)
+{
+    static const std::pair<const char*, int> wide[] = {
+        {"UTF8", 4},      {"UNICODE_FSS", 3}, {"GB18030", 4}, {"SJIS_0208", 2}, {"EUCJ_0208", 2},
+        {"KSC_5601", 2}, {"BIG_5", 2},        {"GB_2312", 2}, {"GBK", 2},
+    };
+    for (const auto& [set, bytes] : wide)
+        if (name == set)
+            return bytes;
+    return 1;
+}
+
+std::size_t WholeCharacters(const std::string& encoding, const char* text, std::size_t size,
+                            std::size_t characters)
+{
+    // A decoder into four bytes a character stops after the last whole
+    // character that fits its output, or before one that the input cuts.
+    TIconv& converter = Converter("UTF-32LE", encoding);
+    if (!converter.ok())
+        return std::min(size, characters);
+    iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
+    std::string out(4 * std::min(size, characters), '\0');
+    char* in = const_cast<char*>(text);
+    size_t inLeft = size;
+    char* to = &out[0];
+    size_t toLeft = out.size();
+    while (inLeft > 0 && toLeft >= 4) {
+        if (iconv(converter.get(), &in, &inLeft, &to, &toLeft) != static_cast<size_t>(-1) || errno != EILSEQ)
+            break;
+        ++in;
+        --inLeft;
+        toLeft -= 4;
+    }
+    return size - inLeft;
 }
 
 std::string CharsetThatReads(const std::string& failed) { return failed == "UTF8" ? "NONE" : "UTF8"; }

@@ -3,6 +3,7 @@
 // the encoding that the same bytes carry for iconv and in an XML declaration.
 // Values read from the database are bytes of that set; the script keeps them
 // as they are, and only the XML log and the window convert them.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -15,16 +16,27 @@ struct TCharset {
 extern const char kDefaultCharset[];  // "WIN1251"
 
 // The set of a Firebird character set name or one of its usual aliases
-// ("utf-8", "win_1252", "latin1"), in any case. NONE and OCTETS are bytes
-// without a character set: their encoding is ISO-8859-1, in which every byte
-// is the character of its own number, so no byte is lost or refused on its
-// way through the XML log or the window. False for a name not known here.
+// ("utf-8", "win_1252", "latin1"), in any case. NONE is bytes without a
+// character set: its encoding is ISO-8859-1, in which every byte is the
+// character of its own number, so no byte is lost or refused on its way
+// through the XML log or the window. False for a name not known here
+// (OCTETS among them: Firebird 3 refuses it as a connection's set).
 bool FindCharset(const std::string& name, TCharset& charset);
 // The set of a name FindCharset knows; throws std::invalid_argument for any
 // other.
 TCharset CharsetOf(const std::string& name);
 // Firebird's names of the sets FindCharset knows, the usual ones first.
 std::vector<std::string> CharsetNames();
+
+// The most bytes one character of the set takes (UTF8: 4, UNICODE_FSS: 3;
+// 1 for a set of one byte a character), as Firebird counts them.
+int MaxCharacterBytes(const std::string& name);
+// How many bytes of the text, at most `size` from its beginning, hold at
+// most `characters` characters of the encoding, none of them cut: a
+// sequence that is no character of the encoding counts as a character of
+// one byte.
+std::size_t WholeCharacters(const std::string& encoding, const char* text, std::size_t size,
+                            std::size_t characters);
 
 // The set to suggest when a value cannot be read in the set `failed`: UTF8,
 // in which every character has a place, or NONE when UTF8 itself failed

@@ -5,12 +5,13 @@
    default character set, in OLD_VALUE / NEW_VALUE (KEY_VALUE for a key)
    when its text takes at most 1000 bytes. A longer text (a long CHAR or
    VARCHAR, a text BLOB) goes whole into OLD_TEXT / NEW_TEXT instead, and a
-   binary BLOB byte for byte into OLD_BYTES / NEW_BYTES. A value that cannot
-   be logged whole (an array, or a text the database's character set cannot
-   hold) is not logged at all: its row says so with INCOMPLETE = 'Y', and a
-   run that meets it stops. The triggers of log-triggers.sql write these
-   columns; a log made earlier with only the VARCHAR(255) value columns is
-   still read. */
+   binary BLOB, or a text of the character set OCTETS (bytes such as a
+   GUID), byte for byte into OLD_BYTES / NEW_BYTES (KEY_BYTES for a key).
+   A value that cannot be logged whole (an array, or a text the database's
+   character set cannot hold) is not logged at all: its row says so with
+   INCOMPLETE = 'Y', and a run that meets it stops. The triggers of
+   log-triggers.sql write these columns; a log made earlier with only the
+   VARCHAR(255) value columns is still read. */
 
 create generator ibe$log_tables_gen;
 
@@ -38,7 +39,8 @@ create table ibe$log_keys (
     log_tables_id numeric(18,0),
     key_field varchar(67),
     key_value varchar(1000),
-    incomplete char(1)
+    incomplete char(1),
+    key_bytes blob sub_type binary
 );
 
 create index ibe$log_fields_idx1 on ibe$log_fields (log_tables_id);

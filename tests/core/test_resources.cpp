@@ -88,6 +88,7 @@ TEST(Resources, EveryTextIsThereWithCrLfLinesOnly)
 {
     const std::pair<int, const char*> all[] = {
         {10100, "LOG"},    {10101, "LOG"},    {10102, "LOG"},  {10103, "LOG"},  {10104, "LOG"}, {10105, "LOG"}, {10106, "LOG"},
+        {10107, "LOG"},    {10108, "LOG"},    {10109, "LOG"},
         {10130, "XML"},    {10120, "LOCALE"}, {10121, "LOCALE"}, {10110, "HELP"}, {10111, "HELP"}};
     for (const auto& [number, type] : all) {
         std::string text = LoadResourceText(number, type);
@@ -106,7 +107,7 @@ TEST(Resources, EveryTextIsThereWithCrLfLinesOnly)
 
 TEST(Resources, MissingTextGivesZeroCharacter)
 {
-    EXPECT_EQ(LoadResourceText(10109, "LOG"), "0");
+    EXPECT_EQ(LoadResourceText(10119, "LOG"), "0");
     EXPECT_EQ(LoadResourceText(10130, "LOG"), "0") << "number of another type";
     EXPECT_EQ(LoadResourceText(10100, "SQL"), "0");
     EXPECT_EQ(LoadResourceText(10100, ""), "0");

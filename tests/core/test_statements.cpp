@@ -48,8 +48,14 @@ TEST(FieldValue, LiteralsByTypeCode)
     } cases[] = {
         {kSmallint, 0, "-3", "-3"}, {kInteger, 0, "12", "12"}, {kDouble, 0, "1.5", "1.5"},
         {16, 0, "1234.56", "1234.56"}, {16, 0, "-9223372036854775808", "-9223372036854775808"},
-        {10, 0, "3.4028235e+38", "3.4028235e+38"}, {27, 0, "1.000000000000000e-05", "1e-05"},
+        {10, 0, "3.4028235e+38", "3.4028234663852885e38"}, {27, 0, "1.000000000000000e-05", "1e-05"},
         {27, 0, "2.500000000000000e-300", "2.5e-300"}, {27, 0, "-10.50E3", "-10.5E3"}, {27, 0, ".0e1", ".0e1"},
+        // A double as Firebird reads it back bit for bit: 17 digits in their
+        // shortest form, else another form, the sum of two literals or an
+        // integer times a power of two; minus zero as minus a double zero.
+        {27, 0, "-0.10000000000000001", "-0.1"}, {27, 0, "0.83333333333333337", "0.8333333333333334"},
+        {27, 0, "1.8275862068965518", "(1.827586206896552 - 2.220446049250313e-16)"},
+        {27, 0, "9.9998886718268301e-321", "(253 * power(2, -1071))"}, {27, 0, "-0", "-0e0"},
         {24, 0, ".5E3", ".5E3"}, {25, 0, "+7.", "+7."}, {26, 0, "170141183460469231731687303715884105727",
                                                         "170141183460469231731687303715884105727"},
         {23, 0, "TRUE", "TRUE"}, {23, 0, "false", "false"}, {23, 0, "Unknown", "Unknown"},
@@ -68,7 +74,7 @@ TEST(FieldValue, LiteralsByTypeCode)
         {23, 0, "TRUE or 1=1", "'TRUE or 1=1'"}, {kInteger, 0, "1 ", "'1 '"},
         // Digits the parser cannot hold in 64 bits make no literal at all.
         {16, 0, "9223372036854775808", "'9223372036854775808'"}, {16, 0, "-0.9223372036854775809", "'-0.9223372036854775809'"},
-        {kDouble, 0, "18446744073709551616e-10", "'18446744073709551616e-10'"},
+        {16, 0, "18446744073709551616e-10", "'18446744073709551616e-10'"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CFieldValue(c.type, V(c.value), nullptr, "A", c.subType).GetNewSQL(), c.literal)
@@ -84,6 +90,18 @@ TEST(FieldValue, LiteralsByTypeCode)
         hex += "01";
     EXPECT_EQ(CFieldValue(261, V(std::string(30001, '\x01')), nullptr, "A").GetNewSQL(),
               "cast(x'" + hex + "' as blob sub_type binary) || x'01'");
+
+    // In UTF8 a literal holds at most 16,383 characters, a CHAR or VARCHAR
+    // value too.
+    const TScriptCharset utf8("UTF8", "UTF-8");
+    std::string zh;
+    for (int i = 0; i < 16384; ++i)
+        zh += "\xD0\xB6";
+    EXPECT_EQ(CFieldValue(261, V(std::string(16384, 'a')), nullptr, "A", 1).GetNewSQL(),
+              "cast('" + std::string(16383, 'a') + "' as blob sub_type text) || 'a'");
+    EXPECT_EQ(CFieldValue(kVarchar, V(zh), nullptr, "A").GetNewSQL(),
+              "'" + zh.substr(0, 2 * 16383) + "' || '\xD0\xB6'");
+    EXPECT_EQ(CFieldValue(kChar, V(zh.substr(2)), nullptr, "A").GetNewSQL(), "'" + zh.substr(2) + "'");
 }
 
 TEST(FieldValue, ApostrophesAreDoubledInsideLiterals)

@@ -227,6 +227,7 @@ private slots:
             "chbRememberPassword=Remember password\r\n"
             "chbIncludeComments=Include date and user comments\r\n"
             "chbDisableTriggers=Switch off the target's triggers while the script runs\r\n"
+            "chbSyncGenerators=Move the target's generators up to the source's\r\n"
             "[RadioButtons]\r\n"
             "rdbReproducingScript=Reproducing script\r\n"
             "rdbUndoScript=Undo script\r\n"

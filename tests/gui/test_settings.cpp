@@ -40,6 +40,7 @@ private slots:
         QVERIFY(!w.Find<QRadioButton>("rdbUndoScript")->isChecked());
         QVERIFY(w.Find<QCheckBox>("chbIncludeComments")->isChecked());
         QVERIFY(!w.Find<QCheckBox>("chbDisableTriggers")->isChecked());
+        QVERIFY(!w.Find<QCheckBox>("chbSyncGenerators")->isChecked());
         QCOMPARE(w.Edit("meDateBegin")->text(), QStringLiteral("01.01.1901"));
         QCOMPARE(w.Edit("meDateEnd")->text(), Today());
         QVERIFY(w.Action("miEnglish")->isChecked());
@@ -99,6 +100,7 @@ private slots:
             w.Find<QRadioButton>("rdbUndoScript")->setChecked(true);
             w.Find<QCheckBox>("chbIncludeComments")->setChecked(false);
             w.Find<QCheckBox>("chbDisableTriggers")->setChecked(true);
+            w.Find<QCheckBox>("chbSyncGenerators")->setChecked(true);
             w.Edit("meDateBegin")->setText("05.06.2021");
             w.Edit("meDateEnd")->setText("07.06.2021");
             w.gui->move(300, 120);
@@ -119,6 +121,7 @@ private slots:
         QVERIFY(file.contains("Reproducing=0\r\n"));
         QVERIFY(file.contains("Include Comments=0\r\n"));
         QVERIFY(file.contains("Disable Triggers=1\r\n"));
+        QVERIFY(file.contains("Sync Generators=1\r\n"));
         QVERIFY(file.contains("Begin=05.06.2021\r\n"));
         QVERIFY(file.contains("English=0\r\n"));
         QVERIFY(file.contains("Russian=1\r\n"));
@@ -140,6 +143,7 @@ private slots:
         QVERIFY(!again.Find<QRadioButton>("rdbReproducingScript")->isChecked());
         QVERIFY(!again.Find<QCheckBox>("chbIncludeComments")->isChecked());
         QVERIFY(again.Find<QCheckBox>("chbDisableTriggers")->isChecked());
+        QVERIFY(again.Find<QCheckBox>("chbSyncGenerators")->isChecked());
         QCOMPARE(again.Edit("meDateBegin")->text(), QStringLiteral("05.06.2021"));
         // The end of the period is today at every start.
         QCOMPARE(again.Edit("meDateEnd")->text(), Today());
