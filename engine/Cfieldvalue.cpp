@@ -372,7 +372,10 @@ std::string CFieldValue::GetSQL(const CFieldCast& snapshot) const
         if (IsNumberLiteral(snapshot.value)) {
             const std::string exact =
                 ExactFloatingLiteral(WithoutTrailingZeros(snapshot.value), type == ibFloat);
-            return exact.empty() ? WithoutTrailingZeros(snapshot.value) : exact;
+            if (!exact.empty())
+                return exact;
+            if (FitsLiteral(snapshot.value))
+                return WithoutTrailingZeros(snapshot.value);
         }
         return Quoted(snapshot.value);
     case ibShort:

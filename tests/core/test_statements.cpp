@@ -75,6 +75,7 @@ TEST(FieldValue, LiteralsByTypeCode)
         // Digits the parser cannot hold in 64 bits make no literal at all.
         {16, 0, "9223372036854775808", "'9223372036854775808'"}, {16, 0, "-0.9223372036854775809", "'-0.9223372036854775809'"},
         {16, 0, "18446744073709551616e-10", "'18446744073709551616e-10'"},
+        {kDouble, 0, "000000000000000040000000000020000000e0000000000000800", "'000000000000000040000000000020000000e0000000000000800'"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CFieldValue(c.type, V(c.value), nullptr, "A", c.subType).GetNewSQL(), c.literal)
