@@ -2,10 +2,12 @@
 #include "app/core/AtomicFile.h"
 #include "app/core/Charset.h"
 #include "app/core/Resfuncs.h"
+#include "cli/Apply.h"
 #include "cli/Options.h"
 #include "db/Tdbmanager.h"
 #include "db/Tsignalwatch.h"
 #include "engine/Cnorvane.h"
+#include "engine/Cselection.h"
 #include "engine/Failure.h"
 #include "locale/Messages.h"
 #include "norvane/Version.h"
@@ -211,8 +213,16 @@ int Run(const CliOptions& o)
     Norvane::CNorvane engine([&](int& total, int& done) { progress(total, done); });
     engine.SetDisableTriggers(o.disableTriggers);
     engine.SetSkipInvalid(o.skipInvalid);
+    // The entries written before are left out; the file takes the ones
+    // written now only once the script is out.
+    NorvaneImpl::TReceivedLog written;
+    std::unique_ptr<TAtomicFile> state;
     std::size_t records = 0;
     try {
+        if (!o.stateFile.empty()) {
+            written = ReadState(o.stateFile, SourceName(o));
+            engine.SetReceived(&written);
+        }
         records = engine.WriteLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments, o.undo,
                                   script.get(), xmlLog.get(), o.charset);
         // A signal after the last entry still stops the run before any file
@@ -237,6 +247,11 @@ int Run(const CliOptions& o)
         return exFailure;
     }
 
+    if (!o.stateFile.empty()) {
+        state = std::make_unique<TAtomicFile>(o.stateFile);
+        KeepTrackOf(*state);
+        state->Write(StateText(written, SourceName(o)));
+    }
     if (xmlLog)
         Close(xmlLog, o.xmlFile);
     if (sql) {
@@ -261,6 +276,8 @@ int Run(const CliOptions& o)
             return exFailure;
         }
     }
+    if (state)
+        state->Commit();
     return ReportSkipped(engine.Skipped()) ? exSkipped : exDone;
 }
 
@@ -290,7 +307,7 @@ int main(int argc, char** argv)
     // would shut the connection down under it.
     const TSignalWatch signals(OnSignal);
     try {
-        return Run(options);
+        return options.apply ? RunApply(options, Say, Report) : Run(options);
     } catch (const std::exception&) {
         Say(Norvane::DescribeFailure(std::current_exception()).text);
     }

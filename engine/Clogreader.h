@@ -118,6 +118,14 @@ private:
 
 // Hears of an entry left out as invalid: its log id, table and reason.
 using TSkipEvent = std::function<void(const CEInvalidEntry& entry)>;
+// Whether a run takes an entry (TEntrySelection::Selects).
+using TSelectEvent = std::function<bool(const TEntryRow& entry)>;
+
+// A query of the period's entries that starts above the log id in the
+// parameter FLOOR, when the period's parameters have one; as it is
+// otherwise. column: besides the entry's own id, the column of the query's
+// log rows that holds it, so that their index is read from the floor up.
+std::string AboveFloor(std::string sql, const TParams& period, const std::string& column = {});
 
 // Reads the log of a period from the database manager's open transaction
 // and yields its records one by one in log order, holding no more than the
@@ -127,16 +135,22 @@ using TSkipEvent = std::function<void(const CEInvalidEntry& entry)>;
 // of the period's entries when the first entry needs its values; counted
 // without a sort: a list of the tables the period names would sort every
 // entry). An entry EntryRefusal refuses stops the run with CEInvalidEntry,
-// or, when a skip event is given, is told to it and left out.
+// or, when a skip event is given, is told to it and left out. An entry the
+// select event declines is passed over before it is checked. The period's
+// parameters are BEGD and ENDD, and FLOOR for a log read above an id.
 class CLogReader {
 public:
-    CLogReader(const TParams& period, bool quoteNames, bool includeComments, TSkipEvent onSkip = {});
+    CLogReader(const TParams& period, bool quoteNames, bool includeComments, TSkipEvent onSkip = {},
+               TSelectEvent selects = {});
     ~CLogReader();
     CLogReader(const CLogReader&) = delete;
     CLogReader& operator=(const CLogReader&) = delete;
 
     // The next record, nullptr after the last one.
     std::unique_ptr<CLogRecord> Next();
+    // The entry of the record Next gave last: its log id, table, letter,
+    // moment and user.
+    const TEntryRow& Entry() const { return entry; }
     // The number of entries of the period, known once the first record has
     // been read (0 before); never less than the records read.
     int Total() const { return schema.Entries() > read ? schema.Entries() : read; }
@@ -152,6 +166,7 @@ private:
     const bool quoteNames;
     const bool includeComments;
     TSkipEvent onSkip;
+    TSelectEvent selects;
     bool schemaRead = false;
     int read = 0;
     CSchema schema;

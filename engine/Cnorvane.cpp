@@ -6,6 +6,7 @@
 #include "db/Tsignalwatch.h"
 #include "engine/Clogreader.h"
 #include "engine/Cscriptwriter.h"
+#include "engine/Cselection.h"
 #include "locale/Messages.h"
 #include "res/TextIds.h"
 
@@ -15,18 +16,6 @@ using NorvaneImpl::CLogReader;
 using NorvaneImpl::CLogRecord;
 
 namespace Norvane {
-
-namespace {
-
-TParams PeriodParams(TDateTime periodBegin, TDateTime periodEnd)
-{
-    TParams params;
-    params.CreateParam(ftDateTime, "BEGD").SetAsDateTime(periodBegin);
-    params.CreateParam(ftDateTime, "ENDD").SetAsDateTime(periodEnd);
-    return params;
-}
-
-}  // namespace
 
 CEIncompleteValue::CEIncompleteValue(long long logId, const std::string& tableName, const std::string& fieldName)
     : std::range_error("Log entry " + std::to_string(logId) + ", table '" + tableName + "', field '" + fieldName +
@@ -80,7 +69,10 @@ std::unique_ptr<CLogReader> CNorvane::Open(const std::string& databaseFile, cons
     charset = wanted;
     TDBManager& db = TDBManager::GetInstance();
     db.Connect(databaseFile, userName, password, charset.name);
-    db.StartTransaction();
+    if (received)
+        received->Begin(NorvaneImpl::StartSnapshot());
+    else
+        db.StartTransaction();
     // Names that need quoting are quoted in dialect 3 only: dialect 1 has no
     // quoted identifiers.
     const bool quoteNames = db.Dialect() >= 3;
@@ -90,9 +82,15 @@ std::unique_ptr<CLogReader> CNorvane::Open(const std::string& databaseFile, cons
         onSkip = [this](const NorvaneImpl::CEInvalidEntry& entry) {
             if (++skipped.count <= TSkipped::kMaxListed)
                 skipped.first.push_back(entry.what());
+            // Left out for good: it can never be trusted.
+            if (received)
+                received->Add(entry.LogId());
         };
-    return std::make_unique<CLogReader>(PeriodParams(periodBegin, periodEnd), quoteNames, includeComments,
-                                        std::move(onSkip));
+    const NorvaneImpl::TEntrySelection selection{periodBegin, periodEnd, received};
+    return std::make_unique<CLogReader>(selection.Params(), quoteNames, includeComments, std::move(onSkip),
+                                        [selection](const NorvaneImpl::TEntryRow& entry) {
+                                            return selection.Selects(entry);
+                                        });
 }
 
 template <class Output>
@@ -178,9 +176,13 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
     while (std::unique_ptr<CLogRecord> record = reader->Next()) {
         scriptWriter.Add(*record);
         WriteXML([&record](XMLutil::TXMLWriter& writer) { record->WriteXMLElement(writer); });
+        if (received)
+            received->Add(reader->Entry().id);
         Advance(*reader, done);
     }
     scriptWriter.Finish();
+    if (received)
+        NorvaneImpl::FillFinalGaps(*received);
     WriteXML([this](XMLutil::TXMLWriter& writer) {
         writer.Finish();
         xmlWriter.reset();

@@ -15,6 +15,7 @@
 
 namespace NorvaneImpl {
 class CLogReader;
+class TReceivedLog;
 }
 
 namespace Norvane {
@@ -89,6 +90,11 @@ public:
     };
     // The entries the last run left out as invalid.
     const TSkipped& Skipped() const { return skipped; }
+    // The log entries already written (nullptr, the default: none): a run
+    // leaves them out, and WriteLog adds the ones it writes, and the ones
+    // it leaves out as invalid, to it. The caller keeps it, and keeps it
+    // only when the script was written.
+    void SetReceived(NorvaneImpl::TReceivedLog* log) { received = log; }
     // The XML log as text in the run's character set (as its declaration
     // says), or the failure text of its build.
     std::string GetXMLLog();
@@ -137,6 +143,7 @@ private:
     bool disableTriggers = false;
     bool skipInvalid = false;
     TSkipped skipped;
+    NorvaneImpl::TReceivedLog* received = nullptr;
     TCharset charset = CharsetOf(kDefaultCharset);
 };
 

@@ -2,9 +2,11 @@
 
 #include "db/Dbmanagererror.h"
 #include "db/Tsignalwatch.h"
+#include "engine/Capplier.h"
 #include "engine/Cfieldvalue.h"
 #include "engine/Clogreader.h"
 #include "engine/Cnorvane.h"
+#include "engine/Cselection.h"
 
 #include <csignal>
 
@@ -35,6 +37,12 @@ TFailure DescribeFailure(std::exception_ptr error)
         failure = {TFailureKind::IncompleteValue, e.what(), {}, 5, {}};
     } catch (const NorvaneImpl::CEUnknownIBType& e) {
         failure = {TFailureKind::NoSQLForm, e.what(), {}, 5, NorvaneImpl::IBTypeName(e.TypeCode())};
+    } catch (const CEConflict& e) {
+        failure = {TFailureKind::Conflict, e.what(), {}, 11, {}};
+    } catch (const NorvaneImpl::CEBookkeeping& e) {
+        failure = {TFailureKind::Bookkeeping, e.what(), {}, 12, {}};
+    } catch (const CETriggersLeftOff& e) {
+        failure = {TFailureKind::TriggersLeftOff, e.what(), {}, 13, {}};
     } catch (const Exception& e) {
         failure = {TFailureKind::Failed, e.Message, {}, 1, {}};
     } catch (const std::exception& e) {

@@ -16,6 +16,9 @@ enum class TFailureKind {
     IncompleteValue,  // a value was not logged completely (CEIncompleteValue)
     InvalidEntry,     // a log entry that cannot be trusted (NorvaneImpl::CEInvalidEntry)
     NoSQLForm,        // a value of a type that has no SQL form (CEUnknownIBType)
+    Conflict,         // a row of the target is not as the log says (CEConflict)
+    Bookkeeping,      // the target's record of a source does not fit it (NorvaneImpl::CEBookkeeping)
+    TriggersLeftOff,  // the target's triggers could not be switched on again (CETriggersLeftOff)
     Failed,           // any other error of the system's own (Exception)
     Unforeseen,       // any other standard exception
     Unknown           // anything else thrown
@@ -28,8 +31,9 @@ struct TFailure {
     // Charset: Firebird's name of the set the connection asked for.
     std::string charset;
     // norvane-cli's exit status for it: 3 no connection, 4 no change log,
-    // 5 no SQL form, 6 character set, 7 an invalid log entry, 128 + the signal's number when
-    // interrupted, 1 anything else.
+    // 5 no SQL form, 6 character set, 7 an invalid log entry, 11 a
+    // conflict, 12 bookkeeping, 13 triggers left off, 128 + the signal's
+    // number when interrupted, 1 anything else.
     int exitStatus = 1;
     // NoSQLForm: the value's SQL type in words, when its code is one a
     // column type has (ARRAY); empty otherwise.
