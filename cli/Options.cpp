@@ -129,8 +129,8 @@ std::string UsageText()
            "4 the change log cannot be read, 5 a logged value has no SQL form or was not\n"
            "logged completely, 6 a logged value cannot be read in the character set of\n"
            "--charset, 7 a log entry cannot be trusted (it is named), 8 done, but invalid\n"
-           "entries were left out (--skip-invalid), 130 interrupted by Ctrl+C (143 by\n"
-           "SIGTERM): no file is written.\n"
+           "entries were left out (--skip-invalid), 12 the --state file cannot be used\n"
+           "(named), 130 interrupted by Ctrl+C (143 by SIGTERM): no file is written.\n"
            "\n"
            "norvane-cli apply carries the changes to a sister database directly: see\n"
            "norvane-cli apply --help.\n";

@@ -97,19 +97,18 @@ struct CLogReader::TValueQuery {
     std::unique_ptr<TDataSet> data;
     TField* id = nullptr;
     TField* dbKey = nullptr;
-    TField* table = nullptr;
     TField* name = nullptr;
     std::vector<TField*> newFields;
     std::vector<TField*> oldFields;
     TField* incomplete = nullptr;
 };
 
-std::string AboveFloor(std::string sql, const TParams& period, const std::string& column)
+std::string AboveFloor(std::string sql, const TParams& period)
 {
     const std::size_t at = sql.find("lt.date_time >= :BEGD");
     if (at == std::string::npos || !period.FindParam("FLOOR"))
         return sql;
-    return sql.insert(at, "lt.id > :FLOOR and " + (column.empty() ? std::string() : column + " > :FLOOR and "));
+    return sql.insert(at, "lt.id > :FLOOR and ");
 }
 
 CLogReader::CLogReader(const TParams& aPeriod, bool aQuoteNames, bool aIncludeComments, TSkipEvent aOnSkip,
@@ -172,7 +171,7 @@ void CLogReader::ReadLogColumns()
 // table has, added at the end of its select list.
 std::string CLogReader::ValuesQuery(const TValueQuery& query) const
 {
-    std::string sql = AboveFloor(LoadResourceText(query.query, "LOG"), *period, query.alias + ".log_tables_id");
+    std::string sql = LoadResourceText(query.query, "LOG");
     std::vector<std::string> optional;
     for (const TValueColumns* columns : {&query.newColumns, &query.oldColumns})
         if (!columns->names.empty())
@@ -198,12 +197,17 @@ bool CLogReader::NextValue(TValueQuery& query, TValueRow& row)
             ReadLogColumns();
             schemaRead = true;
         }
-        query.data = TDBManager::GetInstance().OpenQuery(ValuesQuery(query), period.get(), false);
+        // The values of the period's ids, read without a join: an id of
+        // the range whose entry lies outside the period is passed over by
+        // the merger, as the join would have left it out.
+        TParams range;
+        range.CreateParam(ftInteger, "FIRSTID").SetAsInteger(schema.FirstId());
+        range.CreateParam(ftInteger, "LASTID").SetAsInteger(schema.LastId());
+        query.data = TDBManager::GetInstance().OpenQuery(ValuesQuery(query), &range, false);
         if (query.data->Eof())
             return false;
         query.id = &Column(*query.data, "LOG_TABLES_ID");
         query.dbKey = &Column(*query.data, "DB_KEY");
-        query.table = &Column(*query.data, "TABLE_NAME");
         query.name = &Column(*query.data, query.nameColumn);
         // The first column is in every log; the others only where the log has them.
         for (auto [columns, fields] : {std::pair{&query.newColumns, &query.newFields},
@@ -216,12 +220,11 @@ bool CLogReader::NextValue(TValueQuery& query, TValueRow& row)
         query.data->Next();
     }
     for (; !query.data->Eof(); query.data->Next()) {
-        // A null name or table matches no column, as in a join.
-        if (query.name->IsNull() || query.table->IsNull())
+        // A null name matches no column, as in a join.
+        if (query.name->IsNull())
             continue;
         row.logId = query.id->AsInteger();
         row.place = Place(query.dbKey->AsString());
-        row.table = query.table->AsString();
         row.name = query.name->AsString();
         auto take = [](const std::vector<TField*>& fields, bool& isNull, std::string& value) {
             isNull = true;

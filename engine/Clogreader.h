@@ -29,7 +29,6 @@ struct TEntryRow {
 struct TValueRow {
     long long logId = 0;
     unsigned long long place = 0;  // where the row is stored: its order within its entry
-    std::string table;
     std::string name;
     bool newNull = true;
     std::string newValue;
@@ -123,18 +122,19 @@ using TSelectEvent = std::function<bool(const TEntryRow& entry)>;
 
 // A query of the period's entries that starts above the log id in the
 // parameter FLOOR, when the period's parameters have one; as it is
-// otherwise. column: besides the entry's own id, the column of the query's
-// log rows that holds it, so that their index is read from the floor up.
-std::string AboveFloor(std::string sql, const TParams& period, const std::string& column = {});
+// otherwise.
+std::string AboveFloor(std::string sql, const TParams& period);
 
 // Reads the log of a period from the database manager's open transaction
 // and yields its records one by one in log order, holding no more than the
-// entry at hand: the log query and the period's keys and fields queries are
-// read side by side as their rows arrive, ordered by log id, and each entry
-// is checked against the database's tables (CSchema, read with the number
-// of the period's entries when the first entry needs its values; counted
-// without a sort: a list of the tables the period names would sort every
-// entry). An entry EntryRefusal refuses stops the run with CEInvalidEntry,
+// entry at hand: the log query and the keys and fields queries are read
+// side by side as their rows arrive, ordered by log id, and each entry is
+// checked against the database's tables (CSchema, read with the number of
+// the period's entries and the range of their ids when the first entry
+// needs its values; counted without a sort: a list of the tables the period
+// names would sort every entry). The values are read by that range of ids
+// through their own index, without a join: a join with the entries to
+// test each value's period costs a lookup a row, several times the reading. An entry EntryRefusal refuses stops the run with CEInvalidEntry,
 // or, when a skip event is given, is told to it and left out. An entry the
 // select event declines is passed over before it is checked. The period's
 // parameters are BEGD and ENDD, and FLOOR for a log read above an id.

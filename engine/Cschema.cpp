@@ -85,6 +85,8 @@ void CSchema::ReadColumns(const TParams& period)
     if (data->Eof())
         return;
     TField& count = ColumnOf(*data, "ENTRIES");
+    firstId = ColumnOf(*data, "FIRST_ID").AsInteger();
+    lastId = ColumnOf(*data, "LAST_ID").AsInteger();
     TField& table = ColumnOf(*data, "RDB$RELATION_NAME");
     TField& column = ColumnOf(*data, "RDB$FIELD_NAME");
     TField& type = ColumnOf(*data, "RDB$FIELD_TYPE");

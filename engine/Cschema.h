@@ -37,8 +37,11 @@ public:
     // Reads the database's tables, keys and columns through the database
     // manager's transaction; the period's parameters also count its entries.
     void Read(const TParams& period);
-    // The number of log entries of the period, counted by Read.
+    // The number of log entries of the period, counted by Read, and the
+    // lowest and highest of their log ids (0 when there are none).
     int Entries() const { return entries; }
+    long long FirstId() const { return firstId; }
+    long long LastId() const { return lastId; }
 
     void AddTable(TTableInfo table);
     void AddColumn(const std::string& table, const std::string& column, TColumnInfo info);
@@ -52,6 +55,8 @@ private:
     void ReadColumns(const TParams& period);
 
     int entries = 0;
+    long long firstId = 0;
+    long long lastId = 0;
     std::unordered_map<std::string, TTableInfo> tables;    // by trimmed name
     std::unordered_map<std::string, TColumnInfo> columns;  // by trimmed table and column name
 };

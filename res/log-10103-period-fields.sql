@@ -1,11 +1,9 @@
 select
-    lf.log_tables_id, lf.rdb$db_key, lt.table_name,
+    lf.log_tables_id, lf.rdb$db_key,
     lf.field_name, lf.new_value, lf.old_value
 from
     ibe$log_fields lf
-inner join ibe$log_tables lt on
-    lt.id = lf.log_tables_id
 where
-    lt.date_time >= :BEGD and lt.date_time < :ENDD
+    lf.log_tables_id >= :FIRSTID and lf.log_tables_id <= :LASTID
 order by
     lf.log_tables_id

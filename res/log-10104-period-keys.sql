@@ -1,11 +1,9 @@
 select
-    lk.log_tables_id, lk.rdb$db_key, lt.table_name,
+    lk.log_tables_id, lk.rdb$db_key,
     lk.key_field, lk.key_value
 from
     ibe$log_keys lk
-inner join ibe$log_tables lt on
-    lt.id = lk.log_tables_id
 where
-    lt.date_time >= :BEGD and lt.date_time < :ENDD
+    lk.log_tables_id >= :FIRSTID and lk.log_tables_id <= :LASTID
 order by
     lk.log_tables_id
