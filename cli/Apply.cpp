@@ -45,15 +45,17 @@ private:
     int shown = -1;
 };
 
-void PrintSummary(const Norvane::TApplySummary& summary, bool undo)
+void PrintSummary(const Norvane::TApplySummary& summary, const CliOptions& o)
 {
-    const char* done = undo ? "Undid" : "Applied";
+    // An apply names the source as the target knows it; an undo, the database.
+    const std::string source = o.undo ? o.database : summary.sourceName;
+    const char* done = o.undo ? "Undid" : "Applied";
     if (summary.entries == 0)
-        std::printf("%s no entries: none of the period was left to %s (source '%s').\n", done,
-                    undo ? "undo" : "apply", summary.sourceName.c_str());
+        std::printf("%s no entries: none of the period was left to %s ('%s').\n", done,
+                    o.undo ? "undo" : "apply", source.c_str());
     else
         std::printf("%s %zu log %s of '%s' in %.1f s:\n", done, summary.entries,
-                    summary.entries == 1 ? "entry" : "entries", summary.sourceName.c_str(), summary.seconds);
+                    summary.entries == 1 ? "entry" : "entries", source.c_str(), summary.seconds);
     for (const Norvane::TApplySummary::TTable& table : summary.tables)
         std::printf("  %-31s %8zu inserts %8zu updates %8zu deletes\n", table.name.c_str(), table.inserts,
                     table.updates, table.deletes);
@@ -126,7 +128,7 @@ int RunApply(const CliOptions& o, const TSay& say, const TReport& report)
         const Norvane::TApplySummary summary =
             Norvane::CApplier(options, [&progress](int& total, int& done) { progress(total, done); }).Run();
         progress.Finish();
-        PrintSummary(summary, o.undo);
+        PrintSummary(summary, o);
         return 0;
     } catch (const Norvane::CETriggersLeftOff& e) {
         // Whatever else happened, a signal included, this is what needs doing.

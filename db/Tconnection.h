@@ -151,6 +151,7 @@ public:
     bool Fetch();
     int ColumnCount() const;
     bool IsNull(int column) const;
+    // An integer column's stored integer (its scale aside), 0 when null.
     long long Integer(int column) const;
     // A column as text for a message: a text or a BLOB as its bytes, a
     // number as written in SQL, a date or time as YYYY-MM-DD HH:MM:SS.ssss,

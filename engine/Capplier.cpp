@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -304,7 +305,7 @@ public:
         if ((run != 'I' && match.terms.empty()) || (run != 'D' && fields.empty()))
             return false;
         const std::string table = Quote(record.GetTableName(), quoteNames);
-        std::vector<std::pair<const CFieldValue*, const CFieldCast*>> values;
+        std::vector<std::pair<const CFieldValue*, const CFieldCast*>> values;  // in the order of the markers
         std::string sql;
         if (run == 'I') {
             std::string columns, marks;
@@ -336,7 +337,7 @@ public:
         try {
             TDBStatement& statement = Statement(sql);
             for (std::size_t i = 0; i < values.size(); ++i)
-                Bind(statement, static_cast<int>(i), *values[i].first, values[i].second);
+                Bind(statement, static_cast<int>(i), values[i].second);
             statement.Execute();
             if (run != 'I')
                 found = statement.Fetch() && !statement.IsNull(0);
@@ -378,7 +379,8 @@ private:
     {
         std::unique_ptr<TDBStatement>& statement = statements[sql];
         if (!statement) {
-            // Shapes beyond this many are rare; the oldest go first.
+            // Shapes beyond this many are rare: past it the cache begins
+            // again, so that a log of many shapes holds no more statements.
             constexpr std::size_t kMostStatements = 500;
             if (statements.size() > kMostStatements) {
                 statements.clear();
@@ -393,7 +395,7 @@ private:
     // a floating-point number as the double its text reads as, a BLOB as one,
     // a text as bytes of the source's set (or as they are, for a column of
     // NONE or OCTETS), any other value as its text for the server to convert.
-    void Bind(TDBStatement& statement, int index, const CFieldValue&, const CFieldCast* value)
+    void Bind(TDBStatement& statement, int index, const CFieldCast* value)
     {
         if (!value || value->isNull) {
             statement.SetNull(index);
@@ -440,10 +442,10 @@ private:
                                      " where " + where);
         int index = 0;
         for (const TMatchTerm* term : checked)
-            Bind(probe, index++, *term->field, term->value);
+            Bind(probe, index++, term->value);
         for (const TMatchTerm& term : match.terms)
             if (term.key)
-                Bind(probe, index++, *term.field, term.value);
+                Bind(probe, index++, term.value);
         probe.Execute();
         if (!probe.Fetch())
             return "the target has no such row";
@@ -805,7 +807,15 @@ TApplySummary CApplier::Run()
         failure = std::current_exception();
     }
 
-    // The triggers go back on whatever happened.
+    // The source's snapshot ends, and the triggers go back on whatever
+    // happened.
+    if (db.IsTransactionActive()) {
+        try {
+            db.Rollback();
+        } catch (const std::exception&) {
+            // It only read.
+        }
+    }
     try {
         book.Restore(kOurs);
     } catch (const std::exception& e) {
@@ -821,8 +831,6 @@ TApplySummary CApplier::Run()
         }
         throw CETriggersLeftOff(text);
     }
-    if (db.IsTransactionActive())
-        db.Rollback();
     if (failure)
         std::rethrow_exception(failure);
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
