@@ -11,7 +11,6 @@
 #include <charconv>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -582,8 +581,10 @@ std::string LaterChange(const CLogRecord& record, long long logId, const TRowMat
     return "no later entry of the log changed that row: it was changed without the log";
 }
 
-// Reads the log's records in a thread of its own, a few ahead of the
-// target taking their changes, so that the two databases work side by side.
+// Reads the log's records in a thread of its own, ahead of the target
+// taking their changes, so that the two databases work side by side. The
+// records pass between the threads in batches: one handover per record would
+// cost more than most records take to apply.
 class TReadAhead {
 public:
     struct TItem {
@@ -610,46 +611,57 @@ public:
     // The next record; false after the last. Raises what the reading raised.
     bool Next(TItem& item)
     {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [this] { return !items.empty() || ended; });
-        if (items.empty()) {
-            if (error)
-                std::rethrow_exception(error);
-            return false;
+        if (taken == batch.size()) {
+            batch.clear();
+            taken = 0;
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [this] { return !ready.empty() || ended; });
+            if (ready.empty()) {
+                if (error)
+                    std::rethrow_exception(error);
+                return false;
+            }
+            batch.swap(ready);
+            changed.notify_all();
         }
-        item = std::move(items.front());
-        items.pop_front();
-        changed.notify_all();
+        item = std::move(batch[taken++]);
         return true;
     }
 
 private:
+    // Records a batch holds, and batches that may wait: enough to keep both
+    // sides busy, few enough to hold no memory to speak of.
+    static constexpr std::size_t kBatch = 64;
+
     void Read()
     {
-        // Enough to keep both sides busy, few enough to hold no memory.
-        constexpr std::size_t kAhead = 256;
+        std::vector<TItem> reading;
         try {
-            for (;;) {
+            for (bool more = true; more;) {
                 TItem item;
                 item.record = reader.Next();
-                if (item.record) {
+                more = item.record != nullptr;
+                if (more) {
                     item.id = reader.Entry().id;
                     item.total = reader.Total();
+                    reading.push_back(std::move(item));
+                    if (reading.size() < kBatch)
+                        continue;
                 }
                 std::unique_lock<std::mutex> lock(mutex);
-                changed.wait(lock, [this] { return items.size() < kAhead || stop; });
+                changed.wait(lock, [this] { return ready.empty() || stop; });
                 if (stop)
                     return;
-                if (!item.record) {
-                    ended = true;
-                    changed.notify_all();
-                    return;
-                }
-                items.push_back(std::move(item));
+                ready.swap(reading);
+                reading.clear();
+                ended = !more;
                 changed.notify_all();
             }
         } catch (...) {
-            const std::lock_guard<std::mutex> lock(mutex);
+            std::unique_lock<std::mutex> lock(mutex);
+            // What was read before the failure is applied first.
+            changed.wait(lock, [this] { return ready.empty() || stop; });
+            ready.swap(reading);
             error = std::current_exception();
             ended = true;
             changed.notify_all();
@@ -659,10 +671,12 @@ private:
     CLogReader& reader;
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<TItem> items;
-    bool ended = false;
+    std::vector<TItem> ready;  // a batch read, waiting for the applier
+    bool ended = false;        // the last batch is ready (or the reading failed)
     bool stop = false;
     std::exception_ptr error;
+    std::vector<TItem> batch;  // the applier's batch at hand
+    std::size_t taken = 0;
     std::thread thread;  // last: it starts once the rest is there
 };
 
