@@ -235,10 +235,11 @@ void TDBStatement::SetNull(int index)
 
 void TDBStatement::SetText(int index, std::string_view bytes, int charsetId)
 {
-    // A VARCHAR's length is a 16-bit word; a longer text would not fit a
-    // column's text either, and the server says so.
+    // A VARCHAR's length is a 16-bit word; no text column holds more.
     if (bytes.size() > 32767)
-        bytes = bytes.substr(0, 32767);
+        throw StatementError("A text of " + std::to_string(bytes.size()) +
+                                 " bytes is longer than any text column holds (32767 bytes)",
+                             sql);
     // The character set of a text sent in an XSQLVAR is in its sub-type.
     SetValue(index, SQL_VARYING, static_cast<int>(bytes.size()), bytes.data(), charsetId);
 }

@@ -130,7 +130,8 @@ public:
 
     // A parameter's next value. A text goes as bytes of the character set
     // of the given id (RDB$CHARACTER_SET_ID), converted by the server to the
-    // parameter's own type: a number, a date or a text of another set.
+    // parameter's own type: a number, a date or a text of another set; one
+    // longer than a text column can be is refused (StatementError).
     void SetNull(int index);
     void SetText(int index, std::string_view bytes, int charsetId);
     void SetDouble(int index, double value);

@@ -85,6 +85,14 @@ std::string Shown(const CFieldValue& field, const CFieldCast& value)
     return Printable(text);
 }
 
+// The library's text of a failure on one line: its lines joined by "; ".
+std::string OneLine(std::string text)
+{
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at))
+        text.replace(at, 1, "; ");
+    return Printable(text);
+}
+
 // What an operation letter does, for messages: "an update of".
 std::string Doing(char action)
 {
@@ -219,7 +227,7 @@ public:
                 throw;
             throw CEBookkeeping("Another run for the source '" + Printable(source) +
                                 "' is changing this database, or changed it after this run began: " +
-                                e.LibraryMessage);
+                                OneLine(e.LibraryMessage));
         }
         auto id = [&row](int column) { return row.IsNull(column) ? TReceivedLog::kNone : row.Integer(column); };
         const long long floor = id(0), finalId = id(1);
@@ -341,7 +349,7 @@ public:
             if (run != 'I')
                 found = statement.Fetch() && !statement.IsNull(0);
         } catch (const StatementError& e) {
-            Conflict(record, logId, match, "the target refuses it: " + Printable(e.LibraryMessage));
+            Conflict(record, logId, match, "the target refuses it: " + OneLine(e.LibraryMessage));
         }
         if (!found)
             Conflict(record, logId, match, Diagnose(record, match));
