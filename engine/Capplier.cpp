@@ -563,28 +563,43 @@ std::size_t MoveGeneratorsUp(TConnection& target, const std::vector<std::pair<st
 
 // The later entry of the log on the same row that stands in the way of an
 // undo, in words: the first after the entry on the row's key that this run
-// did not undo (the ids undone are given in ascending order).
-std::string LaterChange(const CLogRecord& record, long long logId, const TRowMatch& match,
-                        const std::vector<long long>& undone)
+// did not undo (the ids undone are given in ascending order). It is looked
+// for in the undo's own transaction, which sees the rows as they are
+// checked, up to the entries the undo itself has written.
+std::string LaterChange(TDBTransaction& work, int sourceCharset, const CLogRecord& record, long long logId,
+                        const TRowMatch& match, const std::vector<long long>& undone, long long ownAbove)
 {
     if (!match.byKey)
         return "the table has no key by which to find the later change";
     std::string sql = "select lt.id, lt.operation, lt.user_name, lt.date_time from ibe$log_tables lt where "
-                      "lt.table_name = " + Quoted(record.GetTableName()) + " and lt.id > " + std::to_string(logId);
+                      "lt.table_name = ? and lt.id > ? and lt.id <= ?";
     for (const TMatchTerm& term : match.terms)
         if (term.key)
-            sql += " and exists (select 1 from ibe$log_keys lk where lk.log_tables_id = lt.id and lk.key_field = " +
-                   Quoted(term.field->GetName()) + " and lk.key_value " +
-                   (term.value->isNull ? "is null" : "= " + Quoted(term.value->value)) + ")";
-    std::unique_ptr<TDataSet> later = TDBManager::GetInstance().OpenQuery(sql + " order by lt.id", nullptr, false);
-    for (; !later->Eof(); later->Next()) {
-        const long long id = later->Fields(0).AsInteger();
+            sql += " and exists (select 1 from ibe$log_keys lk where lk.log_tables_id = lt.id and lk.key_field = ?"
+                   " and lk.key_value is not distinct from ?)";
+    TDBStatement later(work, sql + " order by lt.id");
+    int index = 0;
+    later.SetText(index++, record.GetTableName(), sourceCharset);
+    later.SetInteger(index++, logId);
+    later.SetInteger(index++, ownAbove);
+    for (const TMatchTerm& term : match.terms) {
+        if (!term.key)
+            continue;
+        later.SetText(index++, term.field->GetName(), sourceCharset);
+        if (term.value->isNull)
+            later.SetNull(index++);
+        else
+            later.SetText(index++, term.value->value, sourceCharset);
+    }
+    later.Execute();
+    while (later.Fetch()) {
+        const long long id = later.Integer(0);
         if (std::binary_search(undone.begin(), undone.end(), id))
             continue;
-        const std::string operation = later->Fields(1).AsString();
+        const std::string operation = later.Text(1);
         return "the later change that stands in the way is log entry " + std::to_string(id) + ", " +
                Doing(operation.empty() ? '?' : operation[0]) + Printable(record.GetTableName()) + " by " +
-               Printable(later->Fields(2).AsString()) + " at " + later->Fields(3).AsString();
+               Printable(later.Text(2)) + " at " + later.Text(3);
     }
     return "no later entry of the log changed that row: it was changed without the log";
 }
@@ -775,9 +790,9 @@ TApplySummary CApplier::Run()
                           [&selection](const TEntryRow& entry) { return selection.Selects(entry); });
         std::vector<long long> undone;  // the ids read for an undo, ascending
         TChanges changes(work, reproducing, !options.keyOnly, sourceCharset, target.Dialect() >= 3,
-                         options.undo ? TChanges::TBlocker([&undone](const CLogRecord& record, long long logId,
-                                                                     const TRowMatch& match) {
-                             return LaterChange(record, logId, match, undone);
+                         options.undo ? TChanges::TBlocker([&](const CLogRecord& record, long long logId,
+                                                               const TRowMatch& match) {
+                             return LaterChange(work, sourceCharset, record, logId, match, undone, highestBefore);
                          })
                                       : TChanges::TBlocker());
         int done = 0;
