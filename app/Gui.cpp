@@ -324,6 +324,7 @@ void TfrmGUI::ShowRunFailure(const Norvane::TFailure& failure, const std::string
     // The window applies nothing; these come from norvane-cli apply alone.
     case TFailureKind::Conflict:
     case TFailureKind::Bookkeeping:
+    case TFailureKind::TargetRefused:
     case TFailureKind::TriggersLeftOff:
         dialogs.ShowMessage(this, EditorText(failure.text, encoding));
         break;

@@ -142,6 +142,8 @@ int RunApply(const CliOptions& o, const TSay& say, const TReport& report)
         progress.Finish();
         if (failure.kind == TFailureKind::Interrupted)
             say(o.undo ? "Interrupted: nothing was undone." : "Interrupted: nothing was applied.");
+        else if (failure.kind == TFailureKind::Failed)
+            say(failure.text);  // not the change log's failure, as a script's run words it
         else
             report(failure);
         return failure.exitStatus;

@@ -175,8 +175,9 @@ std::string ApplyUsageText()
            "logged completely, 6 a logged value cannot be read in the character set of\n"
            "--charset, 7 a log entry cannot be trusted, 11 conflict: a row is not as the log\n"
            "says (named), 12 the target's record of the source does not fit it, 13 TARGET's\n"
-           "triggers could not be switched on again, 130 interrupted by Ctrl+C (143 by\n"
-           "SIGTERM). On any failure TARGET is as it was.\n";
+           "triggers could not be switched on again, 14 TARGET refuses the tool's own work\n"
+           "(its bookkeeping, triggers or generators: rights), 130 interrupted by Ctrl+C\n"
+           "(143 by SIGTERM). On any failure TARGET is as it was.\n";
 }
 
 TDateTime ParseIsoDate(const std::string& text, const std::string& option)

@@ -24,8 +24,9 @@ using namespace NorvaneImpl;
 
 namespace {
 
-// The name an undo keeps its record of undone entries under: no file name
-// is written so.
+// The name an undo keeps its record of undone entries under, in the
+// database itself; the parentheses keep it apart from the file names that
+// name sources by default.
 const char kUndoSource[] = "(undo)";
 
 // A trigger's name in an execute statement, quoted where the database's
@@ -105,6 +106,18 @@ std::string Doing(char action)
 }
 
 std::string Quote(const std::string& name, bool quoteNames) { return SQLName(Trimmed(name), quoteNames); }
+
+// Does a piece of the program's own work on the target: a statement the
+// target refuses there is no log's doing, and says what was being done.
+template <class Work>
+auto OnTarget(const char* what, Work work)
+{
+    try {
+        return work();
+    } catch (const StatementError& e) {
+        throw CETargetRefused("The target refuses " + std::string(what) + ": " + OneLine(e.LibraryMessage));
+    }
+}
 
 long long Scalar(TDBTransaction& transaction, const std::string& sql)
 {
@@ -744,10 +757,25 @@ TApplySummary CApplier::Run()
                        options.undo ? options.user : options.targetUser,
                        options.undo ? options.password : options.targetPassword,
                        options.undo ? charset.name : options.targetCharset);
-    TBook book(target);
-    summary.restored = book.Restore(kLeftOver);
+    TBook book = OnTarget("its bookkeeping tables", [&] { return TBook(target); });
+    summary.restored = OnTarget("to switch on the triggers an earlier run left off",
+                                [&] { return book.Restore(kLeftOver); });
 
     TDBManager& db = TDBManager::GetInstance();
+    // The source's snapshot only reads: it ends by roll-back on every way out.
+    struct TSnapshotEnd {
+        TDBManager& db;
+        ~TSnapshotEnd()
+        {
+            if (db.IsTransactionActive()) {
+                try {
+                    db.Rollback();
+                } catch (const std::exception&) {
+                    // The manager has let it go.
+                }
+            }
+        }
+    } snapshotEnd{db};
     if (db.IsTransactionActive())
         db.Rollback();
     db.Connect(options.source, options.user, options.password, charset.name);
@@ -760,18 +788,20 @@ TApplySummary CApplier::Run()
     TReceivedLog early;
     {
         TDBTransaction look(target, TTransactionMode::Read);
-        early = book.Load(look, summary.sourceName, false);
+        early = OnTarget("to read its bookkeeping", [&] { return book.Load(look, summary.sourceName, false); });
     }
     const std::vector<std::string> tables = SelectedTables(TEntrySelection{options.periodBegin, options.periodEnd,
                                                                            &early}
                                                                .Params());
     const auto generators = reproducing ? SourceGenerators(sourceQuotes) : decltype(SourceGenerators(true)){};
 
-    summary.triggers = book.SwitchOff(tables, options.undo);
+    summary.triggers =
+        OnTarget("to switch its triggers off", [&] { return book.SwitchOff(tables, options.undo); });
     std::exception_ptr failure;
     try {
         TDBTransaction work(target, TTransactionMode::Write);
-        TReceivedLog received = book.Load(work, summary.sourceName, true);
+        TReceivedLog received =
+            OnTarget("to read its bookkeeping", [&] { return book.Load(work, summary.sourceName, true); });
         received.Begin(mark);
         // Entries the undo writes to the log itself are no entries to undo
         // later: above the highest id it can see now, the ones it sees at
@@ -836,23 +866,16 @@ TApplySummary CApplier::Run()
                 received.Add(own->Integer(0));
         }
         FillFinalGaps(received);
-        book.Save(work, summary.sourceName, received, options.source, summary.entries);
+        OnTarget("to write its bookkeeping",
+                 [&] { book.Save(work, summary.sourceName, received, options.source, summary.entries); });
         TSignalWatch::StopIfCaught();
         work.Commit();
-        summary.generators = MoveGeneratorsUp(target, generators);
+        summary.generators = OnTarget("to move its generators", [&] { return MoveGeneratorsUp(target, generators); });
     } catch (...) {
         failure = std::current_exception();
     }
 
-    // The source's snapshot ends, and the triggers go back on whatever
-    // happened.
-    if (db.IsTransactionActive()) {
-        try {
-            db.Rollback();
-        } catch (const std::exception&) {
-            // It only read.
-        }
-    }
+    // The triggers go back on whatever happened.
     try {
         book.Restore(kOurs);
     } catch (const std::exception& e) {

@@ -40,6 +40,16 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The target refuses this program's own work on it: making or using its
+// bookkeeping tables, switching its triggers off, moving its generators (a
+// user without the right to, or tables of the name that this program did
+// not make). The text says which, with the server's reason. Nothing was
+// changed.
+class CETargetRefused : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // The target's own triggers that a run switched off could not be switched
 // on again: the text names them and says how to put them back (and, when
 // the run failed before, why it failed).
@@ -89,7 +99,8 @@ public:
     explicit CApplier(TApplyOptions options, TProgressEvent onProgress = {});
 
     // Applies (or undoes) the entries of the period not received before.
-    // Throws CEConflict, CETriggersLeftOff, NorvaneImpl::CEBookkeeping, the
+    // Throws CEConflict, CETargetRefused, CETriggersLeftOff,
+    // NorvaneImpl::CEBookkeeping, the
     // run's errors (CEInvalidEntry, CEIncompleteValue, CEUnknownIBType),
     // the database manager's and InterruptedError; the target is then as it
     // was, but for its triggers when CETriggersLeftOff says so.

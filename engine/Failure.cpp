@@ -43,6 +43,8 @@ TFailure DescribeFailure(std::exception_ptr error)
         failure = {TFailureKind::Bookkeeping, e.what(), {}, 12, {}};
     } catch (const CETriggersLeftOff& e) {
         failure = {TFailureKind::TriggersLeftOff, e.what(), {}, 13, {}};
+    } catch (const CETargetRefused& e) {
+        failure = {TFailureKind::TargetRefused, e.what(), {}, 14, {}};
     } catch (const Exception& e) {
         failure = {TFailureKind::Failed, e.Message, {}, 1, {}};
     } catch (const std::exception& e) {

@@ -18,6 +18,7 @@ enum class TFailureKind {
     NoSQLForm,        // a value of a type that has no SQL form (CEUnknownIBType)
     Conflict,         // a row of the target is not as the log says (CEConflict)
     Bookkeeping,      // the target's record of a source does not fit it (NorvaneImpl::CEBookkeeping)
+    TargetRefused,    // the target refuses the program's own work on it (CETargetRefused)
     TriggersLeftOff,  // the target's triggers could not be switched on again (CETriggersLeftOff)
     Failed,           // any other error of the system's own (Exception)
     Unforeseen,       // any other standard exception
@@ -32,8 +33,8 @@ struct TFailure {
     std::string charset;
     // norvane-cli's exit status for it: 3 no connection, 4 no change log,
     // 5 no SQL form, 6 character set, 7 an invalid log entry, 11 a
-    // conflict, 12 bookkeeping, 13 triggers left off, 128 + the signal's
-    // number when interrupted, 1 anything else.
+    // conflict, 12 bookkeeping, 13 triggers left off, 14 the target
+    // refuses, 128 + the signal's number when interrupted, 1 anything else.
     int exitStatus = 1;
     // NoSQLForm: the value's SQL type in words, when its code is one a
     // column type has (ARRAY); empty otherwise.

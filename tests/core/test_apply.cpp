@@ -107,6 +107,17 @@ TEST_P(Apply, ConflictLeavesTheTargetAsItWas)
     EXPECT_NE(state.find("STOCK                           8\n"), std::string::npos) << state;
     EXPECT_NE(state.find("INACTIVE                        0\n"), std::string::npos) << state;
     EXPECT_NE(state.find("LOGGED                          4\n"), std::string::npos) << state;
+
+    // A table of the bookkeeping's name that this program did not make.
+    TestDatabase odd(Engine());
+    odd.Exec("create table NORVANE$SOURCES (X integer);\n");
+    try {
+        Run(source, &odd);
+        ADD_FAILURE() << "no failure";
+    } catch (const Norvane::CETargetRefused& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("The target refuses to read its bookkeeping: Dynamic SQL Error", 0), 0u)
+            << e.what();
+    }
 }
 
 // An entry whose transaction was still open during an apply is applied by
@@ -123,7 +134,10 @@ TEST_P(Apply, LateCommitComesWithTheNextApply)
         TDBTransaction late(open, TTransactionMode::Write);
         TDBStatement(late, "insert into GOODS (ID, TITLE) values (3, 'Late')").Execute();
         TDBTransaction meanwhile(other, TTransactionMode::Write);
-        TDBStatement(meanwhile, "update GOODS set PRICE = 11.00 where ID = 1").Execute();
+        TDBStatement update(meanwhile, "update GOODS set PRICE = 11.00 where ID < ?");
+        update.SetInteger(0, 2);
+        update.Execute();
+        EXPECT_EQ(update.Rows(), 1);
         meanwhile.Commit();
         EXPECT_EQ(Run(source, &target), 1u);
         late.Commit();
