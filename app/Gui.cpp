@@ -322,6 +322,11 @@ void TfrmGUI::ShowRunFailure(const Norvane::TFailure& failure, const std::string
         break;
     case TFailureKind::IncompleteValue:
     case TFailureKind::InvalidEntry:
+    // The window applies nothing; these come from norvane-cli apply alone.
+    case TFailureKind::Conflict:
+    case TFailureKind::Bookkeeping:
+    case TFailureKind::TargetRefused:
+    case TFailureKind::TriggersLeftOff:
         dialogs.ShowMessage(this, EditorText(failure.text, encoding));
         break;
     case TFailureKind::NotWritten:

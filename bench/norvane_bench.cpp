@@ -14,6 +14,10 @@
 //   the CLI:   norvane-cli writing the reproducing script and the XML log to
 //              files, and once more the undo script and the XML log: the
 //              streamed path, which holds no records.
+//   apply:     norvane-cli apply of the whole log to a sister with the demo
+//              shop's tables, its time and peak memory; up to 100,000
+//              entries also isql-fb -b running the reproducing script with
+//              --disable-triggers on another sister, for comparison.
 //   the window: norvane-bench-window (beside this program) running the main
 //              window offscreen over the whole log, up to 100,000 entries:
 //              its peak memory above its idle size with both pages filled,
@@ -250,6 +254,86 @@ std::map<std::string, double> RunCli(const Target& target, bool undo, const std:
     return {{"seconds", seconds}, {"maxrss", static_cast<double>(child.maxRssKiB)}};
 }
 
+// A database beside the measured one, on the same engine: its location
+// with the file name replaced.
+Target Sibling(const Target& target, const std::string& name)
+{
+    Target sibling = target;
+    const std::size_t slash = target.location.find_last_of("/\\:");
+    sibling.location = target.location.substr(0, slash + 1) + name + ".fdb";
+    sibling.measured = sibling.location;
+    return sibling;
+}
+
+// The demo shop's tables without a change log: a sister to apply to.
+void CreateSister(const Target& sister)
+{
+    Isql(sister, CreateDatabaseSql(sister.location, sister.user, sister.password), false);
+    Isql(sister, ReadSource("scripts/demo/schema.sql"), true);
+}
+
+// Sizes up to this one also time isql-fb running the same changes.
+constexpr int kIsqlSizeLimit = 100000;
+
+// norvane-cli apply of the whole log to a new sister, and for comparison
+// isql-fb -b running the reproducing script with --disable-triggers on
+// another: each one's time from start to end, and apply's peak memory.
+std::map<std::string, double> MeasureApply(const Target& target, int entries)
+{
+    const fs::path folder = fs::path(ExecutablePath()).parent_path();
+    const std::string cli = (folder / "norvane-cli").string();
+    auto login = [&target](std::vector<std::string> args) {
+        args.insert(args.end(), {"-u", target.user});
+        if (!target.password.empty())
+            args.insert(args.end(), {"-p", target.password});
+        return args;
+    };
+    const Target sister = Sibling(target, "bench-sister-" + std::to_string(::getpid()));
+    std::map<std::string, double> figures;
+    CreateSister(sister);
+    try {
+        std::vector<std::string> args = login({cli, "apply", "-d", target.measured});
+        args.insert(args.end(), {"--to", FormatIsoDate(PeriodEnd() - 1.0), "--target", sister.location});
+        const auto t0 = Clock::now();
+        const TProcessResult apply = RunProcess(args, {target.folder / "bench-apply.out"});
+        figures["apply"] = Seconds(t0, Clock::now());
+        figures["apply_rss"] = static_cast<double>(apply.maxRssKiB);
+        if (!apply.Succeeded())
+            throw std::runtime_error("norvane-cli apply failed:\n" + apply.output);
+    } catch (...) {
+        DropDatabase(sister);
+        throw;
+    }
+    DropDatabase(sister);
+    if (entries > kIsqlSizeLimit)
+        return figures;
+
+    const std::string script = (target.folder / "bench-apply.sql").string();
+    std::vector<std::string> args = login({cli, "-d", target.measured});
+    args.insert(args.end(), {"--to", FormatIsoDate(PeriodEnd() - 1.0), "--no-comments", "--disable-triggers",
+                             "--sql", script});
+    if (!RunProcess(args, {target.folder / "bench-apply.out"}).Succeeded())
+        throw std::runtime_error("norvane-cli could not write the script for isql");
+    CreateSister(sister);
+    try {
+        std::vector<std::string> isql = {"isql-fb", "-b", "-q", "-ch", "WIN1251", "-i", script};
+        for (const std::string& argument : IsqlLogin(sister.location, sister.user, sister.password))
+            isql.push_back(argument);
+        const auto t0 = Clock::now();
+        const TProcessResult run = RunProcess(isql, {target.folder / "bench-isql.out"});
+        figures["isql"] = Seconds(t0, Clock::now());
+        if (!run.Succeeded())
+            throw std::runtime_error("isql-fb failed on the script:\n" + run.output.substr(0, 2000));
+    } catch (...) {
+        fs::remove(script);
+        DropDatabase(sister);
+        throw;
+    }
+    fs::remove(script);
+    DropDatabase(sister);
+    return figures;
+}
+
 // The largest log the window is measured on: beyond it a run holds gigabytes.
 constexpr int kWindowSizeLimit = 100000;
 
@@ -291,9 +375,10 @@ void PrintHeader(const Target& target)
 // The streamed and the held outputs are compared at this size.
 constexpr int kCompareSize = 10000;
 
-// One size: the floor, the held run and the CLI; prints a line of the table,
-// or only the comparison when compareOnly. Returns the CLI's peak in KiB.
-double Measure(const Target& target, int entries, bool compareOnly = false)
+// One size: the floor, the held run, the CLI and apply; prints a line of the
+// table, or only the comparison when compareOnly. Returns the CLI's peak in
+// KiB; apply's goes to applyPeak.
+double Measure(const Target& target, int entries, bool compareOnly = false, double* applyPeak = nullptr)
 {
     const auto b0 = Clock::now();
     CreateLoggedDatabase(target, entries);
@@ -301,10 +386,13 @@ double Measure(const Target& target, int entries, bool compareOnly = false)
 
     const std::string prefix = (target.folder / "bench-output").string();
     const bool compare = entries == kCompareSize;
-    std::map<std::string, double> floor, run, cli, cliUndo, window;
+    std::map<std::string, double> floor, run, cli, cliUndo, window, apply;
     try {
         if (!compareOnly)
             floor = RunChild("floor", target);
+        // Applied through the relay, every entry would wait out its delay.
+        if (!compareOnly && target.measured == target.location)
+            apply = MeasureApply(target, entries);
         run = RunChild("run", target, compare ? prefix : std::string());
         cli = RunCli(target, false, prefix);
         cliUndo = RunCli(target, true, prefix + "-undo");
@@ -346,6 +434,15 @@ double Measure(const Target& target, int entries, bool compareOnly = false)
                 run["xml_bytes"] / 1048576.0, floor["floor_rows"], floor["maxrss"] / 1024.0);
     std::printf("          CLI: script and XML log %.3f s, undo script and XML log %.3f s\n", cli["seconds"],
                 cliUndo["seconds"]);
+    if (!apply.empty()) {
+        if (applyPeak)
+            *applyPeak = apply["apply_rss"];
+        std::printf("          apply: %.3f s, peak %.1f MiB", apply["apply"], apply["apply_rss"] / 1024.0);
+        if (apply.count("isql"))
+            std::printf("; isql-fb -b on the --disable-triggers script: %.3f s; apply/isql %.2f", apply["isql"],
+                        apply["apply"] / apply["isql"]);
+        std::printf("\n");
+    }
     if (!window.empty())
         std::printf("          window: %.2f KiB/entry above idle (%.1f MiB, %.0f lines on its pages), longest\n"
                     "          time without events %.0f ms, runs begun %.0f, F9 to filled pages %.1f s\n",
@@ -468,13 +565,20 @@ int main(int argc, char** argv)
             if (std::find(list.begin(), list.end(), kCompareSize) == list.end() && targets[t].engine.find('+') ==
                                                                                         std::string::npos)
                 Measure(targets[t], kCompareSize, true);
-            std::vector<std::pair<int, double>> peaks;
-            for (int entries : list)
-                peaks.emplace_back(entries, Measure(targets[t], entries));
+            std::vector<std::pair<int, double>> peaks, applyPeaks;
+            for (int entries : list) {
+                double applyPeak = 0;
+                peaks.emplace_back(entries, Measure(targets[t], entries, false, &applyPeak));
+                applyPeaks.emplace_back(entries, applyPeak);
+            }
             if (peaks.size() > 1)
                 std::printf("          CLI peak memory grows %.1f MiB from %d to %d entries\n",
                             (peaks.back().second - peaks.front().second) / 1024.0, peaks.front().first,
                             peaks.back().first);
+            if (applyPeaks.size() > 1 && applyPeaks.back().second > 0)
+                std::printf("          apply peak memory grows %.1f MiB from %d to %d entries\n",
+                            (applyPeaks.back().second - applyPeaks.front().second) / 1024.0, applyPeaks.front().first,
+                            applyPeaks.back().first);
         }
         return 0;
     } catch (const std::exception& e) {

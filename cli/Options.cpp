@@ -100,6 +100,8 @@ public:
     {
         if (!app->get_parent())
             return UsageText();
+        if (app->get_name() == "apply")
+            return ApplyUsageText();
         return CLI::Formatter::make_help(app, std::move(name), mode);
     }
 };
@@ -131,6 +133,10 @@ std::string UsageText()
            "                           listed on standard error\n"
            "      --sql FILE           write the script to FILE instead of standard output\n"
            "      --xml FILE           save the XML log to FILE\n"
+           "      --state FILE         leave out the entries written before according to FILE,\n"
+           "                           and note the ones written now in it (made when missing)\n"
+           "      --source-name NAME   the name FILE knows the database by (default: its file\n"
+           "                           name, so that a copy or a move is the same source)\n"
            "      --charset NAME       character set of the connection and of the outputs:\n"
            "                           a Firebird name such as UTF8, WIN1252, ISO8859_1,\n"
            "                           NONE (default WIN1251; OCTETS cannot be a\n"
@@ -151,10 +157,58 @@ std::string UsageText()
            "logged completely, 6 a logged value cannot be read in the character set of\n"
            "--charset, 7 a log entry cannot be trusted (it is named), 8 done, but invalid\n"
            "entries were left out (--skip-invalid), 9 an output cannot be written, 10 timed\n"
-           "out (--timeout), 130 interrupted by Ctrl+C (143 by SIGTERM): no file is written.\n"
+           "out (--timeout), 12 the --state file cannot be used (named), 130 interrupted by\n"
+           "Ctrl+C (143 by SIGTERM): no file is written.\n"
            "A warning on standard error names the statements that find their row by logged\n"
            "values which leave out some of the table's columns (a log of other triggers):\n"
-           "they may change another row equal in those values.\n";
+           "they may change another row equal in those values.\n"
+           "\n"
+           "norvane-cli apply carries the changes to a sister database directly: see\n"
+           "norvane-cli apply --help.\n";
+}
+
+std::string ApplyUsageText()
+{
+    return "Usage: norvane-cli apply -d SOURCE --target TARGET [options]\n"
+           "       norvane-cli apply --undo -d DATABASE [options]\n"
+           "       norvane-cli apply --restore-triggers --target DATABASE\n"
+           "Applies the logged changes of SOURCE that TARGET has not received yet to TARGET,\n"
+           "in log order, in one transaction that commits only when every change found its\n"
+           "row as the log says; TARGET notes what it received in the same transaction, so\n"
+           "that no change is applied twice. With --undo, undoes the selected changes in\n"
+           "DATABASE itself, newest first, each row checked to hold what the change left.\n"
+           "\n"
+           "  -d, --database LOCATION  the source: a database file, host:path, host/port:path\n"
+           "  -u, --user NAME          its user name (default: $ISC_USER, else SYSDBA)\n"
+           "  -p, --password PASS      its password (default: $ISC_PASSWORD, else none)\n"
+           "      --charset NAME       character set of its connection (default WIN1251)\n"
+           "      --target LOCATION    the sister database the changes go to\n"
+           "      --target-user NAME   its user name (default: the source's)\n"
+           "      --target-password P  its password (default: the source's)\n"
+           "      --target-charset N   character set of its connection (default: the source's)\n"
+           "      --from YYYY-MM-DD    first day of the period (default 1901-01-01)\n"
+           "      --to YYYY-MM-DD      last day of the period, included whole (default today)\n"
+           "      --source-name NAME   the name TARGET knows the source by (default: its file\n"
+           "                           name, so that a copy or a move is the same source)\n"
+           "      --key-only           find each row by its key alone, without checking the\n"
+           "                           logged values the change found there\n"
+           "      --undo               undo the changes in the source database itself\n"
+           "      --restore-triggers   switch on again the triggers of TARGET (or of -d) that\n"
+           "                           an apply left switched off, and do nothing else\n"
+           "      --language en|ru     language of messages (default en)\n"
+           "  -h, --help               show this text\n"
+           "\n"
+           "TARGET's own triggers on the changed tables are off while the changes apply\n"
+           "(and its log's triggers stay on for an undo); its generators are then moved up\n"
+           "to the source's. A summary goes to standard output.\n"
+           "Exit status: 0 done, 1 other failure, 2 bad usage, 3 connection refused or lost,\n"
+           "4 the change log cannot be read, 5 a logged value has no SQL form or was not\n"
+           "logged completely, 6 a logged value cannot be read in the character set of\n"
+           "--charset, 7 a log entry cannot be trusted, 11 conflict: a row is not as the log\n"
+           "says (named), 12 the target's record of the source does not fit it, 13 TARGET's\n"
+           "triggers could not be switched on again, 14 TARGET refuses the tool's own work\n"
+           "(its bookkeeping, triggers or generators: rights), 130 interrupted by Ctrl+C\n"
+           "(143 by SIGTERM). On any failure TARGET is as it was.\n";
 }
 
 TDateTime ParseIsoDate(const std::string& text, const std::string& option)
@@ -198,6 +252,30 @@ TCommandLine::TCommandLine() : app(std::make_unique<CLI::App>("", "norvane-cli")
     app->add_option("--language", o.language, "language")->check(OneOf({"en", "ru"}));
     app->add_option("--timeout", o.timeout, "seconds a wait may last")->check(Seconds(86400));
     app->add_flag("--version", o.version, "show the version");
+    app->add_option("--state", o.stateFile, "state file");
+    app->add_option("--source-name", o.sourceName, "the source's name");
+
+    CLI::App* apply = app->add_subcommand("apply", "apply the changes to a sister database");
+    apply->add_option("-d,--database", o.database, "source database");
+    apply->add_option("-u,--user", o.user, "user name");
+    apply->add_option("-p,--password", o.password, "password");
+    apply->add_option("--charset", o.charset, "character set")->check(KnownCharset());
+    apply->add_option("--target", o.target, "target database");
+    apply->add_option("--target-user", o.targetUser, "target user name");
+    apply->add_option("--target-password", o.targetPassword, "target password");
+    apply->add_option("--target-charset", o.targetCharset, "target character set")->check(KnownCharset());
+    apply->add_option_function<std::string>(
+             "--from", [&o](const std::string& text) { o.from = ParseIsoDate(text, "--from"); },
+             "first day of the period")
+        ->check(IsoDate());
+    apply->add_option_function<std::string>(
+             "--to", [&o](const std::string& text) { o.to = ParseIsoDate(text, "--to"); }, "last day of the period")
+        ->check(IsoDate());
+    apply->add_option("--source-name", o.sourceName, "the source's name");
+    apply->add_flag("--key-only", o.keyOnly, "match rows by their keys alone");
+    apply->add_flag("--undo", o.undo, "undo in place");
+    apply->add_flag("--restore-triggers", o.restoreTriggers, "switch the triggers on again");
+    apply->add_option("--language", o.language, "language")->check(OneOf({"en", "ru"}));
 }
 
 TCommandLine::~TCommandLine() = default;
@@ -226,6 +304,27 @@ CliOptions TCommandLine::Parse(const std::vector<std::string>& args)
             throw UsageError("the database location is missing (-d LOCATION)");
         if (!options.sqlFile.empty() && options.sqlFile == options.xmlFile)
             throw UsageError("--sql and --xml name the same file");
+        if (!options.stateFile.empty() && (options.stateFile == options.sqlFile || options.stateFile == options.xmlFile))
+            throw UsageError("--state names the same file as --sql or --xml");
+    } else if (app->got_subcommand("apply")) {
+        options.apply = true;
+        if (options.restoreTriggers) {
+            if (options.target.empty() == options.database.empty())
+                throw UsageError("apply --restore-triggers needs the database: --target LOCATION (or -d LOCATION)");
+        } else {
+            if (options.database.empty())
+                throw UsageError("the source database is missing (-d LOCATION)");
+            if (options.undo && !options.target.empty())
+                throw UsageError("apply --undo undoes the changes in the source itself: leave --target out");
+            if (!options.undo && options.target.empty())
+                throw UsageError("the target database is missing (--target LOCATION)");
+        }
+        if (options.targetUser.empty())
+            options.targetUser = options.user;
+        if (options.targetPassword.empty())
+            options.targetPassword = options.password;
+        if (options.targetCharset.empty())
+            options.targetCharset = options.charset;
     }
     return options;
 }

@@ -31,6 +31,22 @@ struct CliOptions {
     int timeout = 0;
     bool help = false;
     bool version = false;
+    // Entries already written according to this file are left out, and the
+    // file is brought up to date when the script is written.
+    std::string stateFile;
+    // The name a target or a state file knows the source by; empty: the
+    // file name of its location.
+    std::string sourceName;
+
+    // norvane-cli apply: the changes go straight to the target database
+    // (or, with undo, are undone in the database itself).
+    bool apply = false;
+    std::string target;
+    std::string targetUser;      // default: the source's
+    std::string targetPassword;  // default: the source's
+    std::string targetCharset;   // default: the source's
+    bool keyOnly = false;
+    bool restoreTriggers = false;
 };
 
 // Bad usage; its text says what is wrong.
@@ -70,3 +86,5 @@ CliOptions ParseOptions(const std::vector<std::string>& args);
 TDateTime ParseIsoDate(const std::string& text, const std::string& option);
 // The help of the plain form.
 std::string UsageText();
+// The help of norvane-cli apply.
+std::string ApplyUsageText();

@@ -1,11 +1,13 @@
 // norvane-cli: the script engine for scheduled and scripted use.
 #include "app/core/Charset.h"
 #include "app/core/Resfuncs.h"
+#include "cli/Apply.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
 #include "db/Tdbmanager.h"
 #include "db/Tsignalwatch.h"
 #include "engine/Cnorvane.h"
+#include "engine/Cselection.h"
 #include "engine/Failure.h"
 #include "locale/Messages.h"
 #include "norvane/Version.h"
@@ -206,8 +208,15 @@ int Run(const CliOptions& o)
     engine.SetDisableTriggers(o.disableTriggers);
     engine.SetSkipInvalid(o.skipInvalid);
     engine.SetSyncGenerators(o.syncGenerators);
+    // The entries written before are left out; the file takes the ones
+    // written now only once the script is out.
+    NorvaneImpl::TReceivedLog written;
     std::size_t records = 0;
     try {
+        if (!o.stateFile.empty()) {
+            written = ReadState(o.stateFile, SourceName(o));
+            engine.SetReceived(&written);
+        }
         script = std::make_unique<TOutput>(o.sqlFile);
         if (!o.xmlFile.empty())
             xml = std::make_unique<TOutput>(o.xmlFile);
@@ -231,6 +240,8 @@ int Run(const CliOptions& o)
         // takes its place.
         TSignalWatch::StopIfCaught();
         TOutput::Commit({script.get(), xml.get()});
+        if (!o.stateFile.empty())
+            WriteFileAtomically(o.stateFile, StateText(written, SourceName(o)));
     } catch (...) {
         std::exception_ptr error = std::current_exception();
         // What the engine made of a failed write is not the failure.
@@ -323,7 +334,7 @@ int main(int argc, char** argv)
     const TSignalWatch signals(OnSignal, OnStuck, options.timeout);
     int status = exFailure;
     try {
-        status = Run(options);
+        status = options.apply ? RunApply(options, Say, Report) : Run(options);
     } catch (const std::exception&) {
         Say(Norvane::DescribeFailure(std::current_exception()).text);
     }

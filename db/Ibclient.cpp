@@ -306,6 +306,13 @@ void TIBTransaction::Rollback()
     }
 }
 
+void TIBTransaction::Commit()
+{
+    TStatus status;
+    if (isc_commit_transaction(status.get(), transaction.Ptr()))
+        status.Raise();
+}
+
 void CancelOperation(FB_API_HANDLE attachment, int kind) noexcept
 {
     TStatus status;
@@ -399,6 +406,46 @@ void TCursor::Execute()
         status.Raise();
 }
 
+bool TCursor::IsQuery() const
+{
+    return (type == isc_info_sql_stmt_select || type == isc_info_sql_stmt_select_for_upd) && !executeBlock;
+}
+
+void TCursor::Run()
+{
+    TStatus status;
+    XSQLDA* in = input.Count() > 0 ? input.get() : nullptr;
+    XSQLDA* out = output.Count() > 0 ? output.get() : nullptr;
+    if (IsQuery())
+        throw EIBError("Cannot run a select statement");
+    if (isc_dsql_execute2(status.get(), transaction, statement.Ptr(), SQLDA_VERSION1, in, out))
+        status.Raise();
+}
+
+long long TCursor::Records()
+{
+    // isc_info_sql_records: a cluster of counts, each an item, a two-byte
+    // length and the count, up to isc_info_end.
+    const char items[] = {isc_info_sql_records, isc_info_end};
+    char result[64] = {};
+    TStatus status;
+    if (isc_dsql_sql_info(status.get(), statement.Ptr(), sizeof items, items, sizeof result, result))
+        status.Raise();
+    if (result[0] != isc_info_sql_records)
+        return 0;
+    long long rows = 0;
+    const char* end = result + 3 + isc_vax_integer(result + 1, 2);
+    for (const char* p = result + 3; p < end && p + 3 <= result + sizeof result && *p != isc_info_end;) {
+        const char item = *p;
+        const short length = static_cast<short>(isc_vax_integer(p + 1, 2));
+        if (item == isc_info_req_insert_count || item == isc_info_req_update_count ||
+            item == isc_info_req_delete_count)
+            rows += isc_vax_integer(p + 3, length);
+        p += 3 + length;
+    }
+    return rows;
+}
+
 bool TCursor::Fetch()
 {
     if (!statement)
@@ -437,6 +484,26 @@ void TCursor::ReadBlob(const ISC_QUAD& id, std::vector<char>& out)
     }
     if (const TServerCall call; isc_close_blob(status.get(), blob.Ptr()))
         status.Raise();
+}
+
+ISC_QUAD TCursor::WriteBlob(const char* data, size_t size, const std::string& bpb)
+{
+    TStatus status;
+    TBlob blob;
+    ISC_QUAD id = {};
+    if (isc_create_blob2(status.get(), database, transaction, blob.Ptr(), &id, static_cast<short>(bpb.size()),
+                         bpb.empty() ? nullptr : bpb.data()))
+        status.Raise();
+    // A segment's length is an unsigned 16-bit number.
+    constexpr size_t kSegment = 32768;
+    for (size_t at = 0; at < size; at += kSegment) {
+        const unsigned short length = static_cast<unsigned short>(size - at < kSegment ? size - at : kSegment);
+        if (isc_put_segment(status.get(), blob.Ptr(), length, data + at))
+            status.Raise();
+    }
+    if (isc_close_blob(status.get(), blob.Ptr()))
+        status.Raise();
+    return id;
 }
 
 }  // namespace IBClient

@@ -103,15 +103,26 @@ struct CLogReader::TValueQuery {
     TField* incomplete = nullptr;
 };
 
-CLogReader::CLogReader(const TParams& aPeriod, bool aQuoteNames, bool aIncludeComments, TSkipEvent aOnSkip)
+std::string AboveFloor(std::string sql, const TParams& period)
+{
+    const std::size_t at = sql.find("lt.date_time >= :BEGD");
+    if (at == std::string::npos || !period.FindParam("FLOOR"))
+        return sql;
+    return sql.insert(at, "lt.id > :FLOOR and ");
+}
+
+CLogReader::CLogReader(const TParams& aPeriod, bool aQuoteNames, bool aIncludeComments, TSkipEvent aOnSkip,
+                       TSelectEvent aSelects)
     : period(std::make_unique<const TParams>(aPeriod)),
       quoteNames(aQuoteNames),
       includeComments(aIncludeComments),
-      onSkip(std::move(aOnSkip))
+      onSkip(std::move(aOnSkip)),
+      selects(std::move(aSelects))
 {
     TDBManager& db = TDBManager::GetInstance();
     // Every query reads forward only: a row is gone once the next one comes.
-    log = db.OpenQuery(LoadResourceText(BuiltinTexts::kLogEntries, "LOG"), this->period.get(), false);
+    log = db.OpenQuery(AboveFloor(LoadResourceText(BuiltinTexts::kLogEntries, "LOG"), *period), this->period.get(),
+                       false);
     keyQuery = std::make_unique<TValueQuery>(BuiltinTexts::kLogPeriodKeys, "IBE$LOG_KEYS", "lk", "KEY_FIELD",
                                              TValueColumns{{"KEY_VALUE", "KEY_BYTES"}}, TValueColumns{});
     fieldQuery = std::make_unique<TValueQuery>(BuiltinTexts::kLogPeriodFields, "IBE$LOG_FIELDS", "lf", "FIELD_NAME",
@@ -240,6 +251,8 @@ std::unique_ptr<CLogRecord> CLogReader::Next()
 {
     while (merger->Next(entry, keyRows, fieldRows)) {
         ++read;
+        if (selects && !selects(entry))
+            continue;
         const std::string refusal = EntryRefusal(entry, keyRows, fieldRows, schema, quoteNames);
         if (refusal.empty()) {
             std::unique_ptr<CLogRecord> record =

@@ -138,6 +138,13 @@ private:
 
 // Hears of an entry left out as invalid: its log id, table and reason.
 using TSkipEvent = std::function<void(const CEInvalidEntry& entry)>;
+// Whether a run takes an entry (TEntrySelection::Selects).
+using TSelectEvent = std::function<bool(const TEntryRow& entry)>;
+
+// A query of the period's entries that starts above the log id in the
+// parameter FLOOR, when the period's parameters have one; as it is
+// otherwise.
+std::string AboveFloor(std::string sql, const TParams& period);
 
 // Hears of an entry whose statements find their row by its logged values
 // (it has no key rows) that leave out some of the table's columns, so that
@@ -146,16 +153,21 @@ using TPartialMatchEvent = std::function<void(char operation, const std::string&
 
 // Reads the log of a period from the database manager's open transaction
 // and yields its records one by one in log order, holding no more than the
-// entry at hand: the log query and the period's keys and fields queries are
-// read side by side as their rows arrive, ordered by log id, and each entry
-// is checked against the database's tables (CSchema, read with the number
-// of the period's entries when the first entry needs its values; counted
-// without a sort: a list of the tables the period names would sort every
-// entry). An entry EntryRefusal refuses stops the run with CEInvalidEntry,
-// or, when a skip event is given, is told to it and left out.
+// entry at hand: the log query and the keys and fields queries are read
+// side by side as their rows arrive, ordered by log id, and each entry is
+// checked against the database's tables (CSchema, read with the number of
+// the period's entries and the range of their ids when the first entry
+// needs its values; counted without a sort: a list of the tables the period
+// names would sort every entry). The values are read by that range of ids
+// through their own index, without a join: a join with the entries to
+// test each value's period costs a lookup a row, several times the reading. An entry EntryRefusal refuses stops the run with CEInvalidEntry,
+// or, when a skip event is given, is told to it and left out. An entry the
+// select event declines is passed over before it is checked. The period's
+// parameters are BEGD and ENDD, and FLOOR for a log read above an id.
 class CLogReader {
 public:
-    CLogReader(const TParams& period, bool quoteNames, bool includeComments, TSkipEvent onSkip = {});
+    CLogReader(const TParams& period, bool quoteNames, bool includeComments, TSkipEvent onSkip = {},
+               TSelectEvent selects = {});
     ~CLogReader();
     CLogReader(const CLogReader&) = delete;
     CLogReader& operator=(const CLogReader&) = delete;
@@ -163,6 +175,9 @@ public:
     // The next record, nullptr after the last one.
     std::unique_ptr<CLogRecord> Next();
     void OnPartialMatch(TPartialMatchEvent event) { onPartialMatch = std::move(event); }
+    // The entry of the record Next gave last: its log id, table, letter,
+    // moment and user.
+    const TEntryRow& Entry() const { return entry; }
     // The number of entries of the period, known once the first record has
     // been read (0 before); never less than the records read.
     int Total() const { return schema.Entries() > read ? schema.Entries() : read; }
@@ -179,6 +194,7 @@ private:
     const bool includeComments;
     TSkipEvent onSkip;
     TPartialMatchEvent onPartialMatch;
+    TSelectEvent selects;
     bool schemaRead = false;
     int read = 0;
     std::size_t made = 0;

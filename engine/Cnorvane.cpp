@@ -6,6 +6,7 @@
 #include "db/Tsignalwatch.h"
 #include "engine/Clogreader.h"
 #include "engine/Cscriptwriter.h"
+#include "engine/Cselection.h"
 #include "locale/Messages.h"
 #include "res/TextIds.h"
 
@@ -15,18 +16,6 @@ using NorvaneImpl::CLogReader;
 using NorvaneImpl::CLogRecord;
 
 namespace Norvane {
-
-namespace {
-
-TParams PeriodParams(TDateTime periodBegin, TDateTime periodEnd)
-{
-    TParams params;
-    params.CreateParam(ftDateTime, "BEGD").SetAsDateTime(periodBegin);
-    params.CreateParam(ftDateTime, "ENDD").SetAsDateTime(periodEnd);
-    return params;
-}
-
-}  // namespace
 
 CEIncompleteValue::CEIncompleteValue(long long logId, const std::string& tableName, const std::string& fieldName)
     : std::range_error("Log entry " + std::to_string(logId) + ", table '" + tableName + "', field '" + fieldName +
@@ -82,7 +71,10 @@ std::unique_ptr<CLogReader> CNorvane::Open(const std::string& databaseFile, cons
     charset = wanted;
     TDBManager& db = TDBManager::GetInstance();
     db.Connect(databaseFile, userName, password, charset.name);
-    db.StartTransaction();
+    if (received)
+        received->Begin(NorvaneImpl::StartSnapshot());
+    else
+        db.StartTransaction();
     // Names that need quoting are quoted in dialect 3 only: dialect 1 has no
     // quoted identifiers.
     quoteNames = db.Dialect() >= 3;
@@ -94,9 +86,15 @@ std::unique_ptr<CLogReader> CNorvane::Open(const std::string& databaseFile, cons
         onSkip = [this](const NorvaneImpl::CEInvalidEntry& entry) {
             if (++skipped.count <= TSkipped::kMaxListed)
                 skipped.first.push_back(entry.what());
+            // Left out for good: it can never be trusted.
+            if (received)
+                received->Add(entry.LogId());
         };
-    auto reader = std::make_unique<CLogReader>(PeriodParams(periodBegin, periodEnd), quoteNames, includeComments,
-                                               std::move(onSkip));
+    const NorvaneImpl::TEntrySelection selection{periodBegin, periodEnd, received};
+    auto reader = std::make_unique<CLogReader>(selection.Params(), quoteNames, includeComments, std::move(onSkip),
+                                               [selection](const NorvaneImpl::TEntryRow& entry) {
+                                                   return selection.Selects(entry);
+                                               });
     // An update finds its row in either script; a delete is the reproducing
     // script's statement of a D entry and the undo script's of an I entry.
     reader->OnPartialMatch([this, undo](char operation, const std::string& table) {
@@ -214,6 +212,8 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
     while (std::unique_ptr<CLogRecord> record = reader->Next()) {
         scriptWriter.Add(*record);
         WriteXML([&record](XMLutil::TXMLWriter& writer) { record->WriteXMLElement(writer); });
+        if (received)
+            received->Add(reader->Entry().id);
         Advance(*reader, done);
     }
     scriptWriter.Finish();
@@ -223,6 +223,8 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
         if (std::fwrite(tail.data(), 1, tail.size(), script) != tail.size())
             throw Exception("Cannot write the script");
     }
+    if (received)
+        NorvaneImpl::FillFinalGaps(*received);
     WriteXML([this](XMLutil::TXMLWriter& writer) {
         writer.Finish();
         xmlWriter.reset();

@@ -16,6 +16,7 @@
 
 namespace NorvaneImpl {
 class CLogReader;
+class TReceivedLog;
 }
 
 namespace Norvane {
@@ -107,6 +108,11 @@ public:
     };
     // The entries the last run left out as invalid.
     const TSkipped& Skipped() const { return skipped; }
+    // The log entries already written (nullptr, the default: none): a run
+    // leaves them out, and WriteLog adds the ones it writes, and the ones
+    // it leaves out as invalid, to it. The caller keeps it, and keeps it
+    // only when the script was written.
+    void SetReceived(NorvaneImpl::TReceivedLog* log) { received = log; }
     // The XML log as text in the run's character set (as its declaration
     // says), or the failure text of its build.
     std::string GetXMLLog();
@@ -162,6 +168,7 @@ private:
     bool quoteNames = false;  // of the last run's database: dialect 3
     std::vector<NorvaneImpl::TGeneratorValue> generators;  // of the last run, when carried
     TPartialMatches partialMatches;
+    NorvaneImpl::TReceivedLog* received = nullptr;
     TCharset charset = CharsetOf(kDefaultCharset);
 };
 

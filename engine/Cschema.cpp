@@ -2,6 +2,7 @@
 
 #include "app/core/Resfuncs.h"
 #include "db/Tdbmanager.h"
+#include "engine/Clogreader.h"
 #include "res/TextIds.h"
 
 namespace NorvaneImpl {
@@ -32,12 +33,13 @@ bool StartsWith(const std::string& text, const char* prefix)
     return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
 }
 
-// The engine's own tables, and the IDE's (the change log among them), which
-// no logged change of the user's may touch.
+// The engine's own tables, the IDE's (the change log among them) and this
+// program's own bookkeeping on a target, which no logged change of the
+// user's may touch.
 bool IsOwnTable(const std::string& name)
 {
     return StartsWith(name, "RDB$") || StartsWith(name, "MON$") || StartsWith(name, "SEC$") ||
-           StartsWith(name, "IBE$");
+           StartsWith(name, "IBE$") || StartsWith(name, "NORVANE$");
 }
 
 }  // namespace
@@ -167,7 +169,8 @@ const TColumnInfo* TTableInfo::Column(const std::string& name) const
 void CSchema::ReadColumns(const TParams& period)
 {
     std::unique_ptr<TDataSet> data =
-        TDBManager::GetInstance().OpenQuery(LoadResourceText(BuiltinTexts::kLogPeriodColumns, "LOG"), &period, false);
+        TDBManager::GetInstance().OpenQuery(AboveFloor(LoadResourceText(BuiltinTexts::kLogPeriodColumns, "LOG"), period),
+                                            &period, false);
     if (data->Eof())
         return;
     TField& count = ColumnOf(*data, "ENTRIES");

@@ -3,9 +3,11 @@
 #include "app/core/AtomicFile.h"
 #include "db/Dbmanagererror.h"
 #include "db/Tsignalwatch.h"
+#include "engine/Capplier.h"
 #include "engine/Cfieldvalue.h"
 #include "engine/Clogreader.h"
 #include "engine/Cnorvane.h"
+#include "engine/Cselection.h"
 
 #include <csignal>
 #include <string>
@@ -44,6 +46,14 @@ TFailure DescribeFailure(std::exception_ptr error)
         failure = {TFailureKind::NotWritten, e.Message, {}, 9, {}};
     } catch (const TimeoutError& e) {
         failure = {TFailureKind::TimedOut, e.Message, {}, 10, {}};
+    } catch (const CEConflict& e) {
+        failure = {TFailureKind::Conflict, e.what(), {}, 11, {}};
+    } catch (const NorvaneImpl::CEBookkeeping& e) {
+        failure = {TFailureKind::Bookkeeping, e.what(), {}, 12, {}};
+    } catch (const CETriggersLeftOff& e) {
+        failure = {TFailureKind::TriggersLeftOff, e.what(), {}, 13, {}};
+    } catch (const CETargetRefused& e) {
+        failure = {TFailureKind::TargetRefused, e.what(), {}, 14, {}};
     } catch (const Exception& e) {
         failure = {TFailureKind::Failed, e.Message, {}, 1, {}};
     } catch (const std::exception& e) {

@@ -18,6 +18,10 @@ enum class TFailureKind {
     NoSQLForm,        // a value of a type that has no SQL form (CEUnknownIBType)
     NotWritten,       // an output cannot be made or written (WriteError)
     TimedOut,         // a database call or an output ran past its time (TSignalWatch, TimeoutError)
+    Conflict,         // a row of the target is not as the log says (CEConflict)
+    Bookkeeping,      // the target's record of a source does not fit it (NorvaneImpl::CEBookkeeping)
+    TargetRefused,    // the target refuses the program's own work on it (CETargetRefused)
+    TriggersLeftOff,  // the target's triggers could not be switched on again (CETriggersLeftOff)
     Failed,           // any other error of the system's own (Exception)
     Unforeseen,       // any other standard exception
     Unknown           // anything else thrown
@@ -31,8 +35,9 @@ struct TFailure {
     std::string charset;
     // norvane-cli's exit status for it: 3 no connection, 4 no change log,
     // 5 no SQL form, 6 character set, 7 an invalid log entry, 9 an output
-    // not written, 10 timed out, 128 + the signal's number when interrupted,
-    // 1 anything else.
+    // not written, 10 timed out, 11 a conflict, 12 bookkeeping, 13 triggers
+    // left off, 14 the target refuses, 128 + the signal's number when
+    // interrupted, 1 anything else.
     int exitStatus = 1;
     // NoSQLForm: the value's SQL type in words, when its code is one a
     // column type has (ARRAY); empty otherwise.

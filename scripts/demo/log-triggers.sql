@@ -1,5 +1,6 @@
 /* Installs the change-log triggers on every user table of the database (all
-   but the system tables, views and the IBE$ log tables), in the shape the
+   but the system tables, views, the IBE$ log tables and the NORVANE$
+   bookkeeping of norvane-cli apply), in the shape the
    IBExpert Log Manager gives them: AFTER INSERT, UPDATE and DELETE at
    position 32767. Each writes a header row with a new log id, the table
    name, the letter I, U or D, the moment and the user; one key row per
@@ -330,6 +331,7 @@ begin
         where coalesce(r.rdb$system_flag, 0) = 0
           and r.rdb$view_blr is null
           and r.rdb$relation_name not starting with 'IBE$'
+          and r.rdb$relation_name not starting with 'NORVANE$'
         order by r.rdb$relation_name
         into :tab, :tab_id
     do

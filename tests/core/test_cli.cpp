@@ -139,6 +139,14 @@ TEST_F(Cli, HelpVersionAndBadUsage)
     }
     EXPECT_EQ(ReadFile(dir / "kept.sql"), "kept");
     EXPECT_FALSE(fs::exists(dir / "new.sql"));
+
+    Result applyHelp = Run({"apply", "--help"});
+    EXPECT_EQ(applyHelp.status, 0);
+    EXPECT_EQ(applyHelp.out.rfind("Usage: norvane-cli apply -d SOURCE --target TARGET", 0), 0u) << applyHelp.out;
+    EXPECT_NE(Run({"apply", "--target", "y.fdb"}).err.find("the source database is missing"), std::string::npos);
+    EXPECT_NE(Run({"apply", "-d", "x.fdb"}).err.find("the target database is missing"), std::string::npos);
+    EXPECT_EQ(Run({"apply", "--undo", "-d", "x.fdb", "--target", "y.fdb"}).status, 2);
+    EXPECT_EQ(Run({"apply", "-d", "x.fdb", "--target", "y.fdb", "--sql", "z.sql"}).status, 2);
 }
 
 TEST_F(Cli, ScriptsToStdoutAndFiles)
@@ -376,6 +384,104 @@ TEST_F(Cli, ClosedStandardStreams)
     // The script has nowhere to go.
     EXPECT_EQ(closed({"-d", db.Location()}), 9);
     EXPECT_EQ(closed({"--version"}), 9);
+}
+
+// --state: each entry goes into one script only, and the file says which
+// went; a file of another source, or no state file at all, is refused.
+TEST_F(Cli, StateFileWritesEachEntryOnce)
+{
+    TestDatabase db;
+    MakeLog(db);
+    const std::string state = (dir / "day.state").string();
+    const std::vector<std::string> run = {"-d", db.Location(), "--no-comments", "--state", state};
+    Result first = Run(run);
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, "insert into T\n(ID, NAME)\nvalues (1, '\xC8\xE2\xE0\xED');\n\ndelete from T\nwhere ID = 1;\n\n");
+    const std::string written = ReadFile(state);
+    EXPECT_EQ(written, "# norvane-cli state: the log entries written so far, by log id\nsource=" +
+                           fs::path(db.Path()).filename().string() +
+                           "\nfloor=-9223372036854775808\nfinal=-9223372036854775808\npromise=0 0\nreceived=1 2\n");
+    EXPECT_EQ(Run(run).out, "/* Log has no matched records for specified period */");
+    EXPECT_EQ(ReadFile(state), written);
+
+    db.Exec(LogRows::Entry(3, "T", "I", "2003-02-01 09:00:00") + LogRows::Key(3, "ID", "'5'") +
+            LogRows::Field(3, "ID", "null", "'5'"));
+    EXPECT_EQ(Run(run).out, "insert into T\n(ID)\nvalues (5);\n\n");
+    EXPECT_NE(ReadFile(state).find("received=1 3\n"), std::string::npos);
+
+    Result other = Run({"-d", db.Location(), "--state", state, "--source-name", "other.fdb"});
+    EXPECT_EQ(other.status, 12);
+    EXPECT_NE(other.err.find("belongs to another source than 'other.fdb'"), std::string::npos) << other.err;
+    Result noState = Run({"-d", db.Location(), "--state", (dir / "stdout").string()});
+    EXPECT_EQ(noState.status, 12);
+    EXPECT_EQ(noState.out, "");
+}
+
+// norvane-cli apply end to end, on both engines: a conflict exits 11 and
+// says why; Ctrl+C rolls back and puts the triggers back; kill -9 leaves the
+// rows as they were and the next apply completes the work, once.
+TEST_F(Cli, ApplyThroughInterruptionsAndKill)
+{
+    for (const TestEngine engine : {TestEngine::Embedded, TestEngine::Server}) {
+        if (engine == TestEngine::Server && !TestDatabase::ServerConfigured()) {
+            if (NorvaneTest::Env("CI") == "true")
+                ADD_FAILURE() << "NORVANE_TEST_SERVER is not set under CI";
+            continue;
+        }
+        TestDatabase source(engine), target(engine);
+        source.Exec(NorvaneTest::LoggedChangesSql(30000));
+        // A sister with a log of its own: triggers to switch off and on.
+        target.Exec(ReadSource("scripts/demo/log-tables.sql") + ReadSource("scripts/demo/schema.sql") +
+                    "insert into GOODS (ID, TITLE) values (1, 'Here first');\ncommit;\n" +
+                    ReadSource("scripts/demo/log-triggers.sql"));
+        const std::vector<std::string> apply = {std::string(NORVANE_BINARY_DIR) + "/norvane-cli", "apply", "-d",
+                                                source.Location(), "-u", source.User(), "-p", source.Password(),
+                                                "--target", target.Location()};
+        const std::string goods = "set list on;\nselect * from GOODS order by ID;\n"
+                                  "select count(*) as OFF from RDB$TRIGGERS where RDB$TRIGGER_INACTIVE = 1;\n";
+        const std::string before = target.Exec(goods);
+        Result conflict = Run(std::vector<std::string>(apply.begin() + 1, apply.end()));
+        EXPECT_EQ(conflict.status, 11) << conflict.err;
+        EXPECT_EQ(conflict.err.rfind("Conflict at log entry 1, an insert into GOODS (ID = 1): the target refuses it", 0),
+                  0u) << conflict.err;
+        EXPECT_EQ(conflict.out, "");
+        target.Exec("delete from GOODS;\ndelete from IBE$LOG_KEYS;\ndelete from IBE$LOG_FIELDS;\n"
+                    "delete from IBE$LOG_TABLES;\n");
+        const std::string empty = target.Exec(goods);
+
+        // Under way once the target's file grows with the rows applied.
+        auto applyUntil = [&](int signal) {
+            const auto size = fs::file_size(target.Path());
+            NorvaneTest::TProcess cli(apply, {dir / "stdout", dir / "stderr", {"LC_ALL=C"}});
+            for (int waited = 0; waited < 60000 && cli.Running() && fs::file_size(target.Path()) < size + 512 * 1024;
+                 waited += 2)
+                ::usleep(2000);
+            EXPECT_TRUE(cli.Running()) << "the apply ended before it could be stopped";
+            cli.Signal(signal);
+            return cli.Wait();
+        };
+        const NorvaneTest::TProcessResult interrupted = applyUntil(SIGINT);
+        EXPECT_EQ(interrupted.ExitStatus(), 130) << interrupted.errors;
+        EXPECT_EQ(interrupted.errors, "Interrupted: nothing was applied.\n");
+        EXPECT_EQ(target.Exec(goods), empty);
+        EXPECT_EQ(applyUntil(SIGKILL).TermSignal(), SIGKILL);
+        const std::string killed = target.Exec(goods);
+        EXPECT_EQ(killed.substr(0, killed.find("OFF")), empty.substr(0, empty.find("OFF")));
+
+        Result completed = Run(std::vector<std::string>(apply.begin() + 1, apply.end()));
+        EXPECT_EQ(completed.status, 0) << completed.err;
+        EXPECT_NE(completed.out.find("Applied 30000 log entries of '" + fs::path(source.Path()).filename().string() +
+                                     "'"),
+                  std::string::npos) << completed.out;
+        EXPECT_NE(completed.out.find("3 triggers that an earlier run had left off were switched on first."),
+                  std::string::npos) << completed.out;
+        EXPECT_EQ(Run(std::vector<std::string>(apply.begin() + 1, apply.end())).out.rfind("Applied no entries", 0), 0u);
+        const std::string applied = target.Exec(goods);
+        const std::string original = source.Exec(goods);
+        EXPECT_EQ(applied, original);
+        EXPECT_NE(applied.find("OFF                             0"), std::string::npos);
+        EXPECT_NE(applied, before);
+    }
 }
 
 // Output names that are not plain files: a link stays a link and the file

@@ -7,6 +7,7 @@
 
 #include "app/core/Charset.h"
 #include "db/Tdbmanager.h"
+#include "engine/Capplier.h"
 #include "engine/Cnorvane.h"
 #include "locale/Regional.h"
 
@@ -129,6 +130,28 @@ Scripts ReadScripts(const TestDatabase& db, bool includeComments, const std::str
 // isql commits only on request.
 std::string Committed(const std::string& script) { return script + "commit;\n"; }
 
+// norvane-cli apply in this process: the whole log of the source to the
+// target, or undone in the source itself when there is no target. The
+// database manager stays connected to the source.
+std::size_t ApplyLog(const TestDatabase& source, const TestDatabase* target, const std::string& charset = "WIN1251")
+{
+    Norvane::TApplyOptions options;
+    options.source = source.Location();
+    options.user = source.User();
+    options.password = source.Password();
+    options.charset = charset;
+    options.undo = !target;
+    if (target) {
+        options.target = target->Location();
+        options.targetUser = target->User();
+        options.targetPassword = target->Password();
+        options.targetCharset = charset;
+    }
+    options.periodBegin = EncodeDate(1901, 1, 1);
+    options.periodEnd = Date() + 2.0;
+    return Norvane::CApplier(options).Run().entries;
+}
+
 class ScriptRoundTrip : public FbEngineTest {
 protected:
     // The round trip on one seeded mix: twin databases A and B with the same
@@ -169,6 +192,21 @@ protected:
         // one process open a file, and isql needs A next.
         const std::string plainFromA = ReadScripts(a, false, charset).reproducing;
         EXPECT_EQ(FirstDifference(plainFromA, ReadScripts(b, false, charset).reproducing), "");
+
+        // Applied straight to C, the changes make it equal to A, once: a
+        // second apply finds nothing left. Undone in place, B's log of the
+        // replay brings B back to the start, once.
+        TestDatabase c(Engine(), charset), park;
+        c.SetExecCharset(charset);
+        MakeShop(c, initialRows);
+        const std::size_t entries = ApplyLog(a, &c, charset);
+        EXPECT_GT(entries, static_cast<std::size_t>(changes) / 2);
+        EXPECT_EQ(ApplyLog(a, &c, charset), 0u);
+        EXPECT_EQ(ApplyLog(b, nullptr, charset), entries);
+        EXPECT_EQ(ApplyLog(b, nullptr, charset), 0u);
+        TDBManager::GetInstance().Connect(park.Location(), "SYSDBA", "");
+        EXPECT_EQ(Difference(changed, Dump(c)), "") << "after the apply";
+        EXPECT_EQ(Difference(original, Dump(b)), "") << "after the undo in place";
 
         a.Exec(Committed(fromA.undo));
         EXPECT_EQ(Difference(original, Dump(a)), "") << "after the undo script";
@@ -476,7 +514,16 @@ TEST_P(ScriptRoundTrip, OddTablesAndBothKeyConventions)
         b.Exec(Committed(scripts.reproducing));
         EXPECT_EQ(Difference(changed, OddDump(b)), "") << "after the reproducing script\n" << scripts.reproducing;
 
-        ReadScripts(b, false);  // the manager lets go of A's file
+        // Applied to C as they are; undone in place on B, whose log holds
+        // the replay.
+        TestDatabase c(Engine());
+        c.Exec(setup);
+        EXPECT_GT(ApplyLog(a, &c), 0u);
+        EXPECT_GT(ApplyLog(b, nullptr), 0u);
+        EXPECT_EQ(Difference(changed, OddDump(c)), "") << "after the apply";
+        ReadScripts(c, false);  // the manager lets go of B's file
+        EXPECT_EQ(Difference(original, OddDump(b)), "") << "after the undo in place";
+
         a.Exec(Committed(scripts.undo));
         EXPECT_EQ(Difference(original, OddDump(a)), "") << "after the undo script\n" << scripts.undo;
     }
@@ -514,7 +561,7 @@ std::string Image(const TestDatabase& db)
         " from rdb$relation_fields rf join rdb$relations r on r.rdb$relation_name = rf.rdb$relation_name"
         " join rdb$fields f on f.rdb$field_name = rf.rdb$field_source where coalesce(r.rdb$system_flag, 0) = 0"
         " and r.rdb$view_blr is null and f.rdb$computed_blr is null and r.rdb$relation_name not starting with"
-        " 'IBE$' order by 1, rf.rdb$field_position");
+        " 'IBE$' and r.rdb$relation_name not starting with 'NORVANE$' order by 1, rf.rdb$field_position");
     std::map<std::string, std::pair<std::string, std::string>> selects;  // table: select list, key
     for (; !columns->Eof(); columns->Next()) {
         const std::string name = columns->Fields(1).AsString();
@@ -564,25 +611,48 @@ std::string EmployeeSql()
     return text;
 }
 
+// The values of the database's own generators, the log's aside.
+std::string Generators(const TestDatabase& db)
+{
+    TDBManager& manager = TDBManager::GetInstance();
+    manager.Connect(db.Location(), db.User(), db.Password());
+    manager.StartTransaction();
+    std::unique_ptr<TDataSet> names = manager.OpenQuery(
+        "select trim(rdb$generator_name) from rdb$generators where coalesce(rdb$system_flag, 0) = 0 and"
+        " rdb$generator_name not starting with 'IBE$' order by 1");
+    std::string values;
+    for (; !names->Eof(); names->Next())
+        values += names->Fields(0).AsString() + " " +
+                  manager.OpenQuery("select gen_id(" + names->Fields(0).AsString() + ", 0) from rdb$database")
+                      ->Fields(0)
+                      .AsString() +
+                  "\n";
+    manager.Rollback();
+    return values;
+}
+
 class DayRoundTrip : public FbEngineTest {
 protected:
-    // Twins A and B made by `setup`; the change log installed on A as the
-    // README says; the day made on A. With the target's triggers switched
-    // off, A's reproducing script run by isql on B makes it equal to A, and
-    // the undo script run on A brings back the rows of before the day.
-    // The setup, the day and the scripts are in the run's character set;
-    // with generators carried, afterReplay (inserts through them) must then
-    // succeed on B.
+    // Triplets A, B and C made by `setup`; the change log installed on A as
+    // the README says; the day made on A. With the target's triggers
+    // switched off, A's reproducing script run by isql on B makes it equal
+    // to A. Applied to C, the day makes it equal to A, generators included,
+    // and the undo script then brings C back to the rows of before the day;
+    // undone in place, it brings A back. The setup, the day and the scripts
+    // are in the run's character set; with generators carried, afterReplay
+    // (inserts through them) must then succeed on B.
     void Run(const std::string& setup, const std::string& charset, int dialect, const std::string& day,
              const std::string& runCharset = "WIN1251", const std::string& afterReplay = {})
     {
-        TestDatabase a(Engine(), charset, dialect), b(Engine(), charset, dialect), park;
+        TestDatabase a(Engine(), charset, dialect), b(Engine(), charset, dialect), c(Engine(), charset, dialect), park;
         // The embedded engine lets one process at a time open a file.
         const auto release = [&park]() { TDBManager::GetInstance().Connect(park.Location(), "SYSDBA", ""); };
         a.SetExecCharset(runCharset);
         b.SetExecCharset(runCharset);
+        c.SetExecCharset(runCharset);
         a.Exec(setup);
         b.Exec(setup);
+        c.Exec(setup);
         const std::string original = Image(b);
         ASSERT_EQ(Difference(original, Image(a)), "");
 
@@ -614,9 +684,19 @@ protected:
             release();
             b.Exec(afterReplay);
         }
+
+        // Apply sends values as parameters, which a connection in UTF8 limits
+        // to 8,191 characters: it talks to each database in its own set.
+        EXPECT_GT(ApplyLog(a, &c, charset), 0u);
+        EXPECT_EQ(ApplyLog(a, &c, charset), 0u);
+        EXPECT_EQ(Difference(changed, Image(c)), "") << "after the apply";
+        EXPECT_EQ(Generators(c), Generators(a));
         release();
-        a.Exec(scripts.undo);
-        EXPECT_EQ(Difference(original, Image(a)), "") << "after the undo script";
+        c.Exec(scripts.undo);
+        EXPECT_EQ(Difference(original, Image(c)), "") << "after the undo script";
+        EXPECT_GT(ApplyLog(a, nullptr, charset), 0u);
+        EXPECT_EQ(ApplyLog(a, nullptr, charset), 0u);
+        EXPECT_EQ(Difference(original, Image(a)), "") << "after the undo in place";
     }
 };
 
