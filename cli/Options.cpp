@@ -103,6 +103,7 @@ public:
 std::string UsageText()
 {
     return "Usage: norvane-cli -d LOCATION [options]\n"
+           "       norvane-cli log install|status|purge|remove -d LOCATION [options]\n"
            "Reads the IBExpert change log of a Firebird/InterBase database and writes an SQL\n"
            "script that replays the logged changes (or undoes them), and its XML log.\n"
            "The database is only read, inside a transaction that is rolled back.\n"
@@ -141,7 +142,13 @@ std::string UsageText()
            "logged completely, 6 a logged value cannot be read in the character set of\n"
            "--charset, 7 a log entry cannot be trusted (it is named), 8 done, but invalid\n"
            "entries were left out (--skip-invalid), 9 an output cannot be written, 10 timed\n"
-           "out (--timeout), 130 interrupted by Ctrl+C (143 by SIGTERM): no file is written.\n";
+           "out (--timeout), 130 interrupted by Ctrl+C (143 by SIGTERM): no file is written.\n"
+           "\n"
+           "The log commands install the change log on a database (or bring it up to date),\n"
+           "report on it, purge old entries and remove it; 'norvane-cli log ACTION --help'\n"
+           "shows each one's options. Their own exit statuses: 20 the database has no change\n"
+           "log, 21 the user may not change its structure, 22 the database refused the log's\n"
+           "structures, 23 a target of --applied keeps no record of the source.\n";
 }
 
 TDateTime ParseIsoDate(const std::string& text, const std::string& option)
@@ -184,6 +191,7 @@ TCommandLine::TCommandLine() : app(std::make_unique<CLI::App>("", "norvane-cli")
     app->add_option("--language", o.language, "language")->check(OneOf({"en", "ru"}));
     app->add_option("--timeout", o.timeout, "seconds a wait may last")->check(Seconds(86400));
     app->add_flag("--version", o.version, "show the version");
+    AddLogCommands(*app, o.log);
 }
 
 TCommandLine::~TCommandLine() = default;
@@ -195,6 +203,8 @@ CliOptions TCommandLine::Parse(const std::vector<std::string>& args)
     options.password = Env("ISC_PASSWORD", "");
     options.from = EncodeDate(1901, 1, 1);
     options.to = Date();
+    options.log.user = options.user;
+    options.log.password = options.password;
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {

@@ -1,4 +1,5 @@
 #pragma once
+#include "cli/LogCommand.h"
 #include "locale/Regional.h"
 
 #include <memory>
@@ -30,6 +31,8 @@ struct CliOptions {
     int timeout = 0;
     bool help = false;
     bool version = false;
+    // `norvane-cli log ACTION`: its action is not empty.
+    LogOptions log;
 };
 
 // Bad usage; its text says what is wrong.

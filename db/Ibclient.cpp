@@ -306,6 +306,14 @@ void TIBTransaction::Rollback()
     }
 }
 
+void TIBTransaction::Commit()
+{
+    const TServerCall call;
+    TStatus status;
+    if (isc_commit_transaction(status.get(), transaction.Ptr()))
+        status.Raise();
+}
+
 void CancelOperation(FB_API_HANDLE attachment, int kind) noexcept
 {
     TStatus status;
@@ -397,6 +405,48 @@ void TCursor::Execute()
     const TServerCall call;
     if (isc_dsql_execute(status.get(), transaction, statement.Ptr(), SQLDA_VERSION1, in))
         status.Raise();
+}
+
+bool TCursor::IsQuery() const
+{
+    return (type == isc_info_sql_stmt_select || type == isc_info_sql_stmt_select_for_upd) && !executeBlock;
+}
+
+void TCursor::Run()
+{
+    if (IsQuery())
+        throw EIBError("Cannot run a select statement");
+    TStatus status;
+    XSQLDA* in = input.Count() > 0 ? input.get() : nullptr;
+    XSQLDA* out = output.Count() > 0 ? output.get() : nullptr;
+    const TServerCall call;
+    if (isc_dsql_execute2(status.get(), transaction, statement.Ptr(), SQLDA_VERSION1, in, out))
+        status.Raise();
+}
+
+long long TCursor::Records()
+{
+    // isc_info_sql_records: a cluster of counts, each an item, a two-byte
+    // length and the count, up to isc_info_end.
+    const char items[] = {isc_info_sql_records, isc_info_end};
+    char result[64] = {};
+    TStatus status;
+    if (const TServerCall call;
+        isc_dsql_sql_info(status.get(), statement.Ptr(), sizeof items, items, sizeof result, result))
+        status.Raise();
+    if (result[0] != isc_info_sql_records)
+        return 0;
+    long long rows = 0;
+    const char* end = result + 3 + isc_vax_integer(result + 1, 2);
+    for (const char* p = result + 3; p < end && p + 3 <= result + sizeof result && *p != isc_info_end;) {
+        const char item = *p;
+        const short length = static_cast<short>(isc_vax_integer(p + 1, 2));
+        if (item == isc_info_req_insert_count || item == isc_info_req_update_count ||
+            item == isc_info_req_delete_count)
+            rows += isc_vax_integer(p + 3, length);
+        p += 3 + length;
+    }
+    return rows;
 }
 
 bool TCursor::Fetch()

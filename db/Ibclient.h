@@ -185,6 +185,9 @@ public:
     // Rolls back; throws EIBError when the library refuses (an inactive
     // transaction included).
     void Rollback();
+    // Commits; throws EIBError when the library refuses. A transaction that
+    // cannot commit is still active: roll it back.
+    void Commit();
     isc_tr_handle* Handle() { return transaction.Ptr(); }
 
 private:
@@ -214,6 +217,14 @@ public:
     // Opens a SELECT; any other statement is refused before it runs.
     // Throws EIBError.
     void Execute();
+    // Whether the statement gives rows (a SELECT, not an execute block).
+    bool IsQuery() const;
+    // Runs a statement that is no query, with Input, once; its output, when
+    // it returns any (RETURNING), goes into Output. Throws EIBError.
+    void Run();
+    // How many rows the statement run last inserted, updated and deleted,
+    // as the server counts them (isc_info_sql_records). Throws EIBError.
+    long long Records();
     // The next row into Output; false at the end, when the statement is freed.
     // Throws EIBError.
     bool Fetch();
