@@ -5,6 +5,7 @@
 #include "app/Createexcfile.h"
 #include "app/Flowlayout.h"
 #include "app/Localize.h"
+#include "app/Logmenu.h"
 #include "app/Statusbar.h"
 #include "app/core/Charset.h"
 #include "app/core/Exception.h"
@@ -185,6 +186,14 @@ TfrmGUI::TfrmGUI(TDialogs& d, std::string path, QWidget* parent)
     CreateControls();
     CreateActions();
     ConnectActions();
+    // Owned by the window.
+    new TLogMenu(
+        *this, dialogs,
+        [this] {
+            return Norvane::TLogDatabase{PathBytes(edtDatabaseFile->text()), ToCp1251(edtUserName->text()),
+                                         ToCp1251(edtPassword->text())};
+        },
+        [this] { return running; }, miHelp);
     move(275, 107);
     resize(553, 480);
 

@@ -227,82 +227,125 @@ bool Holds(const std::string& text, const std::string& words)
     return flat.find(words) != std::string::npos;
 }
 
+// The kinds of object the texts create, with the query that finds one by
+// its name. The log's data is in its tables and generator; its functions
+// and procedures are the triggers' code.
+struct TKind {
+    const char* word;  // as CREATE names it
+    const char* name;  // as DROP names it
+    const char* exists;
+    bool data;
+};
+const TKind kKinds[] = {
+    {"TABLE", "table", "select 1 from rdb$relations where rdb$relation_name = ?", true},
+    {"GENERATOR", "generator", "select 1 from rdb$generators where rdb$generator_name = ?", true},
+    {"SEQUENCE", "generator", "select 1 from rdb$generators where rdb$generator_name = ?", true},
+    {"FUNCTION", "function",
+     "select 1 from rdb$functions where rdb$function_name = ? and rdb$package_name is null", false},
+    {"PROCEDURE", "procedure",
+     "select 1 from rdb$procedures where rdb$procedure_name = ? and rdb$package_name is null", false},
+};
+
+struct TTextObject {
+    const TKind* kind = nullptr;
+    std::string name;
+    bool orAlter = false;  // CREATE OR ALTER: made or replaced, whichever is due
+};
+
+// What a statement CREATE [OR ALTER] KIND NAME makes; no kind for any other.
+TTextObject Creates(const std::string& statement)
+{
+    std::vector<std::string> words = LeadingWords(statement, 5);
+    TTextObject object;
+    if (words.empty() || words[0] != "CREATE")
+        return object;
+    words.erase(words.begin());
+    if (words.size() >= 2 && words[0] == "OR" && words[1] == "ALTER") {
+        object.orAlter = true;
+        words.erase(words.begin(), words.begin() + 2);
+    }
+    for (const TKind& kind : kKinds)
+        if (words.size() >= 2 && words[0] == kind.word) {
+            object.kind = &kind;
+            object.name = words[1];
+        }
+    return object;
+}
+
+// The objects the two texts create, in their order.
+std::vector<TTextObject> TextObjects()
+{
+    std::vector<TTextObject> objects;
+    for (const int text : {BuiltinTexts::kInstallLogTables, BuiltinTexts::kInstallLogTriggers})
+        for (const std::string& statement : SplitIsqlScript(LoadResourceText(text, "INSTALL")))
+            if (const TTextObject object = Creates(statement); object.kind)
+                objects.push_back(object);
+    return objects;
+}
+
+// Adds to an existing table of the log the columns of its CREATE statement
+// that it lacks: a log of an older shape takes the newer one's values.
+void AddMissingColumns(TDBTransaction& transaction, const std::string& table, const std::string& statement,
+                       TInstallReport& report, const std::string& location)
+{
+    const std::vector<std::string> had = Column(
+        transaction, "select trim(rdb$field_name) from rdb$relation_fields where rdb$relation_name = ?", table);
+    for (const auto& [column, definition] : ColumnDefinitions(statement)) {
+        if (std::find(had.begin(), had.end(), column) != had.end())
+            continue;
+        // Rows there already would have no value for it.
+        if (Holds(definition, "NOT NULL") || Holds(definition, "PRIMARY KEY"))
+            throw CELogAdmin(TLogProblem::Failed, "The change log on " + location + " is of another shape: " + table +
+                                                      " has no column " + column +
+                                                      ", which cannot be added to the rows it holds. Nothing was "
+                                                      "changed.");
+        TDBStatement(transaction, "alter table " + table + " add " + definition).Execute();
+        report.addedColumns.push_back(table + "." + column);
+    }
+}
+
 // Runs the statements of a built-in isql text in the transaction. An
 // object the text creates that is there already is kept (a table gains the
 // columns of the text it lacks); isql's own commands are left out, and so
 // is COMMIT: the caller commits once.
 void RunText(TDBTransaction& transaction, int text, TInstallReport& report, const std::string& location)
 {
-    const std::string& charset = transaction.Connection().CharacterSet();
     for (const std::string& statement : SplitIsqlScript(LoadResourceText(text, "INSTALL"))) {
         const std::vector<std::string> words = LeadingWords(statement, 6);
         const auto word = [&words](std::size_t i) { return i < words.size() ? words[i] : std::string(); };
         if (word(0) == "COMMIT" || (word(0) == "SET" && word(1) != "GENERATOR" && word(1) != "STATISTICS"))
             continue;
-        if (word(0) == "CREATE" && (word(1) == "GENERATOR" || word(1) == "SEQUENCE")) {
-            if (Exists(transaction, "select 1 from rdb$generators where rdb$generator_name = ?", word(2)))
-                continue;
-            report.created.push_back("generator " + word(2));
-        } else if (word(0) == "CREATE" && word(1) == "TABLE") {
-            const std::string table = word(2);
-            if (TableExists(transaction, table)) {
-                const std::vector<std::string> had = Column(
-                    transaction, "select trim(rdb$field_name) from rdb$relation_fields where rdb$relation_name = ?",
-                    table);
-                for (const auto& [column, definition] : ColumnDefinitions(statement)) {
-                    if (std::find(had.begin(), had.end(), column) != had.end())
-                        continue;
-                    // Rows there already would have no value for it.
-                    if (Holds(definition, "NOT NULL") || Holds(definition, "PRIMARY KEY"))
-                        throw CELogAdmin(TLogProblem::Failed,
-                                         "The change log on " + location + " is of another shape: " + table +
-                                             " has no column " + column +
-                                             ", which cannot be added to the rows it holds. Nothing was changed.");
-                    const std::string alter = "alter table " + table + " add " + definition;
-                    TDBStatement(transaction, alter).Execute();
-                    report.addedColumns.push_back(table + "." + column);
-                }
-                continue;
-            }
-            report.created.push_back("table " + table);
-        } else if (word(0) == "CREATE" && std::find(words.begin(), words.end(), "INDEX") != words.end()) {
-            const auto index = std::find(words.begin(), words.end(), "INDEX") + 1;
-            if (index != words.end()) {
-                if (Exists(transaction, "select 1 from rdb$indices where rdb$index_name = ?", *index))
-                    continue;
-                report.created.push_back("index " + *index);
-            }
-        } else if (word(0) == "ALTER" && word(1) == "TABLE" && word(3) == "ADD" &&
-                   Exists(transaction,
-                          "select 1 from rdb$relation_fields where rdb$relation_name = ? and rdb$field_name = '" +
-                              word(4) + "'",
-                          word(2))) {
-            continue;
-        }
         try {
+            const TTextObject object = Creates(statement);
+            const auto index = std::find(words.begin(), words.end(), "INDEX");
+            if (object.kind && !object.orAlter) {
+                if (Exists(transaction, object.kind->exists, object.name)) {
+                    if (std::string(object.kind->word) == "TABLE")
+                        AddMissingColumns(transaction, object.name, statement, report, location);
+                    continue;
+                }
+                report.created.push_back(std::string(object.kind->name) + " " + object.name);
+            } else if (!object.kind && word(0) == "CREATE" && index != words.end() && index + 1 != words.end()) {
+                if (Exists(transaction, "select 1 from rdb$indices where rdb$index_name = ?", index[1]))
+                    continue;
+                report.created.push_back("index " + index[1]);
+            } else if (word(0) == "ALTER" && word(1) == "TABLE" && word(3) == "ADD" &&
+                       Exists(transaction,
+                              "select 1 from rdb$relation_fields where rdb$relation_name = ? and rdb$field_name = '" +
+                                  word(4) + "'",
+                              word(2))) {
+                continue;
+            }
             TDBStatement(transaction, statement).Execute();
         } catch (const StatementError& e) {
+            TCharset charset;
+            const std::string encoding =
+                FindCharset(transaction.Connection().CharacterSet(), charset) ? charset.encoding : "UTF-8";
             throw CELogAdmin(TLogProblem::Failed, "The change log cannot be installed on " + location +
                                                       "; nothing was changed. The database said:\n" +
-                                                      Recode(e.LibraryMessage, CharsetOf(charset).encoding, "UTF-8"));
+                                                      Recode(e.LibraryMessage, encoding, "UTF-8"));
         }
     }
-}
-
-// The objects the tables text creates, in its order: what the log is made
-// of, and what removing it with its data drops.
-std::vector<std::pair<std::string, std::string>> TextObjects()
-{
-    std::vector<std::pair<std::string, std::string>> objects;
-    for (const std::string& statement :
-         SplitIsqlScript(LoadResourceText(BuiltinTexts::kInstallLogTables, "INSTALL"))) {
-        const std::vector<std::string> words = LeadingWords(statement, 3);
-        if (words.size() == 3 && words[0] == "CREATE" && words[1] == "TABLE")
-            objects.emplace_back("table", words[2]);
-        else if (words.size() == 3 && words[0] == "CREATE" && (words[1] == "GENERATOR" || words[1] == "SEQUENCE"))
-            objects.emplace_back("generator", words[2]);
-    }
-    return objects;
 }
 
 // ------------------------------------------------------------ purge
@@ -401,6 +444,20 @@ TInstallReport InstallLog(const TLogDatabase& database)
     const std::vector<std::string> before = FullyLogged(transaction);
 
     RunText(transaction, BuiltinTexts::kInstallLogTables, report, database.location);
+    // A log of entries whose generator was made just now, or stands below
+    // them, would give a new entry an id taken, and a user's write would
+    // fail on the log's key. (A table made in this transaction is empty,
+    // and no query sees it before the commit.)
+    if (std::find(report.created.begin(), report.created.end(), "table IBE$LOG_TABLES") == report.created.end()) {
+        TDBStatement highest(transaction, "select max(id), gen_id(ibe$log_tables_gen, 0) from ibe$log_tables");
+        highest.Execute();
+        if (highest.Fetch() && !highest.IsNull(0) && highest.Integer(0) > highest.Integer(1)) {
+            report.generatorRaisedTo = highest.Integer(0);
+            TDBStatement(transaction, "alter sequence ibe$log_tables_gen restart with " +
+                                          std::to_string(report.generatorRaisedTo))
+                .Execute();
+        }
+    }
     RunText(transaction, BuiltinTexts::kInstallLogTriggers, report, database.location);
 
     // The triggers text makes or replaces every trigger it wants in this
@@ -508,17 +565,17 @@ TPurgeReport PurgeLog(const TLogDatabase& database, const TPurgeRequest& request
     long long total = 0;
     {
         TDBTransaction transaction(connection, TTransactionMode::Read);
-        TDBStatement count(transaction, "select count(*) from ibe$log_tables where id between ? and ? and date_time < ?");
+        // A query's statement is freed once its rows have been read: each
+        // count prepares its own.
         auto countIn = [&](long long first, long long last) {
+            TDBStatement count(transaction,
+                               "select count(*) from ibe$log_tables where id between ? and ? and date_time < ?");
             count.SetInteger(0, first);
             count.SetInteger(1, last);
             count.SetText(2, before, kNoCharset);
             count.Execute();
             count.Fetch();
-            const long long n = count.Integer(0);
-            while (count.Fetch()) {
-            }
-            return n;
+            return count.Integer(0);
         };
         for (const auto& [first, last] : ranges)
             total += countIn(first, last);
@@ -542,8 +599,6 @@ TPurgeReport PurgeLog(const TLogDatabase& database, const TPurgeRequest& request
                 end.Execute();
                 if (end.Fetch())
                     to = end.Integer(0);
-                while (end.Fetch()) {
-                }
             }
             long long* counts[] = {&report.fields, &report.keys};
             const char* values[] = {"ibe$log_fields", "ibe$log_keys"};
@@ -590,19 +645,16 @@ TRemoveReport RemoveLog(const TLogDatabase& database, bool dropData)
                                                      " order by t.rdb$trigger_name");
     for (const std::string& trigger : report.droppedTriggers)
         TDBStatement(transaction, "drop trigger " + Quoted(trigger, dialect3)).Execute();
-    if (dropData) {
-        std::vector<std::pair<std::string, std::string>> objects = TextObjects();
-        std::reverse(objects.begin(), objects.end());
-        for (const auto& [kind, name] : objects) {
-            const bool there = kind == "table" ? TableExists(transaction, name)
-                                               : Exists(transaction,
-                                                        "select 1 from rdb$generators where rdb$generator_name = ?",
-                                                        name);
-            if (!there)
-                continue;
-            TDBStatement(transaction, "drop " + kind + " " + Quoted(name, dialect3)).Execute();
-            report.droppedObjects.push_back(kind + " " + name);
-        }
+    // The triggers' code goes with them; the data with --drop-data.
+    std::vector<TTextObject> objects = TextObjects();
+    std::reverse(objects.begin(), objects.end());
+    std::stable_partition(objects.begin(), objects.end(), [](const TTextObject& o) { return !o.kind->data; });
+    for (const TTextObject& object : objects) {
+        if ((object.kind->data && !dropData) || !Exists(transaction, object.kind->exists, object.name))
+            continue;
+        TDBStatement(transaction, std::string("drop ") + object.kind->name + " " + Quoted(object.name, dialect3))
+            .Execute();
+        report.droppedObjects.push_back(std::string(object.kind->name) + " " + object.name);
     }
     if (report.droppedTriggers.empty() && report.droppedObjects.empty()) {
         const bool tables = TableExists(transaction, kLogTables[0]);
@@ -665,6 +717,9 @@ std::string InstallText(const TInstallReport& report, const std::string& locatio
         text += Listed("Newly logged", report.newlyLogged);
     if (!report.droppedTriggers.empty())
         text += Listed("Triggers of tables no longer logged, dropped", report.droppedTriggers);
+    if (report.generatorRaisedTo > 0)
+        text += "IBE$LOG_TABLES_GEN moved up to the log's highest id, " + std::to_string(report.generatorRaisedTo) +
+                ".\n";
     return text;
 }
 
@@ -703,9 +758,9 @@ std::string PurgeText(const TPurgeReport& report, TDateTime before, const std::s
 std::string RemoveText(const TRemoveReport& report, bool dropData, const std::string& location)
 {
     std::string text = "Change log removed from " + location + ".\n" + Listed("Triggers dropped", report.droppedTriggers);
-    if (dropData)
-        text += Listed("Dropped with every entry", report.droppedObjects);
-    else
+    if (!report.droppedObjects.empty())
+        text += Listed(dropData ? "Dropped with every entry" : "Dropped", report.droppedObjects);
+    if (!dropData)
         text += "The log's tables and entries are kept; --drop-data drops them.\n";
     return text;
 }

@@ -48,6 +48,7 @@ struct TInstallReport {
     std::vector<std::string> logged;         // every table logged now
     std::vector<std::string> newlyLogged;    // those of them not logged before
     std::vector<std::string> droppedTriggers;  // log triggers of tables no longer logged
+    long long generatorRaisedTo = 0;  // the log id the generator was moved up to; 0: none
 };
 
 // Makes the log tables, generator and triggers the built-in texts hold, in

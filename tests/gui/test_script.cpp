@@ -399,6 +399,9 @@ set term ;^
         if (!QFileInfo::exists(demo))
             QSKIP("no demo database script");
         QProcess make;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("NORVANE_CLI", QStringLiteral(NORVANE_BINARY_DIR "/norvane-cli"));
+        make.setProcessEnvironment(environment);
         make.start("bash", {demo, dir.Path("demo.fdb")});
         QVERIFY(make.waitForFinished(120000));
         QVERIFY2(make.exitCode() == 0, make.readAllStandardError().constData());
