@@ -77,8 +77,7 @@ CLI::App* Action(CLI::App& log, const char* name, const char* description, LogOp
         ->required()
         ->type_name("LOCATION");
     action->add_option("-u,--user", o.user, "user name (default: $ISC_USER, else SYSDBA)")->type_name("NAME");
-    action->add_option("-p,--password", o.password, "password (default: $ISC_PASSWORD, else none)")
-        ->type_name("PASS");
+    action->add_option("-p,--password", o.password, "password (default: $ISC_PASSWORD, else none)")->type_name("PASS");
     action->callback([&o, name] { o.action = name; });
     return action;
 }
@@ -105,8 +104,9 @@ void AddLogCommands(CLI::App& app, LogOptions& o)
             "entries stamped before 00:00 of this day go")
         ->required()
         ->type_name("YYYY-MM-DD");
-    purge->add_option("--applied", o.applied,
-                      "a target of norvane-cli apply (repeatable): only entries every target given has received go")
+    purge
+        ->add_option("--applied", o.applied,
+                     "a target of norvane-cli apply (repeatable): only entries every target given has received go")
         ->type_name("TARGET");
     purge->add_option("--target-user", o.targetUser, "the targets' user name (default: the source's)")
         ->type_name("NAME");

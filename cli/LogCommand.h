@@ -18,8 +18,8 @@ struct LogOptions {
     // purge
     TDateTime before = 0;
     std::vector<std::string> applied;  // targets of apply that must have received an entry
-    std::string targetUser;            // default: user
-    std::string targetPassword;        // default: password
+    std::string targetUser;  // default: user
+    std::string targetPassword;  // default: password
     std::string sourceName;
     // remove
     bool dropData = false;

@@ -63,8 +63,8 @@ std::string IsoDate(ISC_DATE date)
 std::string IsoTime(ISC_TIME time)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%02u:%02u:%02u.%04u", time / 36000000u, time / 600000u % 60u,
-                  time / 10000u % 60u, time % 10000u);
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u.%04u", time / 36000000u, time / 600000u % 60u, time / 10000u % 60u,
+                  time % 10000u);
     return text;
 }
 
@@ -161,8 +161,7 @@ void TDBTransaction::Rollback()
 
 // ---------------------------------------------------------------- TDBStatement
 
-TDBStatement::TDBStatement(TDBTransaction& aTransaction, const std::string& aSql)
-    : transaction(aTransaction), sql(aSql)
+TDBStatement::TDBStatement(TDBTransaction& aTransaction, const std::string& aSql) : transaction(aTransaction), sql(aSql)
 {
     TIBDatabase& database = *transaction.connection.database;
     cursor = std::make_unique<TCursor>(database.Handle(), transaction.transaction->Handle(), database.Dialect());

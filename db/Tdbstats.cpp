@@ -71,7 +71,8 @@ TTableStatistics ParseTableStatistics(const std::string& text)
             continue;
         // A table begins at the start of a line: "IBE$LOG_KEYS (130) ".
         const std::size_t open = line.rfind(" (");
-        if (line[0] != ' ' && line[0] != '\t' && open != std::string::npos && line.find(')', open) != std::string::npos) {
+        if (line[0] != ' ' && line[0] != '\t' && open != std::string::npos &&
+            line.find(')', open) != std::string::npos) {
             statistics.tables.push_back({line.substr(0, open), 0});
             continue;
         }
@@ -88,8 +89,8 @@ TTableStatistics ParseTableStatistics(const std::string& text)
     return statistics;
 }
 
-TTableStatistics ReadTableStatistics(const std::string& location, const std::string& user,
-                                     const std::string& password, const std::vector<std::string>& tables)
+TTableStatistics ReadTableStatistics(const std::string& location, const std::string& user, const std::string& password,
+                                     const std::vector<std::string>& tables)
 {
     // host:path and host/port:path name the server's services manager the
     // same way; a file is this machine's, reached through the embedded

@@ -21,8 +21,8 @@ struct TTableStatistics {
 // machine, or host:path and host/port:path on a server, whose services
 // manager is asked. Throws ConnectError when the services manager refuses
 // the user, DBManagerError for any other failure.
-TTableStatistics ReadTableStatistics(const std::string& location, const std::string& user,
-                                     const std::string& password, const std::vector<std::string>& tables);
+TTableStatistics ReadTableStatistics(const std::string& location, const std::string& user, const std::string& password,
+                                     const std::vector<std::string>& tables);
 
 // The statistics in the text that gstat writes.
 TTableStatistics ParseTableStatistics(const std::string& text);

@@ -2,12 +2,12 @@
 
 #include "app/core/Charset.h"
 #include "app/core/Resfuncs.h"
-#include "locale/Messages.h"
-#include "db/Tconnection.h"
 #include "db/Dbmanagererror.h"
+#include "db/Tconnection.h"
 #include "db/Tdbstats.h"
 #include "db/Tsignalwatch.h"
 #include "db/Tsqlscript.h"
+#include "locale/Messages.h"
 #include "res/TextIds.h"
 
 #include <algorithm>
@@ -111,14 +111,14 @@ bool TableExists(TDBTransaction& transaction, const std::string& name)
 // changes the log.
 void CheckRights(TDBTransaction& transaction, const std::string& location, const std::string& doing)
 {
-    TDBStatement who(transaction, "select trim(current_user), trim(current_role), trim(m.mon$owner) from mon$database m");
+    TDBStatement who(transaction,
+                     "select trim(current_user), trim(current_role), trim(m.mon$owner) from mon$database m");
     who.Execute();
     who.Fetch();
     const std::string user = who.Text(0), role = who.Text(1), owner = who.Text(2);
     if (user == "SYSDBA" || user == owner || role == "RDB$ADMIN")
         return;
-    throw CELogAdmin(TLogProblem::NoRights, user + " may not " + doing + " on " + location +
-                                                ": that takes " +
+    throw CELogAdmin(TLogProblem::NoRights, user + " may not " + doing + " on " + location + ": that takes " +
                                                 (owner == "SYSDBA" ? std::string("SYSDBA, the database's owner,")
                                                                    : "the database's owner (" + owner + "), SYSDBA") +
                                                 " or the role RDB$ADMIN. Nothing was changed.");
@@ -135,7 +135,8 @@ std::map<std::string, TTableTriggers> LogTriggers(TDBTransaction& transaction)
 {
     TDBStatement query(transaction, "select " + Utf8Name("t.rdb$relation_name") +
                                         ", t.rdb$trigger_type, coalesce(t.rdb$trigger_inactive, 0) "
-                                        "from rdb$triggers t where " + kLogTrigger);
+                                        "from rdb$triggers t where " +
+                                        kLogTrigger);
     query.Execute();
     std::map<std::string, TTableTriggers> tables;
     while (query.Fetch()) {
@@ -240,10 +241,10 @@ const TKind kKinds[] = {
     {"TABLE", "table", "select 1 from rdb$relations where rdb$relation_name = ?", true},
     {"GENERATOR", "generator", "select 1 from rdb$generators where rdb$generator_name = ?", true},
     {"SEQUENCE", "generator", "select 1 from rdb$generators where rdb$generator_name = ?", true},
-    {"FUNCTION", "function",
-     "select 1 from rdb$functions where rdb$function_name = ? and rdb$package_name is null", false},
-    {"PROCEDURE", "procedure",
-     "select 1 from rdb$procedures where rdb$procedure_name = ? and rdb$package_name is null", false},
+    {"FUNCTION", "function", "select 1 from rdb$functions where rdb$function_name = ? and rdb$package_name is null",
+     false},
+    {"PROCEDURE", "procedure", "select 1 from rdb$procedures where rdb$procedure_name = ? and rdb$package_name is null",
+     false},
 };
 
 struct TTextObject {
@@ -288,8 +289,8 @@ std::vector<TTextObject> TextObjects()
 void AddMissingColumns(TDBTransaction& transaction, const std::string& table, const std::string& statement,
                        TInstallReport& report, const std::string& location)
 {
-    const std::vector<std::string> had = Column(
-        transaction, "select trim(rdb$field_name) from rdb$relation_fields where rdb$relation_name = ?", table);
+    const std::vector<std::string> had =
+        Column(transaction, "select trim(rdb$field_name) from rdb$relation_fields where rdb$relation_name = ?", table);
     for (const auto& [column, definition] : ColumnDefinitions(statement)) {
         if (std::find(had.begin(), had.end(), column) != had.end())
             continue;
@@ -387,8 +388,8 @@ TIdRanges Received(const TLogDatabase& target, const std::string& source)
     floor.SetText(0, source, kNoCharset);
     floor.Execute();
     if (!floor.Fetch())
-        throw CELogAdmin(TLogProblem::NotApplied, target.location + " has received nothing from the source " +
-                                                      source + " (--source-name names the source as apply knows it)."
+        throw CELogAdmin(TLogProblem::NotApplied, target.location + " has received nothing from the source " + source +
+                                                      " (--source-name names the source as apply knows it)."
                                                       " Nothing was purged.");
     TIdRanges ranges;
     if (!floor.IsNull(0))
@@ -420,8 +421,8 @@ void CheckLogThere(TDBTransaction& transaction, const std::string& location, con
 {
     for (const std::string& table : kLogTables)
         if (!TableExists(transaction, table))
-            throw CELogAdmin(TLogProblem::NoLog, "No change log is installed on " + location + " (no " + table +
-                                                     "): " + what);
+            throw CELogAdmin(TLogProblem::NoLog,
+                             "No change log is installed on " + location + " (no " + table + "): " + what);
 }
 
 }  // namespace
@@ -453,8 +454,8 @@ TInstallReport InstallLog(const TLogDatabase& database)
         highest.Execute();
         if (highest.Fetch() && !highest.IsNull(0) && highest.Integer(0) > highest.Integer(1)) {
             report.generatorRaisedTo = highest.Integer(0);
-            TDBStatement(transaction, "alter sequence ibe$log_tables_gen restart with " +
-                                          std::to_string(report.generatorRaisedTo))
+            TDBStatement(transaction,
+                         "alter sequence ibe$log_tables_gen restart with " + std::to_string(report.generatorRaisedTo))
                 .Execute();
         }
     }
@@ -472,8 +473,7 @@ TInstallReport InstallLog(const TLogDatabase& database)
         TDBStatement(transaction, "execute block as declare name varchar(63) character set unicode_fss; begin\n"
                                   "    for select trim(t.rdb$trigger_name) from rdb$triggers t where " +
                                       stale + " into :name do\n        execute statement 'drop trigger ' || " +
-                                      (dialect3 ? "'\"' || replace(name, '\"', '\"\"') || '\"'" : "name") +
-                                      ";\nend")
+                                      (dialect3 ? "'\"' || replace(name, '\"', '\"\"') || '\"'" : "name") + ";\nend")
             .Execute();
     }
     report.logged = FullyLogged(transaction);
@@ -491,15 +491,16 @@ TInstallReport InstallLog(const TLogDatabase& database)
 
 // ------------------------------------------------------------ status
 
-TLogStatus ReadLogStatus(const TLogDatabase& database)
+namespace {
+
+TLogStatus ReadStatus(const TLogDatabase& database)
 {
     TLogStatus status;
     TConnection connection(database.location, database.user, database.password, "UTF8");
     TDBTransaction transaction(connection, TTransactionMode::Read);
     status.dialect = connection.Dialect();
     status.charset = DatabaseCharset(transaction);
-    CheckLogThere(transaction, database.location,
-                  "norvane-cli log install -d " + database.location + " installs one.");
+    CheckLogThere(transaction, database.location, "norvane-cli log install -d " + database.location + " installs one.");
 
     const std::map<std::string, TTableTriggers> triggers = LogTriggers(transaction);
     for (const std::string& table : UserTables(transaction)) {
@@ -522,10 +523,10 @@ TLogStatus ReadLogStatus(const TLogDatabase& database)
                       table);
     };
     if (hasColumn("IBE$LOG_FIELDS", "INCOMPLETE") && hasColumn("IBE$LOG_KEYS", "INCOMPLETE"))
-        status.incomplete = std::stoll(ValueOf(transaction,
-                                               "select count(*) from (select log_tables_id from ibe$log_fields where "
-                                               "incomplete = 'Y' union select log_tables_id from ibe$log_keys where "
-                                               "incomplete = 'Y')"));
+        status.incomplete =
+            std::stoll(ValueOf(transaction, "select count(*) from (select log_tables_id from ibe$log_fields where "
+                                            "incomplete = 'Y' union select log_tables_id from ibe$log_keys where "
+                                            "incomplete = 'Y')"));
 
     for (const std::string& table : kLogTables)
         status.tables.push_back({table, std::stoll(ValueOf(transaction, "select count(*) from " + table)), -1});
@@ -540,6 +541,21 @@ TLogStatus ReadLogStatus(const TLogDatabase& database)
         status.sizeProblem = e.Message;
     }
     return status;
+}
+
+}  // namespace
+
+TLogStatus ReadLogStatus(const TLogDatabase& database)
+{
+    try {
+        return ReadStatus(database);
+    } catch (const StatementError& e) {
+        // The log's tables are granted to everyone unless someone revoked it.
+        if (e.LibraryMessage.find("no permission") == std::string::npos)
+            throw;
+        throw CELogAdmin(TLogProblem::NoRights, "The change log of " + database.location +
+                                                    " cannot be read by this user: " + e.LibraryMessage);
+    }
 }
 
 // ------------------------------------------------------------ purge
@@ -640,9 +656,9 @@ TRemoveReport RemoveLog(const TLogDatabase& database, bool dropData)
     TDBTransaction transaction(connection, TTransactionMode::Write);
     CheckRights(transaction, database.location, "remove the change log");
     const bool dialect3 = connection.Dialect() >= 3;
-    report.droppedTriggers = Column(transaction, "select " + Utf8Name("t.rdb$trigger_name") +
-                                                     " from rdb$triggers t where " + kLogTrigger +
-                                                     " order by t.rdb$trigger_name");
+    report.droppedTriggers =
+        Column(transaction, "select " + Utf8Name("t.rdb$trigger_name") + " from rdb$triggers t where " + kLogTrigger +
+                                " order by t.rdb$trigger_name");
     for (const std::string& trigger : report.droppedTriggers)
         TDBStatement(transaction, "drop trigger " + Quoted(trigger, dialect3)).Execute();
     // The triggers' code goes with them; the data with --drop-data.
@@ -705,9 +721,9 @@ std::string Bytes(long long bytes)
 
 std::string InstallText(const TInstallReport& report, const std::string& location)
 {
-    std::string text = std::string(report.created.empty() ? "Change log brought up to date on "
-                                                          : "Change log installed on ") +
-                       location + " (character set " + report.charset + ").\n";
+    std::string text =
+        std::string(report.created.empty() ? "Change log brought up to date on " : "Change log installed on ") +
+        location + " (character set " + report.charset + ").\n";
     if (!report.created.empty())
         text += Listed("Created", report.created);
     if (!report.addedColumns.empty())
@@ -718,8 +734,8 @@ std::string InstallText(const TInstallReport& report, const std::string& locatio
     if (!report.droppedTriggers.empty())
         text += Listed("Triggers of tables no longer logged, dropped", report.droppedTriggers);
     if (report.generatorRaisedTo > 0)
-        text += "IBE$LOG_TABLES_GEN moved up to the log's highest id, " + std::to_string(report.generatorRaisedTo) +
-                ".\n";
+        text +=
+            "IBE$LOG_TABLES_GEN moved up to the log's highest id, " + std::to_string(report.generatorRaisedTo) + ".\n";
     return text;
 }
 
@@ -757,7 +773,8 @@ std::string PurgeText(const TPurgeReport& report, TDateTime before, const std::s
 
 std::string RemoveText(const TRemoveReport& report, bool dropData, const std::string& location)
 {
-    std::string text = "Change log removed from " + location + ".\n" + Listed("Triggers dropped", report.droppedTriggers);
+    std::string text =
+        "Change log removed from " + location + ".\n" + Listed("Triggers dropped", report.droppedTriggers);
     if (!report.droppedObjects.empty())
         text += Listed(dropData ? "Dropped with every entry" : "Dropped", report.droppedObjects);
     if (!dropData)

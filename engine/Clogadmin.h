@@ -29,24 +29,24 @@ struct TLogDatabase {
 // Why a log command changed nothing, or stopped; the text says which
 // database and what to do.
 enum class TLogProblem {
-    NoLog,       // the database has no change log
-    NoRights,    // the user may not change the database's structure
+    NoLog,  // the database has no change log
+    NoRights,  // the user may not change the database's structure
     NotApplied,  // a target of --applied keeps no record of the source
-    Failed,      // the database refused the log's structures
+    Failed,  // the database refused the log's structures
 };
 
 class CELogAdmin : public Exception {
 public:
-    CELogAdmin(TLogProblem aProblem, const std::string& message) : Exception(message), Problem(aProblem) {}
+    CELogAdmin(TLogProblem aProblem, const std::string& message) : Exception(message), Problem(aProblem) { }
     TLogProblem Problem;
 };
 
 struct TInstallReport {
-    std::string charset;                     // the database's own, in which the log was made
-    std::vector<std::string> created;        // "table IBE$LOG_TABLES", "generator ...", "index ..."
-    std::vector<std::string> addedColumns;   // "IBE$LOG_FIELDS.OLD_TEXT": log tables of an older shape
-    std::vector<std::string> logged;         // every table logged now
-    std::vector<std::string> newlyLogged;    // those of them not logged before
+    std::string charset;  // the database's own, in which the log was made
+    std::vector<std::string> created;  // "table IBE$LOG_TABLES", "generator ...", "index ..."
+    std::vector<std::string> addedColumns;  // "IBE$LOG_FIELDS.OLD_TEXT": log tables of an older shape
+    std::vector<std::string> logged;  // every table logged now
+    std::vector<std::string> newlyLogged;  // those of them not logged before
     std::vector<std::string> droppedTriggers;  // log triggers of tables no longer logged
     long long generatorRaisedTo = 0;  // the log id the generator was moved up to; 0: none
 };
@@ -76,7 +76,7 @@ struct TLogStatus {
         long long bytes = -1;  // -1: not known (sizeProblem)
     };
     std::vector<TTableSize> tables;  // the log's tables
-    std::string sizeProblem;         // why the sizes are not known
+    std::string sizeProblem;  // why the sizes are not known
 };
 
 // Throws CELogAdmin (NoLog), ConnectError, DBManagerError.

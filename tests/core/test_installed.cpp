@@ -15,7 +15,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-NorvaneTest::TProcessResult Spawn(const std::vector<std::string>& command, const std::vector<std::string>& environment = {})
+NorvaneTest::TProcessResult Spawn(const std::vector<std::string>& command,
+                                  const std::vector<std::string>& environment = {})
 {
     NorvaneTest::TTempFolder folder("norvane-installed-");
     return NorvaneTest::RunProcess(command, {folder.Path() / "out", folder.Path() / "err", environment});
@@ -26,14 +27,15 @@ fs::path Installed(const std::string& relative)
 {
     static const NorvaneTest::TTempFolder prefix("norvane-prefix-");
     static const bool done = [] {
-        const auto install = Spawn({NORVANE_CMAKE, "--install", NORVANE_BINARY_DIR, "--prefix", prefix.Path().string()});
+        const auto install =
+            Spawn({NORVANE_CMAKE, "--install", NORVANE_BINARY_DIR, "--prefix", prefix.Path().string()});
         EXPECT_TRUE(install.Succeeded()) << install.output << install.errors;
         return install.Succeeded();
     }();
     return done ? prefix.Path() / relative : fs::path("/nonexistent") / relative;
 }
 
-class InstalledTools : public FbEngineTest {};
+class InstalledTools : public FbEngineTest { };
 
 // A tool that the check needs, or a skip (a failure under CI).
 bool Have(const char* program)
@@ -73,13 +75,15 @@ TEST_P(InstalledTools, LogInstallThenScriptReplaysOnTwin)
             EXPECT_NE(installed.output.find("(character set " + charset + ")"), std::string::npos);
 
             const std::string foreign = charset == "UTF8" ? "Ωμέγα 🍵" : "Чай «Слон»";
-            a.Exec(Encoded("insert into goods values (2, '" + foreign + "', 249.90, 0.1, 'шт', 120);\n"
-                           "update customers set name = 'O''Brien', created = '2024-05-07 10:11:12.3456' where id = 1;\n"
-                           "update goods set id = 3, weight = 1e-300 where id = 1;\n"
-                           "insert into orders values (1, 1, '2024-05-07 12:00:00', 249.90, null);\n"
-                           "insert into order_lines values (1, 1, 2, 1.5, 249.90);\n"
-                           "delete from customers where id = 1;\n",
-                           encoding));
+            a.Exec(Encoded(
+                "insert into goods values (2, '" + foreign +
+                    "', 249.90, 0.1, 'шт', 120);\n"
+                    "update customers set name = 'O''Brien', created = '2024-05-07 10:11:12.3456' where id = 1;\n"
+                    "update goods set id = 3, weight = 1e-300 where id = 1;\n"
+                    "insert into orders values (1, 1, '2024-05-07 12:00:00', 249.90, null);\n"
+                    "insert into order_lines values (1, 1, 2, 1.5, 249.90);\n"
+                    "delete from customers where id = 1;\n",
+                encoding));
             NorvaneTest::TTempFolder folder("norvane-installed-");
             const fs::path script = folder.Path() / "changes.sql";
             std::vector<std::string> run = {cli, "--charset", charset, "--sql", script.string()};
@@ -103,7 +107,8 @@ TEST(InstalledFiles, ManualPagesAndDesktopEntry)
 {
     if (Have("man")) {
         for (const char* page : {"share/man/man1/norvane-cli.1.gz", "share/man/man1/norvane.1.gz"}) {
-            const auto shown = Spawn({"man", "--warnings", "-l", Installed(page).string()}, {"MANPAGER=cat", "MANWIDTH=80"});
+            const auto shown =
+                Spawn({"man", "--warnings", "-l", Installed(page).string()}, {"MANPAGER=cat", "MANWIDTH=80"});
             EXPECT_TRUE(shown.Succeeded()) << page << ": " << shown.errors;
             EXPECT_EQ(shown.errors, "") << page;
             EXPECT_NE(shown.output.find("SEE ALSO"), std::string::npos) << page;

@@ -64,7 +64,7 @@ std::string Value(TestDatabase& db, const std::string& query)
     return out.substr(value, end - value);
 }
 
-class LogCommands : public FbEngineTest {};
+class LogCommands : public FbEngineTest { };
 
 }  // namespace
 
@@ -75,10 +75,10 @@ TEST(IsqlScript, CutsAsIsqlDoes)
     const std::string script = "/* a; b */ create table t (a varchar(5) default ';');\r\n"
                                "-- x;\ninsert into \"T;\" values ('it''s;');\nset term ^ ;\n"
                                "execute block as begin insert into t values (1); end^\nset term ;^\ncommit;";
-    EXPECT_EQ(SplitIsqlScript(script),
-              (std::vector<std::string>{"create table t (a varchar(5) default ';')",
-                                        "insert into \"T;\" values ('it''s;')",
-                                        "execute block as begin insert into t values (1); end", "commit"}));
+    EXPECT_EQ(
+        SplitIsqlScript(script),
+        (std::vector<std::string>{"create table t (a varchar(5) default ';')", "insert into \"T;\" values ('it''s;')",
+                                  "execute block as begin insert into t values (1); end", "commit"}));
     EXPECT_EQ(LeadingWords("/* x */ create  \"Odd \"\"One\"\" \" table", 3),
               (std::vector<std::string>{"CREATE", "Odd \"One\" ", "TABLE"}));
 }
@@ -100,9 +100,13 @@ TEST_P(LogCommands, InstallStatusPurgeRemove)
         db.Exec("create or alter user " + olga + " password 'olga';");
     }
     const std::unique_ptr<TestDatabase, std::function<void(TestDatabase*)>> dropUser(
-        Engine() == TestEngine::Server ? &db : nullptr, [olga](TestDatabase* d) { d->Exec("drop user " + olga + ";"); });
-    for (const char* action : {"install", "remove"}) {
-        const Result refused = Cli({"log", action, "-d", db.Location(), "-u", olga, "-p", "olga"});
+        Engine() == TestEngine::Server ? &db : nullptr,
+        [olga](TestDatabase* d) { d->Exec("drop user " + olga + ";"); });
+    for (const std::vector<std::string>& action :
+         {std::vector<std::string>{"log", "install"}, {"log", "purge", "--before", "2999-01-01"}, {"log", "remove"}}) {
+        std::vector<std::string> args = action;
+        args.insert(args.end(), {"-d", db.Location(), "-u", olga, "-p", "olga"});
+        const Result refused = Cli(args);
         EXPECT_EQ(refused.status, 21) << refused.err;
         EXPECT_NE(refused.err.find(olga + " may not "), std::string::npos) << refused.err;
     }
@@ -153,9 +157,13 @@ TEST_P(LogCommands, InstallStatusPurgeRemove)
                 "  FLOOR_ID numeric(18,0));\n"
                 "create table NORVANE$RECEIVED (SOURCE_NAME varchar(250) character set NONE not null,\n"
                 "  FIRST_ID numeric(18,0) not null, LAST_ID numeric(18,0) not null);\ncommit;\n"
-                "insert into NORVANE$SOURCES values ('" + source + "', 1);\n"
-                "insert into NORVANE$RECEIVED values ('" + source + "', 3, 3);\n");
-    Norvane::TPurgeRequest request{EncodeDate(2999, 1, 1), {{target.Location(), target.User(), target.Password()}}, "", 1};
+                "insert into NORVANE$SOURCES values ('" +
+                source +
+                "', 1);\n"
+                "insert into NORVANE$RECEIVED values ('" +
+                source + "', 3, 3);\n");
+    Norvane::TPurgeRequest request{
+        EncodeDate(2999, 1, 1), {{target.Location(), target.User(), target.Password()}}, "", 1};
     std::vector<long long> progress;
     EXPECT_THROW(Norvane::PurgeLog({db.Location(), db.User(), db.Password()}, request,
                                    [&](long long done, long long total) {
@@ -168,7 +176,8 @@ TEST_P(LogCommands, InstallStatusPurgeRemove)
     ASSERT_EQ(applied.status, 0) << applied.err;
     EXPECT_NE(applied.out.find("Purged 1 log entries stamped before 2999-01-01"), std::string::npos) << applied.out;
     EXPECT_NE(applied.out.find("Kept 2 entries"), std::string::npos) << applied.out;
-    EXPECT_EQ(Value(db, "select cast(list(id) as varchar(99)) from (select id from ibe$log_tables order by id)"), "2,4");
+    EXPECT_EQ(Value(db, "select cast(list(id) as varchar(99)) from (select id from ibe$log_tables order by id)"),
+              "2,4");
     EXPECT_EQ(Value(db, "select count(*) from ibe$log_keys k where not exists\n"
                         "  (select 1 from ibe$log_tables t where t.id = k.log_tables_id)"),
               "0");
@@ -208,8 +217,9 @@ TEST_P(LogCommands, OlderShapeIsBroughtUpToDate)
 
     // A key column that cannot be added to rows there already.
     TestDatabase odd(Engine());
-    odd.Exec("create table IBE$LOG_TABLES (TABLE_NAME varchar(67));\ncommit;\ninsert into IBE$LOG_TABLES values ('T');\n"
-             "create table T (ID integer);\n");
+    odd.Exec(
+        "create table IBE$LOG_TABLES (TABLE_NAME varchar(67));\ncommit;\ninsert into IBE$LOG_TABLES values ('T');\n"
+        "create table T (ID integer);\n");
     const Result refused = Cli(Command({"log", "install"}, odd));
     EXPECT_EQ(refused.status, 22) << refused.err;
     EXPECT_NE(refused.err.find("IBE$LOG_TABLES has no column ID"), std::string::npos) << refused.err;
