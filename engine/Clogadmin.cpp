@@ -124,21 +124,16 @@ void CheckRights(TDBTransaction& transaction, const std::string& location, const
                                                 " or the role RDB$ADMIN. Nothing was changed.");
 }
 
-// The log triggers of each table, by the actions they fire on and whether
-// they are active: bit 1 insert, 2 update, 4 delete.
-struct TTableTriggers {
-    int active = 0;
-    int any = 0;
-};
-
-std::map<std::string, TTableTriggers> LogTriggers(TDBTransaction& transaction)
+// The actions each table's active log triggers fire on: bit 1 insert, 2
+// update, 4 delete.
+std::map<std::string, int> LogTriggers(TDBTransaction& transaction)
 {
     TDBStatement query(transaction, "select " + Utf8Name("t.rdb$relation_name") +
                                         ", t.rdb$trigger_type, coalesce(t.rdb$trigger_inactive, 0) "
                                         "from rdb$triggers t where " +
                                         kLogTrigger);
     query.Execute();
-    std::map<std::string, TTableTriggers> tables;
+    std::map<std::string, int> tables;
     while (query.Fetch()) {
         const long long type = query.Integer(1);
         int actions = 0;
@@ -148,10 +143,9 @@ std::map<std::string, TTableTriggers> LogTriggers(TDBTransaction& transaction)
             for (int slot = 1; slot <= 3; ++slot)
                 if (const long long action = ((type + 1) >> (slot * 2 - 1)) & 3)
                     actions |= 1 << (action - 1);
-        TTableTriggers& table = tables[query.Text(0)];
-        table.any |= actions;
+        int& table = tables[query.Text(0)];
         if (query.Integer(2) == 0)
-            table.active |= actions;
+            table |= actions;
     }
     return tables;
 }
@@ -165,8 +159,8 @@ std::vector<std::string> UserTables(TDBTransaction& transaction)
 std::vector<std::string> FullyLogged(TDBTransaction& transaction)
 {
     std::vector<std::string> logged;
-    for (const auto& [table, triggers] : LogTriggers(transaction))
-        if (triggers.active == 7)
+    for (const auto& [table, actions] : LogTriggers(transaction))
+        if (actions == 7)
             logged.push_back(table);
     return logged;
 }
@@ -502,10 +496,10 @@ TLogStatus ReadStatus(const TLogDatabase& database)
     status.charset = DatabaseCharset(transaction);
     CheckLogThere(transaction, database.location, "norvane-cli log install -d " + database.location + " installs one.");
 
-    const std::map<std::string, TTableTriggers> triggers = LogTriggers(transaction);
+    const std::map<std::string, int> triggers = LogTriggers(transaction);
     for (const std::string& table : UserTables(transaction)) {
         const auto found = triggers.find(table);
-        const int active = found == triggers.end() ? 0 : found->second.active;
+        const int active = found == triggers.end() ? 0 : found->second;
         (active == 7 ? status.logged : active ? status.partlyLogged : status.notLogged).push_back(table);
     }
 
