@@ -35,6 +35,13 @@ void TDialogs::ShowMessage(QWidget* parent, const QString& text)
     box.exec();
 }
 
+bool TDialogs::Confirm(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void TDialogs::ShowError(QWidget* parent, const QString& text)
 {
     QMessageBox box(QMessageBox::Critical, BoxTitle(), text, QMessageBox::Ok, parent);

@@ -22,6 +22,8 @@ public:
     virtual ~TDialogs() = default;
     // A message with an OK button.
     virtual void ShowMessage(QWidget* parent, const QString& text);
+    // A question with Yes and No; whether the answer was Yes.
+    virtual bool Confirm(QWidget* parent, const QString& text);
     // The error box of an error that no handler took; the window stays open.
     virtual void ShowError(QWidget* parent, const QString& text);
     // The chosen file's path, or an empty text when the user cancels.

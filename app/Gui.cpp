@@ -5,6 +5,7 @@
 #include "app/Createexcfile.h"
 #include "app/Flowlayout.h"
 #include "app/Localize.h"
+#include "app/Logmenu.h"
 #include "app/Statusbar.h"
 #include "app/core/Charset.h"
 #include "app/core/Exception.h"
@@ -179,16 +180,24 @@ void TfrmGUI::Handle(F&& handler) noexcept
 TfrmGUI::TfrmGUI(TDialogs& d, std::string path, QWidget* parent)
     : QMainWindow(parent), dialogs(d), programPath(std::move(path))
 {
-    programDir = programPath.substr(0, programPath.rfind('/') + 1);
+    programDir = SettingsFolder(programPath.substr(0, programPath.rfind('/') + 1));
     setObjectName("frmGUI");
     setWindowTitle(QStringLiteral("Norvane (Scripting tool for IBExpert\u00AE Log)"));
     CreateControls();
     CreateActions();
     ConnectActions();
+    // Owned by the window.
+    new TLogMenu(
+        *this, dialogs,
+        [this] {
+            return Norvane::TLogDatabase{PathBytes(edtDatabaseFile->text()), ToCp1251(edtUserName->text()),
+                                         ToCp1251(edtPassword->text())};
+        },
+        [this] { return running; }, miHelp);
     move(275, 107);
     resize(553, 480);
 
-    const std::string settingsPath = ChangeFileExt(programPath, ".ini");
+    const std::string settingsPath = programDir + ChangeFileExt(programPath.substr(programPath.rfind('/') + 1), ".ini");
     if (!FileExists(settingsPath))
         mmSQL->setPlainText(EditorText(msgWelcome));
     // The file may hold a password: only its owner reads it.
@@ -390,7 +399,12 @@ void TfrmGUI::actSaveExecute()
         return;
     }
     const char* key = sql ? "SQLFileName" : "XMLFileName";
-    const std::string byDefault = PathToSetting(PathText(ChangeFileExt(programPath, sql ? ".sql" : ".xml")));
+    // Beside the program in a build folder; an installed program's folder is
+    // the system's, and the user's home takes its place.
+    const std::string ownFolder = programPath.substr(0, programPath.rfind('/') + 1);
+    const std::string program = programPath.substr(ownFolder.size());
+    const std::string byDefault = PathToSetting(PathText(
+        ChangeFileExt((programDir == ownFolder ? ownFolder : HomeFolder()) + program, sql ? ".sql" : ".xml")));
     const QString initial = PathFromSetting(settings->ReadString("Files", key, byDefault));
     const QString name = sql ? dialogs.GetSaveFileName(this, SQLDialogSetup(), initial)
                              : dialogs.GetSaveFileName(this, XMLDialogSetup(), initial);

@@ -37,12 +37,14 @@ struct TFailure;
 // The main window: connection parameters, script options and period; runs
 // the script engine and shows the SQL script and the XML log; saves them,
 // shows the readme and the About box; keeps the user's settings in the
-// settings file beside the program (the program's path with ".ini").
+// settings file (the program's name with ".ini") beside the program, or in
+// the user's configuration folder when the program's folder is not the
+// user's to write (SettingsFolder).
 class TfrmGUI : public QMainWindow {
     Q_OBJECT
 public:
     // programPath names the program file whose folder holds the settings,
-    // language and report files.
+    // language and report files, when the program may write there.
     explicit TfrmGUI(TDialogs& dialogs, std::string programPath = ExecutablePath(), QWidget* parent = nullptr);
     ~TfrmGUI() override;
 
@@ -126,7 +128,7 @@ private:
 
     TDialogs& dialogs;
     std::string programPath;
-    std::string programDir;
+    std::string programDir;  // where the settings, language and report files are
     TfrmAbout* frmAbout = nullptr;
     QList<QObject*> components;
 

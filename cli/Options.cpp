@@ -111,6 +111,7 @@ public:
 std::string UsageText()
 {
     return "Usage: norvane-cli -d LOCATION [options]\n"
+           "       norvane-cli log install|status|purge|remove -d LOCATION [options]\n"
            "Reads the IBExpert change log of a Firebird/InterBase database and writes an SQL\n"
            "script that replays the logged changes (or undoes them), and its XML log.\n"
            "The database is only read, inside a transaction that is rolled back.\n"
@@ -164,7 +165,13 @@ std::string UsageText()
            "they may change another row equal in those values.\n"
            "\n"
            "norvane-cli apply carries the changes to a sister database directly: see\n"
-           "norvane-cli apply --help.\n";
+           "norvane-cli apply --help.\n"
+           "\n"
+           "The log commands install the change log on a database (or bring it up to date),\n"
+           "report on it, purge old entries and remove it; 'norvane-cli log ACTION --help'\n"
+           "shows each one's options. Their own exit statuses: 20 the database has no change\n"
+           "log, 21 the user may not change its structure, 22 the database refused the log's\n"
+           "structures, 23 a target of --applied keeps no record of the source.\n";
 }
 
 std::string ApplyUsageText()
@@ -276,6 +283,7 @@ TCommandLine::TCommandLine() : app(std::make_unique<CLI::App>("", "norvane-cli")
     apply->add_flag("--undo", o.undo, "undo in place");
     apply->add_flag("--restore-triggers", o.restoreTriggers, "switch the triggers on again");
     apply->add_option("--language", o.language, "language")->check(OneOf({"en", "ru"}));
+    AddLogCommands(*app, o.log);
 }
 
 TCommandLine::~TCommandLine() = default;
@@ -287,6 +295,8 @@ CliOptions TCommandLine::Parse(const std::vector<std::string>& args)
     options.password = Env("ISC_PASSWORD", "");
     options.from = EncodeDate(1901, 1, 1);
     options.to = Date();
+    options.log.user = options.user;
+    options.log.password = options.password;
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {

@@ -1,4 +1,5 @@
 #pragma once
+#include "cli/LogCommand.h"
 #include "locale/Regional.h"
 
 #include <memory>
@@ -47,6 +48,8 @@ struct CliOptions {
     std::string targetCharset;   // default: the source's
     bool keyOnly = false;
     bool restoreTriggers = false;
+    // `norvane-cli log ACTION`: its action is not empty.
+    LogOptions log;
 };
 
 // Bad usage; its text says what is wrong.

@@ -6,6 +6,7 @@
 #include "cli/Output.h"
 #include "db/Tdbmanager.h"
 #include "db/Tsignalwatch.h"
+#include "engine/Clogadmin.h"
 #include "engine/Cnorvane.h"
 #include "engine/Cselection.h"
 #include "engine/Failure.h"
@@ -99,6 +100,9 @@ private:
 // Whether the failure of the run has been told already.
 std::atomic<bool> reported{false};
 
+// What an interrupted run says when the program ends at once.
+const char* interruptedText = "Interrupted: no file was written.";
+
 // A second signal ends the program at once, as does a run that has not
 // ended a few seconds after it was stopped (TSignalWatch::kStuckAfter):
 // whatever it waits for then, a connection being made or a pipe, it is not
@@ -107,12 +111,12 @@ void OnSignal(int signal)
 {
     static int signals = 0;  // the watch calls from one thread
     if (++signals >= 2)
-        EndAbruptly("Interrupted: no file was written.", 128 + signal);
+        EndAbruptly(interruptedText, 128 + signal);
 }
 
 void OnStuck(int signal)
 {
-    const std::string text = signal ? "Interrupted: no file was written."
+    const std::string text = signal ? interruptedText
                                     : "Timed out: the database did not answer within " +
                                           std::to_string(TSignalWatch::TimedOut()) + " s";
     EndAbruptly(reported ? std::string() : text, signal ? 128 + signal : exTimedOut);
@@ -317,6 +321,14 @@ int main(int argc, char** argv)
     if (options.version) {
         std::cout << "norvane-cli " << NORVANE_VERSION << "\n";
         return exDone;
+    }
+    if (!options.log.action.empty()) {
+        std::signal(SIGPIPE, SIG_IGN);
+        // Between the batches of a purge a signal stops it; a statement under
+        // way is rolled back with the program when it does not end soon.
+        interruptedText = Norvane::kLogInterrupted;
+        const TSignalWatch signals(OnSignal, OnStuck);
+        return RunLogCommand(options.log);
     }
     if (!options.xmlFile.empty() && SameFile(options.sqlFile, options.xmlFile)) {
         std::cerr << "norvane-cli: "

@@ -308,6 +308,7 @@ void TIBTransaction::Rollback()
 
 void TIBTransaction::Commit()
 {
+    const TServerCall call;
     TStatus status;
     if (isc_commit_transaction(status.get(), transaction.Ptr()))
         status.Raise();
@@ -413,11 +414,12 @@ bool TCursor::IsQuery() const
 
 void TCursor::Run()
 {
+    if (IsQuery())
+        throw EIBError("Cannot run a select statement");
     TStatus status;
     XSQLDA* in = input.Count() > 0 ? input.get() : nullptr;
     XSQLDA* out = output.Count() > 0 ? output.get() : nullptr;
-    if (IsQuery())
-        throw EIBError("Cannot run a select statement");
+    const TServerCall call;
     if (isc_dsql_execute2(status.get(), transaction, statement.Ptr(), SQLDA_VERSION1, in, out))
         status.Raise();
 }
@@ -429,7 +431,8 @@ long long TCursor::Records()
     const char items[] = {isc_info_sql_records, isc_info_end};
     char result[64] = {};
     TStatus status;
-    if (isc_dsql_sql_info(status.get(), statement.Ptr(), sizeof items, items, sizeof result, result))
+    if (const TServerCall call;
+        isc_dsql_sql_info(status.get(), statement.Ptr(), sizeof items, items, sizeof result, result))
         status.Raise();
     if (result[0] != isc_info_sql_records)
         return 0;

@@ -7,6 +7,10 @@ cmake_minimum_required(VERSION 3.22)
 #
 #   -DICONV=<iconv program> -DSOURCE_DIR=<res folder> -DOUTPUT=<generated .cpp>
 #   -DOUTPUT_IDS=<generated header>
+#   [-DOTHER_TEXTS=<name>=<path>|<name>=<path>...]
+#
+# OTHER_TEXTS: files kept elsewhere in the tree, built in as if they lay in
+# res/ under the name given (which follows the same pattern).
 
 foreach(var ICONV SOURCE_DIR OUTPUT OUTPUT_IDS)
   if(NOT DEFINED ${var})
@@ -16,6 +20,23 @@ endforeach()
 
 set(name_pattern "^([a-z]+)-([0-9]+)(-[^.]*)?\\.(sql|xml|ini|txt)$")
 file(GLOB texts RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*")
+foreach(text IN LISTS texts)
+  set(path_of_${text} "${SOURCE_DIR}/${text}")
+endforeach()
+if(OTHER_TEXTS)
+  string(REPLACE "|" ";" others "${OTHER_TEXTS}")
+  foreach(other IN LISTS others)
+    if(NOT other MATCHES "^([^=]+)=(.+)$")
+      message(FATAL_ERROR "OTHER_TEXTS: '${other}' is not <name>=<path>")
+    endif()
+    set(text "${CMAKE_MATCH_1}")
+    if(DEFINED path_of_${text})
+      message(FATAL_ERROR "${CMAKE_MATCH_2}: res/${text} is there already")
+    endif()
+    set(path_of_${text} "${CMAKE_MATCH_2}")
+    list(APPEND texts "${text}")
+  endforeach()
+endif()
 list(SORT texts)
 get_filename_component(work_dir "${OUTPUT}" DIRECTORY)
 set(converted "${OUTPUT}.cp1251")
@@ -54,12 +75,12 @@ foreach(text IN LISTS texts)
   list(APPEND seen "${type_name}/${number}")
 
   execute_process(
-    COMMAND "${ICONV}" -f UTF-8 -t WINDOWS-1251 "${SOURCE_DIR}/${text}"
+    COMMAND "${ICONV}" -f UTF-8 -t WINDOWS-1251 "${path_of_${text}}"
     OUTPUT_FILE "${converted}"
     RESULT_VARIABLE failed
     ERROR_VARIABLE why)
   if(failed)
-    message(FATAL_ERROR "res/${text} is not UTF-8 text that Windows-1251 can hold: ${why}")
+    message(FATAL_ERROR "${path_of_${text}} is not UTF-8 text that Windows-1251 can hold: ${why}")
   endif()
   file(READ "${converted}" hex HEX)
 
@@ -76,9 +97,10 @@ foreach(text IN LISTS texts)
     set(bytes "0x00,")  # an array cannot be empty; the size says 0
   endif()
 
-  string(APPEND arrays "// res/${text}\nconst unsigned char text${index}[] = {\n${bytes}\n};\n\n")
+  file(RELATIVE_PATH shown "${SOURCE_DIR}/.." "${path_of_${text}}")
+  string(APPEND arrays "// ${shown}\nconst unsigned char text${index}[] = {\n${bytes}\n};\n\n")
   string(APPEND entries "    {\"${type_name}\", ${number}, text${index}, ${size}},\n")
-  string(APPEND ids "// res/${text}, type ${type_name}\nconstexpr int ${id} = ${number};\n")
+  string(APPEND ids "// ${shown}, type ${type_name}\nconstexpr int ${id} = ${number};\n")
   math(EXPR index "${index} + 1")
 endforeach()
 file(REMOVE "${converted}")
@@ -88,7 +110,7 @@ if(index EQUAL 0)
 endif()
 
 file(WRITE "${OUTPUT}.new"
-"// Generated at build time from the files in res/ by res/EmbedTexts.cmake.\n"
+"// Generated at build time by res/EmbedTexts.cmake from the files in res/ and\n// the files of the tree it was given.\n"
 "#include \"res/BuiltinTexts.h\"\n\n"
 "namespace {\n\n"
 "${arrays}"

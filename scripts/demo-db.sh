@@ -2,7 +2,9 @@
 # Creates the demo database: a small shop with the IBExpert change log and a
 # day of logged changes, ready for norvane-cli or the window.
 #   bash scripts/demo-db.sh <path.fdb>
-# Uses the embedded engine (no server); an existing file is replaced.
+# Uses the embedded engine (no server); an existing file is replaced. The
+# change log is installed by `norvane-cli log install`: $NORVANE_CLI, else
+# the one in build/, else the one on the PATH.
 set -euo pipefail
 
 if [ $# -ne 1 ] || [ -z "$1" ]; then
@@ -13,6 +15,14 @@ fi
 here="$(cd "$(dirname "$0")" && pwd)"
 demo="$here/demo"
 db="$(realpath -m -- "$1")"
+cli="${NORVANE_CLI:-$here/../build/norvane-cli}"
+if [ ! -x "$cli" ]; then
+  cli="$(command -v norvane-cli || true)"
+fi
+if [ -z "$cli" ]; then
+  echo "demo-db: no norvane-cli (build it, or set NORVANE_CLI)" >&2
+  exit 1
+fi
 
 mkdir -p -- "$(dirname -- "$db")"
 rm -f -- "$db"
@@ -26,9 +36,10 @@ trap 'rm -rf -- "$work"' EXIT
   echo "set bail on;"
   # In an SQL string an apostrophe is doubled.
   echo "create database '${db//\'/\'\'}' user 'SYSDBA' page_size 8192 default character set WIN1251;"
-  cat "$demo/log-tables.sql" "$demo/schema.sql" "$demo/log-triggers.sql"
+  cat "$demo/schema.sql"
 } >"$work/0-SYSDBA.sql"
 isql-fb -q -b -ch WIN1251 -i "$work/0-SYSDBA.sql"
+ISC_USER=SYSDBA ISC_PASSWORD= "$cli" log install -d "$db" >&2
 
 # The changes are made by two users, so the comment lines of a script show who
 # did what: each "-- user: NAME" part of changes.sql runs in NAME's own

@@ -16,6 +16,7 @@ packages=(
   qt6-translations-l10n
   xvfb xauth imagemagick
   fonts-dejavu-core
+  dpkg-dev lintian desktop-file-utils man-db groff-base
 )
 
 missing=()

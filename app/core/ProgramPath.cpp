@@ -1,8 +1,10 @@
 #include "app/core/ProgramPath.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <vector>
 
 std::string ExecutablePath()
@@ -25,6 +27,36 @@ std::string ExecutableDir()
     if (slash == std::string::npos)
         return "./";
     return path.substr(0, slash + 1);
+}
+
+std::string HomeFolder()
+{
+    const char* home = std::getenv("HOME");
+    std::string folder = home && *home ? home : "";
+    if (folder.empty())
+        if (const passwd* user = getpwuid(getuid()))
+            folder = user->pw_dir ? user->pw_dir : "";
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+std::string SettingsFolder(const std::string& programDir)
+{
+    // access() asks with the real user's rights and knows a read-only file
+    // system: an installed program's folder is the system's.
+    if (access(programDir.c_str(), W_OK) == 0)
+        return programDir;
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    std::string config = configHome && configHome[0] == '/' ? configHome : HomeFolder() + ".config";
+    while (config.size() > 1 && config.back() == '/')
+        config.pop_back();
+    // The configuration folder is the user's own (0700, as the XDG base
+    // directories ask); a folder there already keeps its mode.
+    mkdir(config.c_str(), 0700);
+    const std::string folder = config + "/norvane/";
+    mkdir(folder.c_str(), 0700);
+    return folder;
 }
 
 std::string ChangeFileExt(const std::string& path, const std::string& ext)

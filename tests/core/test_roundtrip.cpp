@@ -424,8 +424,9 @@ const std::string kDemoUndo = Cp1251(
 TEST(DemoDatabase, ScriptsReplayAndUndoTheDemoDay)
 {
     TestDatabase demo, twin;
-    const std::string command =
-        "bash '" + std::string(NORVANE_SOURCE_DIR) + "/scripts/demo-db.sh' '" + demo.Path() + "' 2>/dev/null";
+    const std::string command = "NORVANE_CLI='" + std::string(NORVANE_BINARY_DIR) + "/norvane-cli' bash '" +
+                                std::string(NORVANE_SOURCE_DIR) + "/scripts/demo-db.sh' '" + demo.Path() +
+                                "' 2>/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     MakeShop(twin, "");
     const std::string empty = Dump(twin);

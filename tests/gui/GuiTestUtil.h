@@ -67,6 +67,11 @@ public:
             onMessage(text);
     }
     void ShowError(QWidget*, const QString& text) override { errors << text; }
+    bool Confirm(QWidget*, const QString& text) override
+    {
+        questions << text;
+        return confirm;
+    }
     QString GetOpenFileName(QWidget*, const TFileDialogSetup& setup, const QString& fileName) override
     {
         return Answer(setup, fileName);
@@ -78,6 +83,8 @@ public:
 
     QStringList messages;
     QStringList errors;
+    QStringList questions;
+    bool confirm = false;  // the answer to every question
     QList<FileRequest> fileRequests;
     std::deque<QString> fileAnswers;  // an empty answer cancels
     std::function<void(const QString&)> onMessage;

@@ -393,12 +393,38 @@ set term ;^
         QFile::remove(QFile::decodeName(path.c_str()));
     }
 
+    // The Change log menu changes nothing until the question that names the
+    // database is answered Yes; then it installs the log and shows its status.
+    void changeLogMenuInstallsAfterTheQuestion()
+    {
+        QString output;
+        QVERIFY2(CreateDatabase(dir.Path("menu.fdb"), "create table T (ID integer not null primary key);", &output),
+                 qPrintable(output));
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.Edit("edtDatabaseFile")->setText(dir.Path("menu.fdb"));
+        w.Action("actLogInstall")->trigger();
+        QCOMPARE(dialogs.questions.size(), 1);
+        QVERIFY2(dialogs.questions[0].contains("\n" + dir.Path("menu.fdb") + "\n"), qPrintable(dialogs.questions[0]));
+        w.Action("actLogStatus")->trigger();
+        QVERIFY2(dialogs.messages.value(0).startsWith("No change log is installed on"), qPrintable(dialogs.messages.value(0)));
+        dialogs.confirm = true;
+        w.Action("actLogInstall")->trigger();
+        QVERIFY2(dialogs.messages.value(1).endsWith("Tables logged (1): T"), qPrintable(dialogs.messages.value(1)));
+        w.Action("actLogStatus")->trigger();
+        QVERIFY2(dialogs.messages.value(2).contains("Tables logged (1): T\nTables not logged: none\nEntries: 0\n"),
+                 qPrintable(dialogs.messages.value(2)));
+    }
+
     void demoDatabaseGivesAScript()
     {
         const QString demo = QStringLiteral(NORVANE_SOURCE_DIR "/scripts/demo-db.sh");
         if (!QFileInfo::exists(demo))
             QSKIP("no demo database script");
         QProcess make;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("NORVANE_CLI", QStringLiteral(NORVANE_BINARY_DIR "/norvane-cli"));
+        make.setProcessEnvironment(environment);
         make.start("bash", {demo, dir.Path("demo.fdb")});
         QVERIFY(make.waitForFinished(120000));
         QVERIFY2(make.exitCode() == 0, make.readAllStandardError().constData());

@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QScreen>
 
+#include <sys/mount.h>
+#include <unistd.h>
+
 namespace {
 
 QString Today()
@@ -151,6 +154,39 @@ private slots:
         QCOMPARE(again.gui->size(), QSize(640, 500));
         QVERIFY(again.Action("miRussian")->isChecked());
         QVERIFY(!again.Action("miEnglish")->isChecked());
+    }
+
+    // Installed for the whole system, the program's folder is not the user's
+    // to write: the settings and the language file go to the user's
+    // configuration folder instead, which is the user's alone.
+    void unwritableProgramFolderKeepsTheFilesInTheConfigurationFolder()
+    {
+        TProgramDir program, home;
+        const QString folder = program.Path("bin");
+        QVERIFY(QDir().mkpath(folder));
+        // A read-only file system refuses root too; anyone else, the mode.
+        const QByteArray path = QFile::encodeName(folder);
+        if (::geteuid() != 0)
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        else if (::mount("tmpfs", path.constData(), "tmpfs", MS_RDONLY, nullptr) != 0)
+            QSKIP("cannot mount a read-only file system");
+        const std::unique_ptr<const char, void (*)(const char*)> unmount(
+            ::geteuid() == 0 ? path.constData() : nullptr, [](const char* at) { ::umount2(at, MNT_DETACH); });
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.Path("config")));
+        {
+            TScriptedDialogs dialogs;
+            TWindow w(dialogs, folder + "/norvane");
+            w.Edit("edtDatabaseFile")->setText("shop.fdb");
+            w.Action("miRussian")->trigger();
+            w.gui->show();
+            w.Action("actClose")->trigger();
+            QCOMPARE(dialogs.errors, QStringList());
+        }
+        qunsetenv("XDG_CONFIG_HOME");
+        QVERIFY(ReadBytes(home.Path("config/norvane/norvane.ini")).contains("Database file=shop.fdb\r\n"));
+        QVERIFY(QFileInfo::exists(home.Path("config/norvane/Locale.ini")));
+        QCOMPARE(QFileInfo(home.Path("config/norvane")).permissions() & 0x0777, 0x0700);
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
     }
 
     void uncheckedRememberPasswordRemovesTheStoredPassword()
