@@ -74,7 +74,9 @@ public:
         if (percent == shown)
             return;
         shown = percent;
-        std::fprintf(stderr, "\rReading log: %d of %d entries (%d%%)", done, total, percent);
+        const std::string line =
+            FormatMessage(msgReadingLog, {std::to_string(done), std::to_string(total), std::to_string(percent)});
+        std::fputs(("\r" + ForTerminal(line)).c_str(), stderr);
         std::fflush(stderr);
     }
     void Finish()
@@ -100,14 +102,14 @@ TFile OpenTemp(const TAtomicFile& target, const std::string& name)
 {
     TFile file(std::fopen(target.TempPath().c_str(), "wb"));
     if (!file)
-        throw Exception("Cannot create file \"" + name + "\". " + std::strerror(errno));
+        throw Exception(FormatMessage(msgCannotCreateFile, {name, std::strerror(errno)}));
     return file;
 }
 
 void Close(TFile& file, const std::string& name)
 {
     if (std::fclose(file.release()) != 0)
-        throw Exception("Cannot write file \"" + name + "\". " + std::strerror(errno));
+        throw Exception(FormatMessage(msgCannotWriteFile, {name, std::strerror(errno)}));
 }
 
 // The temporary files of the outputs. A first Ctrl+C stops the run, which
@@ -139,14 +141,13 @@ void Report(const Norvane::TFailure& failure)
     using Norvane::TFailureKind;
     switch (failure.kind) {
     case TFailureKind::Interrupted:
-        Say("Interrupted: no file was written.");
+        Say(msgInterrupted);
         return;
     case TFailureKind::NoConnect:
         Say(msgNoConnect);
         break;
     case TFailureKind::Charset:
-        Say("A logged value cannot be read in the character set " + failure.charset + ": run with --charset " +
-            CharsetThatReads(failure.charset) + " (or the database's own character set) to read it.");
+        Say(FormatMessage(msgCharsetCli, {failure.charset, CharsetThatReads(failure.charset)}));
         break;
     case TFailureKind::NoLog:
         Say(msgNoLog);
@@ -154,7 +155,7 @@ void Report(const Norvane::TFailure& failure)
     case TFailureKind::Failed:
         // The text alone ("Range check error" for an entry without an
         // operation letter) does not say that the log was being read.
-        Say("Cannot read the change log:");
+        Say(msgCannotReadLog);
         break;
     default:
         break;
@@ -162,7 +163,7 @@ void Report(const Norvane::TFailure& failure)
     Say(failure.text);
     // A type without a literal is named in words on a line of its own.
     if (!failure.typeName.empty())
-        Say("SQL type: " + failure.typeName);
+        Say(FormatMessage(msgSQLType, {failure.typeName}));
 }
 
 // Lists the log entries the run left out as invalid; whether there were any.
@@ -170,12 +171,11 @@ bool ReportSkipped(const Norvane::CNorvane::TSkipped& skipped)
 {
     if (skipped.count == 0)
         return false;
-    Say("Left out " + std::to_string(skipped.count) + " log " + (skipped.count == 1 ? "entry" : "entries") +
-        " that cannot be trusted:");
+    Say(skipped.count == 1 ? msgSkippedEntry : FormatMessage(msgSkippedEntries, {std::to_string(skipped.count)}));
     for (const std::string& message : skipped.first)
         Say("  " + message);
     if (skipped.count > skipped.first.size())
-        Say("  and " + std::to_string(skipped.count - skipped.first.size()) + " more");
+        Say("  " + FormatMessage(msgSkippedMore, {std::to_string(skipped.count - skipped.first.size())}));
     return true;
 }
 
@@ -197,7 +197,7 @@ int Run(const CliOptions& o)
     } else {
         script.reset(std::tmpfile());
         if (!script)
-            throw Exception(std::string("Cannot create a temporary file. ") + std::strerror(errno));
+            throw Exception(FormatMessage(msgCannotCreateTemp, {std::strerror(errno)}));
     }
     std::unique_ptr<TAtomicFile> xml;
     TFile xmlLog;
@@ -257,7 +257,7 @@ int Run(const CliOptions& o)
         while ((size = std::fread(buffer, 1, sizeof buffer, script.get())) > 0)
             std::fwrite(buffer, 1, size, stdout);
         if (std::ferror(script.get()) || std::fflush(stdout) != 0) {
-            Say("Cannot write the script to standard output");
+            Say(msgCannotWriteOutput);
             return exFailure;
         }
     }
@@ -291,6 +291,8 @@ int main(int argc, char** argv)
     const TSignalWatch signals(OnSignal);
     try {
         return Run(options);
+    } catch (const FileError& e) {
+        Say(FormatMessage(e.creating ? msgCannotCreateFile : msgCannotWriteFile, {e.path, e.reason}));
     } catch (const std::exception&) {
         Say(Norvane::DescribeFailure(std::current_exception()).text);
     }

@@ -12,14 +12,14 @@
 #include <cstring>
 #include <vector>
 
-namespace {
-
-std::string ErrorText(const std::string& what, const std::string& path, int err)
+FileError::FileError(bool aCreating, const std::string& aPath, int error)
+    : Exception(std::string(aCreating ? "Cannot create file" : "Cannot write file") + " \"" + aPath + "\". " +
+                std::strerror(error)),
+      creating(aCreating),
+      path(aPath),
+      reason(std::strerror(error))
 {
-    return what + " \"" + path + "\". " + std::strerror(err);
 }
-
-}  // namespace
 
 mode_t TAtomicFile::DefaultFileMode()
 {
@@ -36,7 +36,7 @@ TAtomicFile::TAtomicFile(std::string t, mode_t createMode) : target(std::move(t)
         // Commit, when other files of the same run may already have been
         // replaced.
         if (S_ISDIR(existing.st_mode))
-            throw Exception(ErrorText("Cannot create file", target, EISDIR));
+            throw FileError(true, target, EISDIR);
         // A device, a pipe or a socket (/dev/stdout, say) keeps no content
         // that a failure could spoil; the data goes straight to it, and it
         // is never replaced by a file of ours.
@@ -56,7 +56,7 @@ TAtomicFile::TAtomicFile(std::string t, mode_t createMode) : target(std::move(t)
     name.insert(name.end(), suffix, suffix + sizeof suffix);
     int fd = mkstemp(name.data());
     if (fd < 0)
-        throw Exception(ErrorText("Cannot create file", target, errno));
+        throw FileError(true, target, errno);
     temp = name.data();
     // A new file gets the usual permissions; a replaced one keeps its own.
     fchmod(fd, stat(replaced.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : createMode);
@@ -73,7 +73,7 @@ void TAtomicFile::Write(const std::string& data)
 {
     FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f)
-        throw Exception(ErrorText("Cannot write file", target, errno));
+        throw FileError(false, target, errno);
     bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
     int err = errno;
     if (std::fclose(f) != 0 && ok) {
@@ -81,13 +81,13 @@ void TAtomicFile::Write(const std::string& data)
         err = errno;
     }
     if (!ok)
-        throw Exception(ErrorText("Cannot write file", target, err));
+        throw FileError(false, target, err);
 }
 
 void TAtomicFile::Commit()
 {
     if (!direct && std::rename(temp.c_str(), replaced.c_str()) != 0)
-        throw Exception(ErrorText("Cannot write file", target, errno));
+        throw FileError(false, target, errno);
     committed = true;
 }
 

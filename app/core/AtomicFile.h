@@ -1,7 +1,20 @@
 #pragma once
+#include "app/core/Exception.h"
+
 #include <sys/types.h>
 
 #include <string>
+
+// A file that cannot be created or written. The message is English
+// ("Cannot create file \"path\". reason"); a front end with a message
+// catalogue words it again from the parts.
+class FileError : public Exception {
+public:
+    FileError(bool creating, const std::string& path, int error);
+    bool creating;       // the file could not be made at all
+    std::string path;    // as the writer was given it
+    std::string reason;  // the system's text of the error
+};
 
 // Writes a file so that readers see either the old content or the whole new
 // one: the data goes to a temporary file beside the target, which replaces
@@ -33,7 +46,6 @@ private:
     bool direct = false;  // temp is the target itself
 };
 
-// Writes data to path through a TAtomicFile. Throws Exception
-// "Cannot create file \"path\". reason" or "Cannot write file ...".
+// Writes data to path through a TAtomicFile. Throws FileError.
 void WriteFileAtomically(const std::string& path, const std::string& data,
                          mode_t createMode = TAtomicFile::DefaultFileMode());
