@@ -32,7 +32,7 @@ namespace {
 // Answers every box by remembering it: the run must show none.
 class TQuietDialogs : public TDialogs {
 public:
-    void ShowMessage(QWidget*, const QString& text) override { shown += text.toStdString() + "\n"; }
+    void ShowMessage(QWidget*, const QString& text, TMessageKind) override { shown += text.toStdString() + "\n"; }
     void ShowError(QWidget*, const QString& text) override { shown += text.toStdString() + "\n"; }
     QString GetOpenFileName(QWidget*, const TFileDialogSetup&, const QString&) override { return {}; }
     QString GetSaveFileName(QWidget*, const TFileDialogSetup&, const QString&) override { return {}; }

@@ -60,9 +60,10 @@ public:
         QString fileName;
     };
 
-    void ShowMessage(QWidget*, const QString& text) override
+    void ShowMessage(QWidget*, const QString& text, TMessageKind kind) override
     {
         messages << text;
+        kinds << kind;
         if (onMessage)
             onMessage(text);
     }
@@ -77,6 +78,7 @@ public:
     }
 
     QStringList messages;
+    QList<TMessageKind> kinds;
     QStringList errors;
     QList<FileRequest> fileRequests;
     std::deque<QString> fileAnswers;  // an empty answer cancels
