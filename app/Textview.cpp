@@ -280,8 +280,9 @@ void TTextView::SelectAll()
 {
     if (!source || source->Size() == 0)
         return;
+    // To the very end: past the last line feed, the whole text.
     anchor = TPos{0, 0};
-    cursor = TPos{LineStartBefore(source->Size() - 1), INT_MAX};
+    cursor = TPos{source->Size(), 0};
     viewport()->update();
 }
 

@@ -5,6 +5,7 @@
 #include "app/Createexcfile.h"
 
 #include "app/Statusbar.h"
+#include "app/Textview.h"
 #include "db/Tdbmanager.h"
 
 #include <QComboBox>
@@ -428,6 +429,93 @@ set term ;^
         const QByteArray empty = ReadBytes(QFile::decodeName(WriteExceptionFile("", folder).c_str()));
         QCOMPARE(empty.count("\r\n"), 1);
         QFile::remove(QFile::decodeName(path.c_str()));
+    }
+
+    // norvane-cli's output of the same log: what the pages save, byte for byte.
+    QByteArray CliOutput(const QString& database, const QStringList& more = {})
+    {
+        QProcess cli;
+        cli.start(QCoreApplication::applicationDirPath() + "/norvane-cli",
+                  QStringList{"-d", database, "--from", "2024-03-01", "--to", "2024-03-01", "--no-comments"} + more);
+        if (!cli.waitForFinished(120000) || cli.exitCode() != 0)
+            return "norvane-cli failed: " + cli.readAllStandardError();
+        return more.isEmpty() ? cli.readAllStandardOutput() : ReadBytes(more.last());
+    }
+
+    // Saved unedited, a page is the run's own bytes, line feeds and
+    // Windows-1251 as norvane-cli writes them; edited, it is the page's text
+    // with line feeds.
+    void savedScriptIsTheRunsOwnBytes()
+    {
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.Edit("edtDatabaseFile")->setText(dir.Path("shop.fdb"));
+        w.Edit("meDateBegin")->setText("01.03.2024");
+        w.Edit("meDateEnd")->setText("01.03.2024");
+        w.Find<QCheckBox>("chbIncludeComments")->setChecked(false);
+        w.Action("actExecute")->trigger();
+        dialogs.fileAnswers = {dir.Path("shop.sql")};
+        w.Action("actSave")->trigger();
+        const QByteArray cli = CliOutput(dir.Path("shop.fdb"));
+        QCOMPARE(cli, Cp(QStringLiteral("insert into CUSTOMER\n(ID, NAME)\nvalues (1, 'Иван');\n\n")));
+        QCOMPARE(ReadBytes(dir.Path("shop.sql")), cli);
+        w.Memo("mmSQL")->appendPlainText("commit;");
+        dialogs.fileAnswers = {dir.Path("shop.sql")};
+        w.Action("actSave")->trigger();
+        QCOMPARE(ReadBytes(dir.Path("shop.sql")), cli + "\ncommit;");
+    }
+
+    // A text larger than the pages edit is shown read only from the run's
+    // file, with a line that says so: it scrolls, finds, copies, and saves
+    // whole, byte for byte as norvane-cli writes it.
+    void longTextIsShownReadOnlyAndSavedWhole()
+    {
+        MakeLongLog();
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.gui->SetEditableBytes(4096);
+        w.gui->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.gui.get()));
+        w.Edit("edtDatabaseFile")->setText(dir.Path("long.fdb"));
+        w.Edit("meDateBegin")->setText("01.03.2024");
+        w.Edit("meDateEnd")->setText("01.03.2024");
+        w.Find<QCheckBox>("chbIncludeComments")->setChecked(false);
+        QTest::keyClick(w.gui.get(), Qt::Key_F9);
+        auto* view = w.gui->findChild<TTextView*>("tvSQL");
+        QVERIFY(view->isVisible() && !w.Memo("mmSQL")->isVisible());
+        const QByteArray cli = CliOutput(dir.Path("long.fdb"));
+        QCOMPARE(w.gui->findChild<QLabel*>("lblSQLNote")->text(),
+                 "This page holds " + QString::number(cli.size() / 1048576.0, 'f', 1) +
+                     " MiB, too much to edit here: it is shown read only, and Save as writes it whole.");
+        QVERIFY(view->VisibleText().startsWith("insert into T\n(ID)\nvalues (1);\n\ninsert into T"));
+        QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+        QVERIFY(view->VisibleText().endsWith("values (1500);\n"));
+
+        // Ctrl+F, and round the end once.
+        QTest::keyClick(w.gui.get(), Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClicks(w.Edit("edtFind"), "VALUES (1234)");
+        QTest::keyClick(w.Edit("edtFind"), Qt::Key_Return);
+        QTRY_COMPARE(view->SelectedText(), QStringLiteral("values (1234)"));
+        QVERIFY(view->VisibleText().contains("values (1234)"));
+        w.Edit("edtFind")->setText("values (1)");
+        QTest::keyClick(w.gui.get(), Qt::Key_F3);
+        QTRY_COMPARE(view->SelectedText(), QStringLiteral("values (1)"));
+        QVERIFY(view->VisibleText().startsWith("insert into T\n(ID)\nvalues (1);"));
+        w.Edit("edtFind")->setText("delete");
+        QTest::keyClick(w.gui.get(), Qt::Key_F3, Qt::ShiftModifier);
+        QTRY_COMPARE(w.gui->findChild<QLabel*>("lblFindResult")->text(), QStringLiteral("\"delete\" is not on this page."));
+
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(view->SelectedText(), QString::fromLatin1(cli));
+        dialogs.fileAnswers = {dir.Path("long.sql")};
+        w.Action("actSave")->trigger();
+        QCOMPARE(ReadBytes(dir.Path("long.sql")), cli);
+        // The XML page the same way.
+        w.Find<QTabWidget>("PageControl")->setCurrentWidget(w.Find<QWidget>("tsXML"));
+        QVERIFY(w.gui->findChild<TTextView*>("tvXML")->isVisible());
+        dialogs.fileAnswers = {dir.Path("long.xml")};
+        w.Action("actSave")->trigger();
+        QCOMPARE(ReadBytes(dir.Path("long.xml")), CliOutput(dir.Path("long.fdb"), {"--xml", dir.Path("cli.xml")}));
     }
 
     void demoDatabaseGivesAScript()
