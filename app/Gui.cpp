@@ -409,6 +409,7 @@ void TfrmGUI::actExecuteExecute()
             xml->Finish();
         });
         cancelled = cancelRequested;
+        emit RunEnded();
         if (run.Closing())
             return;
         if (!cancelled && !error) {
@@ -594,16 +595,20 @@ bool TfrmGUI::SavePage(TPage& page, const std::string& path)
     // script equals norvane-cli's, a value's line feeds included.
     // The XML page saves the log itself, whatever the page shows.
     if (page.output && (&page == &xmlPage || !page.view->isHidden() || !page.memo->document()->isModified())) {
+        // On a thread of its own, as a run: a disk that takes its time
+        // with hundreds of MiB holds up no event of the window.
         TRun run(*this);
-        return page.output->CopyTo(path, [this](int percent) {
-            progressTotal = 100;
-            progressDone = percent;
-            if (sinceEvents.elapsed() >= 50) {
-                QCoreApplication::processEvents();
-                sinceEvents.restart();
-            }
-            return !cancelRequested;
-        });
+        bool written = false;
+        const std::shared_ptr<TRunOutput> output = page.output;
+        if (const std::exception_ptr error = RunInWorker([&] {
+                written = output->CopyTo(path, [this](int percent) {
+                    progressTotal = 100;
+                    progressDone = percent;
+                    return !cancelRequested;
+                });
+            }))
+            std::rethrow_exception(error);
+        return written;
     }
     // Line feeds, as the run writes them.
     WriteFileAtomically(path, ToEncoding(page.memo->toPlainText(), page.encoding));

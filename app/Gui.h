@@ -72,6 +72,11 @@ public:
     // question or a message: an open dialog is cancelled and a run given up.
     void Terminate();
 
+signals:
+    // The engine has finished a run (its pages are filled after): for
+    // measurements of the window.
+    void RunEnded();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
