@@ -7,6 +7,7 @@
 
 QIcon NorvaneIcon()
 {
+    Q_INIT_RESOURCE(norvane);
     QFile file(QStringLiteral(":/norvane.svg"));
     QIcon icon;
     if (!file.open(QIODevice::ReadOnly))
