@@ -19,7 +19,7 @@
 //              saved: its peak memory, the time from F9 to the first lines
 //              on the SQL page, the longest time it handled no event, and
 //              how many runs began with its action triggered every 10 ms.
-// The run above is the window's held path: its records, XML text and script
+// The run above is the held path (ReadLog): its records, XML text and script
 // stay in memory. At 10,000 entries (measured for the purpose when no size
 // asked for is that small) the streamed files are compared byte for byte
 // with the held texts.
@@ -460,7 +460,7 @@ int main(int argc, char** argv)
                     "Build: making the database and its logged changes. Peak: resident memory of the run.\n");
         std::printf("cli/flr, undo/flr: norvane-cli writing the reproducing or the undo script and the XML log\n"
                     "to files (the streamed path), against the floor; cli MiB, undo MiB: their peak memory.\n"
-                    "held/flr: the run above (the window's held path) against the floor; KiB/entry: its peak\n"
+                    "held/flr: the run above (the held path, ReadLog) against the floor; KiB/entry: its peak\n"
                     "memory above its idle size, per entry.\n");
         for (std::size_t t = 0; t < targets.size(); ++t) {
             PrintHeader(targets[t]);
