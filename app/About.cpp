@@ -1,6 +1,7 @@
 #include "app/About.h"
 
 #include "app/Hyperlink.h"
+#include "app/Icon.h"
 #include "norvane/Version.h"
 
 #include <QHBoxLayout>
@@ -79,6 +80,7 @@ TfrmAbout::TfrmAbout(QWidget* parent)
 {
     setObjectName("frmAbout");
     setWindowTitle("About");
+    setWindowIcon(NorvaneIcon());
     setModal(true);
 
     auto* Image2 = Own(new TImage(AboutPicture(), this), "Image2");

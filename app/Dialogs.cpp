@@ -29,9 +29,10 @@ QString RunFileDialog(QWidget* parent, const TFileDialogSetup& setup, const QStr
 
 }  // namespace
 
-void TDialogs::ShowMessage(QWidget* parent, const QString& text)
+void TDialogs::ShowMessage(QWidget* parent, const QString& text, TMessageKind kind)
 {
-    QMessageBox box(QMessageBox::NoIcon, BoxTitle(), text, QMessageBox::Ok, parent);
+    QMessageBox box(kind == TMessageKind::Warning ? QMessageBox::Warning : QMessageBox::Information, BoxTitle(), text,
+                    QMessageBox::Ok, parent);
     box.exec();
 }
 

@@ -14,14 +14,18 @@ struct TFileDialogSetup {
     QString defaultSuffix;
 };
 
+// What a message is, for its box's icon: news (information) or something
+// that went wrong or needs mending (warning).
+enum class TMessageKind { Information, Warning };
+
 // Every message box and file dialog of the window goes through this one
 // seam, so that the tests can answer them. The default shows Qt's boxes and
 // dialogs and returns when the user has closed them.
 class TDialogs {
 public:
     virtual ~TDialogs() = default;
-    // A message with an OK button.
-    virtual void ShowMessage(QWidget* parent, const QString& text);
+    // A message with an OK button and the icon of its kind.
+    virtual void ShowMessage(QWidget* parent, const QString& text, TMessageKind kind = TMessageKind::Information);
     // A question with Yes and No; whether the answer was Yes.
     virtual bool Confirm(QWidget* parent, const QString& text);
     // The error box of an error that no handler took; the window stays open.

@@ -4,14 +4,19 @@
 #include "app/Cp1251.h"
 #include "app/Createexcfile.h"
 #include "app/Flowlayout.h"
+#include "app/Icon.h"
 #include "app/Localize.h"
 #include "app/Logmenu.h"
+#include "app/Runoutput.h"
 #include "app/Statusbar.h"
+#include "app/Textview.h"
+#include "app/core/AtomicFile.h"
 #include "app/core/Charset.h"
 #include "app/core/Exception.h"
 #include "app/core/IniFile.h"
 #include "app/core/Resfuncs.h"
 #include "app/core/Textfile.h"
+#include "db/Tdbmanager.h"
 #include "db/Tsignalwatch.h"
 #include "engine/Cnorvane.h"
 #include "engine/Failure.h"
@@ -26,6 +31,10 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -50,6 +59,7 @@
 #include <QVBoxLayout>
 
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -126,29 +136,53 @@ void FillEditor(QPlainTextEdit* editor, const std::string& text, const std::stri
     editor->moveCursor(QTextCursor::Start);
 }
 
+// A filter of a file dialog: its name from the catalogue, its patterns.
+QString Filter(const std::string& name, const char* patterns)
+{
+    return FromCp1251(name) + QStringLiteral(" (") + QLatin1String(patterns) + QLatin1Char(')');
+}
+
 TFileDialogSetup OpenDialogSetup()
 {
-    return {"OpenDialog1", "Select database file for creating log script",
-            {"Firebird and InterBase databases (*.fdb *.gdb)", "Interbase databases (*.gdb)",
-             "Firebird databases (*.fdb)", "All files (*)"},
+    return {"OpenDialog1", FromCp1251(msgOpenDatabaseTitle),
+            {Filter(msgFilterDatabases, "*.fdb *.gdb"), Filter(msgFilterInterBase, "*.gdb"),
+             Filter(msgFilterFirebird, "*.fdb"), Filter(msgFilterAll, "*")},
             "gdb"};
 }
 
 TFileDialogSetup SQLDialogSetup()
 {
-    return {"sdSQL", "Save SQL script as", {"SQL-Files (*.sql)", "Text files (*.txt)"}, "sql"};
+    return {"sdSQL", FromCp1251(msgSaveSQLTitle), {Filter(msgFilterSQL, "*.sql"), Filter(msgFilterText, "*.txt")}, "sql"};
 }
 
 TFileDialogSetup XMLDialogSetup()
 {
-    return {"sdXML", "Save XML log as", {"XML-Files (*.xml)"}, "xml"};
+    return {"sdXML", FromCp1251(msgSaveXMLTitle), {Filter(msgFilterXML, "*.xml")}, "xml"};
 }
+
+// The message of a file that cannot be written, in the chosen language,
+// naming the file as the file system has it.
+QString FileErrorText(const FileError& e)
+{
+    return WithPath(FormatMessage(e.creating ? msgCannotCreateFile : msgCannotWriteFile, {e.path, e.reason}), e.path);
+}
+
+// How large a text is, in MiB with one decimal.
+std::string MiB(std::int64_t bytes)
+{
+    return QString::number(static_cast<double>(bytes) / (1 << 20), 'f', 1).toStdString();
+}
+
+// A run the user asked to stop: it leaves the engine from the progress call.
+struct TRunCancelled {};
 
 }  // namespace
 
-// While a script is made: the progress panel shows, and nothing that could
-// start a second run, rebuild the forms or close the window can begin. A
-// close asked for meanwhile happens when the run is over.
+
+// While a script is made, or a page filled or saved: the progress panel
+// shows with its Cancel button, and nothing that could start a second run,
+// rebuild the forms or close the window can begin. A close asked for
+// meanwhile happens when the work is over.
 class TfrmGUI::TRun {
 public:
     explicit TRun(TfrmGUI& aW) : w(aW) { w.SetRunning(true); }
@@ -162,6 +196,8 @@ public:
     }
     TRun(const TRun&) = delete;
     TRun& operator=(const TRun&) = delete;
+    // Whether the window is to end once the work is over.
+    bool Closing() const { return w.closeRequested || w.terminating; }
 
 private:
     TfrmGUI& w;
@@ -183,6 +219,7 @@ TfrmGUI::TfrmGUI(TDialogs& d, std::string path, QWidget* parent)
     programDir = SettingsFolder(programPath.substr(0, programPath.rfind('/') + 1));
     setObjectName("frmGUI");
     setWindowTitle(QStringLiteral("Norvane (Scripting tool for IBExpert\u00AE Log)"));
+    setWindowIcon(NorvaneIcon());
     CreateControls();
     CreateActions();
     ConnectActions();
@@ -203,16 +240,17 @@ TfrmGUI::TfrmGUI(TDialogs& d, std::string path, QWidget* parent)
     // The file may hold a password: only its owner reads it.
     settings = std::make_unique<TIniFile>(settingsPath, 0600);
     LoadSettings();
-    engine = std::make_unique<Norvane::CNorvane>(
-        [this](int& total, int& done) { ShowProgress(total, done); },
-        [this](const std::string& text) { dialogs.ShowMessage(this, FromCp1251(text)); });
-    // Joining a long script lets the window paint as reading does.
-    engine->SetBusyHandler([this] {
-        if (sinceEvents.elapsed() >= 50) {
-            QCoreApplication::processEvents();
-            sinceEvents.restart();
-        }
+    // The engine runs on a thread of its own (RunInWorker): its progress
+    // calls only leave the counts for the window, and stop the run once
+    // the user has asked for it.
+    engine = std::make_unique<Norvane::CNorvane>([this](int& total, int& done) {
+        progressTotal = total;
+        progressDone = done;
+        if (cancelRequested)
+            throw TRunCancelled();
     });
+    progressTimer.setInterval(50);
+    connect(&progressTimer, &QTimer::timeout, this, [this] { ShowProgress(); });
 }
 
 TfrmGUI::~TfrmGUI()
@@ -230,25 +268,28 @@ void TfrmGUI::ConnectActions()
     });
     connect(actSelectDatabase, &QAction::triggered, this, [this] { Handle([this] { actSelectDatabaseExecute(); }); });
     connect(actExecute, &QAction::triggered, this, [this] { Handle([this] { actExecuteExecute(); }); });
+    connect(actCancel, &QAction::triggered, this, [this] { actCancelExecute(); });
     connect(actSave, &QAction::triggered, this, [this] { Handle([this] { actSaveExecute(); }); });
     connect(actClose, &QAction::triggered, this, [this] { Handle([this] { actCloseExecute(); }); });
     connect(actAbout, &QAction::triggered, this, [this] { Handle([this] { actAboutExecute(); }); });
     connect(actShowReadme, &QAction::triggered, this, [this] { Handle([this] { actShowReadmeExecute(); }); });
     connect(actCreateIntFile, &QAction::triggered, this, [this] { Handle([this] { actCreateIntFileExecute(); }); });
+    connect(actFind, &QAction::triggered, this, [this] { actFindExecute(); });
+    connect(actFindNext, &QAction::triggered, this, [this] { FindOnPage(false); });
+    connect(actFindPrevious, &QAction::triggered, this, [this] { FindOnPage(true); });
+    connect(edtFind, &QLineEdit::returnPressed, this,
+            [this] { FindOnPage(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier); });
+    connect(edtFind, &QLineEdit::textEdited, lblFindResult, &QLabel::clear);
+    for (TPage* page : {&sqlPage, &xmlPage}) {
+        connect(page->view, &TTextView::Found, this, [this](bool found) { ShowFindResult(found); });
+        connect(page->view, &TTextView::Refused, this, [this](qint64 bytes) {
+            dialogs.ShowMessage(this, FromCp1251(FormatMessage(msgSelectionTooLarge, {MiB(bytes)})),
+                                TMessageKind::Warning);
+        });
+    }
     for (QAction* item : {miEnglish, miRussian})
         connect(item, &QAction::triggered, this,
                 [this, item](bool checked) { Handle([this, item, checked] { LanguageClick(item, checked); }); });
-}
-
-void TfrmGUI::FillXMLPage()
-{
-    if (!xmlPending)
-        return;
-    xmlPending = false;
-    std::optional<TRun> run;
-    if (!running)
-        run.emplace(*this);
-    FillEditor(mmXML, engine->XMLLogText(), xmlEncoding, sinceEvents);
 }
 
 void TfrmGUI::SetRunning(bool on)
@@ -257,77 +298,253 @@ void TfrmGUI::SetRunning(bool on)
     for (QAction* a : {actSelectDatabase, actExecute, actSave, actClose, actAbout, actShowReadme, actCreateIntFile,
                        miEnglish, miRussian})
         a->setEnabled(!on);
+    actCancel->setEnabled(on);
     SpeedButton1->setEnabled(!on);
     pnlProgressBar->setVisible(on);
     if (on) {
+        cancelRequested = false;
+        progressTotal = 0;
+        progressDone = 0;
         ProgressBar1->setValue(0);
         sinceEvents.start();
+        progressTimer.start();
+    } else {
+        progressTimer.stop();
     }
+}
+
+void TfrmGUI::ShowProgress()
+{
+    // Only when the bar visibly moves: a long log must not spend its time painting.
+    const int total = progressTotal;
+    const int percent = total > 0 ? static_cast<int>(static_cast<long long>(progressDone) * 100 / total) : 0;
+    if (percent != ProgressBar1->value())
+        ProgressBar1->setValue(percent);
+    // A cancel that came while a connection was being made reaches the
+    // call that follows it.
+    if (cancelRequested)
+        TDBManager::GetInstance().Cancel();
+}
+
+std::exception_ptr TfrmGUI::RunInWorker(const std::function<void()>& work)
+{
+    std::exception_ptr error;
+    QEventLoop loop;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    return error;
+}
+
+void TfrmGUI::actCancelExecute()
+{
+    if (!running)
+        return;
+    cancelRequested = true;
+    TDBManager::GetInstance().Cancel();
+}
+
+void TfrmGUI::ShowMistake(const std::string& text, QWidget* field)
+{
+    dialogs.ShowMessage(this, FromCp1251(text), TMessageKind::Warning);
+    field->setFocus(Qt::OtherFocusReason);
+    if (auto* edit = qobject_cast<QLineEdit*>(field))
+        edit->selectAll();
 }
 
 void TfrmGUI::actExecuteExecute()
 {
     if (running)
         return;
-    TRun run(*this);
-    xmlPending = false;
+    // What the run needs, each checked before it starts.
+    if (edtDatabaseFile->text().trimmed().isEmpty()) {
+        ShowMistake(msgNoDatabase, edtDatabaseFile);
+        return;
+    }
+    TCharset charset;
+    if (!FindCharset(cmbCharset->currentText().trimmed().toStdString(), charset)) {
+        ShowMistake(FormatMessage(msgUnknownCharset, {ToCp1251(cmbCharset->currentText())}), cmbCharset);
+        return;
+    }
+    cmbCharset->setEditText(QString::fromStdString(charset.name));
+    TDateTime begin = 0, end = 0;
+    try {
+        begin = PeriodDate(meDateBegin);
+        end = PeriodDate(meDateEnd);
+    } catch (const TDateMistake& mistake) {
+        ShowDateMistake(mistake.field);
+        return;
+    }
+    if (begin > end) {
+        ShowMistake(FormatMessage(msgPeriodReversed, {DateToStr(begin), DateToStr(end)}), meDateBegin);
+        return;
+    }
     const std::string databaseFile = PathBytes(edtDatabaseFile->text());
     const std::string userName = ToCp1251(edtUserName->text());
     const std::string password = ToCp1251(edtPassword->text());
     const bool english = !miRussian->isChecked();
-    TCharset charset;
-    if (!FindCharset(cmbCharset->currentText().trimmed().toStdString(), charset)) {
-        dialogs.ShowMessage(this, QStringLiteral("\"%1\" is not a Firebird character set this program knows.")
-                                      .arg(cmbCharset->currentText()));
+    const bool comments = chbIncludeComments->isChecked();
+    const bool undo = !rdbReproducingScript->isChecked();
+    engine->SetDisableTriggers(chbDisableTriggers->isChecked());
+    engine->SetSyncGenerators(chbSyncGenerators->isChecked());
+
+    // The run writes the script and the XML log to files of their own; the
+    // pages show them once it has succeeded, so that a run cancelled leaves
+    // the pages as they were.
+    auto script = std::make_shared<TRunOutput>();
+    auto xml = std::make_shared<TRunOutput>();
+    std::size_t records = 0;
+    std::exception_ptr error;
+    bool cancelled = false;
+    {
+        TRun run(*this);
+        error = RunInWorker([&] {
+            try {
+                // The engine takes the start of the day after the last day.
+                records = engine->WriteLog(databaseFile, userName, password, begin, end + 1.0, comments, undo,
+                                           script->File(), xml->File(), charset.name);
+            } catch (...) {
+                // A run cut short keeps its XML writer, on a file about to go.
+                engine->Clear();
+                throw;
+            }
+            script->Finish();
+            xml->Finish();
+        });
+        cancelled = cancelRequested;
+        emit RunEnded();
+        if (run.Closing())
+            return;
+        if (!cancelled && !error) {
+            // The first lines on the SQL page while the bar still shows the run.
+            runStatus = TRunStatus::Read;
+            entriesRead = records;
+            ShowStatus();
+            xmlError = engine->GetXMLError();
+            sqlPage.output = script;
+            sqlPage.encoding = charset.encoding;
+            xmlPage.output = xmlError.empty() ? xml : nullptr;
+            xmlPage.encoding = charset.encoding;
+            ShowPage(sqlPage);
+            xmlPage.memo->clear();
+            xmlPage.view->Clear();
+            xmlPage.pending = true;
+        }
+    }
+    // The progress panel is gone before any message shows.
+    if (cancelled) {
+        runStatus = TRunStatus::Cancelled;
+        ShowStatus();
         return;
     }
-    cmbCharset->setEditText(QString::fromStdString(charset.name));
-    try {
-        TDateTime begin = PeriodDate(meDateBegin);
-        // The engine takes the start of the day after the last day.
-        TDateTime end = PeriodDate(meDateEnd) + 1.0;
-        engine->SetDisableTriggers(chbDisableTriggers->isChecked());
-        engine->SetSyncGenerators(chbSyncGenerators->isChecked());
-        engine->ReadLog(databaseFile, userName, password, begin, end, chbIncludeComments->isChecked(),
-                        charset.name);
-        const std::string script =
-            rdbReproducingScript->isChecked() ? engine->GetReproducingScript() : engine->GetUndoScript();
-        FillEditor(mmSQL, script, charset.encoding, sinceEvents);
-        sqlEncoding = charset.encoding;
-        mmXML->clear();
-        xmlEncoding = charset.encoding;
-        xmlPending = true;
-        if (PageControl->currentWidget() == tsXML)
-            FillXMLPage();
-    } catch (const TDateMistake& mistake) {
-        ShowDateMistake(mistake.field);
-    } catch (...) {
-        ShowRunFailure(Norvane::DescribeFailure(std::current_exception()), databaseFile, charset.encoding, english);
+    if (error) {
+        const Norvane::TFailure failure = Norvane::DescribeFailure(error);
+        if (failure.kind == Norvane::TFailureKind::Interrupted)
+            return;
+        // No page keeps the script of another database or period, which a
+        // save could take for this one's.
+        ClearPages();
+        runStatus = TRunStatus::None;
+        ShowStatus();
+        ShowRunFailure(failure, databaseFile, charset.encoding, english);
+        return;
     }
+    if (PageControl->currentWidget() == tsXML)
+        FillXMLPage();
+}
+
+void TfrmGUI::ShowPage(TPage& page)
+{
+    page.pending = false;
+    const bool large = page.output && page.output->Size() > editableBytes;
+    page.note->setVisible(large);
+    page.view->setVisible(large);
+    page.memo->setVisible(!large);
+    if (large) {
+        page.memo->clear();
+        page.view->SetSource(page.output, page.encoding);
+        WordNote(page);
+        return;
+    }
+    page.view->Clear();
+    if (!page.output) {
+        // A run without an XML log shows why.
+        page.memo->setPlainText(EditorText(xmlError));
+        return;
+    }
+    std::optional<TRun> run;
+    if (!running)
+        run.emplace(*this);
+    FillEditor(page.memo, page.output->ReadAll(), page.encoding, sinceEvents);
+}
+
+void TfrmGUI::WordNote(TPage& page)
+{
+    if (page.output)
+        page.note->setText(FromCp1251(FormatMessage(msgLargePage, {MiB(page.output->Size())})));
+}
+
+void TfrmGUI::FillXMLPage()
+{
+    if (xmlPage.pending)
+        ShowPage(xmlPage);
+}
+
+void TfrmGUI::ClearPages()
+{
+    for (TPage* page : {&sqlPage, &xmlPage}) {
+        page->output.reset();
+        page->pending = false;
+        page->encoding = "Windows-1251";
+        page->view->Clear();
+        page->view->hide();
+        page->note->hide();
+        page->memo->clear();
+        page->memo->show();
+    }
+    xmlError.clear();
+}
+
+TfrmGUI::TPage& TfrmGUI::CurrentPage()
+{
+    return PageControl->currentWidget() == tsXML ? xmlPage : sqlPage;
+}
+
+void TfrmGUI::ShowStatus()
+{
+    QString text;
+    if (runStatus == TRunStatus::Read)
+        text = FromCp1251(FormatMessage(msgEntriesRead, {std::to_string(entriesRead)}));
+    else if (runStatus == TRunStatus::Cancelled)
+        text = FromCp1251(msgCancelled);
+    StatusBar->Panel(0)->setText(text);
 }
 
 void TfrmGUI::ShowRunFailure(const Norvane::TFailure& failure, const std::string& databaseFile,
                              const std::string& encoding, bool english)
 {
     using Norvane::TFailureKind;
+    const auto warn = [this](const QString& text) { dialogs.ShowMessage(this, text, TMessageKind::Warning); };
     switch (failure.kind) {
     case TFailureKind::Interrupted:
         // The window is on its way out.
         break;
     case TFailureKind::NoConnect:
         // The catalogue text, and below it the server's own diagnosis.
-        dialogs.ShowMessage(this,
-                            FromCp1251(msgNoConnect) + QStringLiteral("\n\n") + WithPath(failure.text, databaseFile));
+        warn(FromCp1251(msgNoConnect) + QStringLiteral("\n\n") + WithPath(failure.text, databaseFile));
         break;
     case TFailureKind::Charset:
-        dialogs.ShowMessage(this, QStringLiteral("A logged value cannot be read in the character set %1: choose "
-                                                 "%2 (or the database's own character set) as the character set "
-                                                 "and create the script again.")
-                                      .arg(QString::fromStdString(failure.charset),
-                                           QString::fromStdString(CharsetThatReads(failure.charset))));
+        warn(FromCp1251(FormatMessage(msgCharsetWindow, {failure.charset, CharsetThatReads(failure.charset)})));
         break;
     case TFailureKind::NoLog:
-        dialogs.ShowMessage(this, FromCp1251(msgNoLog));
+        warn(FromCp1251(msgNoLog));
         break;
     case TFailureKind::IncompleteValue:
     case TFailureKind::InvalidEntry:
@@ -336,19 +553,24 @@ void TfrmGUI::ShowRunFailure(const Norvane::TFailure& failure, const std::string
     case TFailureKind::Bookkeeping:
     case TFailureKind::TargetRefused:
     case TFailureKind::TriggersLeftOff:
-        dialogs.ShowMessage(this, EditorText(failure.text, encoding));
+        warn(EditorText(failure.text, encoding));
         break;
     case TFailureKind::NotWritten:
     case TFailureKind::TimedOut:
-        dialogs.ShowMessage(this, EditorText(failure.text));
+        warn(EditorText(failure.text));
         break;
     case TFailureKind::NoSQLForm:
+        // The value's table and field, and its type in words when it has them.
+        warn(EditorText(failure.text, encoding) +
+             (failure.typeName.empty() ? QString()
+                                       : QStringLiteral("\n") + FromCp1251(FormatMessage(msgSQLType, {failure.typeName}))));
+        break;
     case TFailureKind::Failed:
     case TFailureKind::Unforeseen:
         CreateExceptionFile(failure.text, english);
         break;
     case TFailureKind::Unknown:
-        dialogs.ShowMessage(this, FromCp1251(msgUnforeseen));
+        warn(FromCp1251(msgUnforeseen));
         break;
     }
 }
@@ -367,55 +589,75 @@ void TfrmGUI::ShowDateMistake(QLineEdit* field)
     int year = 0, month = 0, day = 0;
     DecodeDate(Date(), year, month, day);
     const std::string& text = field == meDateBegin ? msgBadBeginDate : msgBadEndDate;
-    dialogs.ShowMessage(this, FromCp1251(text + " " + DateToStr(EncodeDate(year, 12, 31))));
-    field->setFocus(Qt::OtherFocusReason);
-    field->selectAll();
+    ShowMistake(text + " " + DateToStr(EncodeDate(year, 12, 31)), field);
 }
 
-void TfrmGUI::ShowProgress(int& total, int& done)
+QString TfrmGUI::SaveDialogStart(const char* key, const char* otherKey, const QString& defaultName) const
 {
-    // Repaint only when the bar visibly moves, and let waiting input through
-    // a few times a second: a long log must not spend its time painting.
-    const int percent = total > 0 ? static_cast<int>(static_cast<long long>(done) * 100 / total) : 0;
-    const bool moved = percent != ProgressBar1->value();
-    if (moved)
-        ProgressBar1->setValue(percent);
-    if (moved || sinceEvents.elapsed() >= 50) {
-        QCoreApplication::processEvents();
-        sinceEvents.restart();
+    const auto writableFolder = [](const QString& file) {
+        const QFileInfo folder(QFileInfo(file).absolutePath());
+        return folder.isDir() && folder.isWritable();
+    };
+    const QString last = PathFromSetting(settings->ReadString("Files", key, ""));
+    if (!last.isEmpty() && writableFolder(last))
+        return last;
+    const QString name = last.isEmpty() ? defaultName : QFileInfo(last).fileName();
+    const QString other = PathFromSetting(settings->ReadString("Files", otherKey, ""));
+    if (!other.isEmpty() && writableFolder(other))
+        return QFileInfo(other).absolutePath() + QLatin1Char('/') + name;
+    return QDir::homePath() + QLatin1Char('/') + name;
+}
+
+bool TfrmGUI::SavePage(TPage& page, const std::string& path)
+{
+    // The run's own bytes while the page shows them unchanged: saved, the
+    // script equals norvane-cli's, a value's line feeds included.
+    // The XML page saves the log itself, whatever the page shows.
+    if (page.output && (&page == &xmlPage || !page.view->isHidden() || !page.memo->document()->isModified())) {
+        // On a thread of its own, as a run: a disk that takes its time
+        // with hundreds of MiB holds up no event of the window.
+        TRun run(*this);
+        bool written = false;
+        const std::shared_ptr<TRunOutput> output = page.output;
+        if (const std::exception_ptr error = RunInWorker([&] {
+                written = output->CopyTo(path, [this](int percent) {
+                    progressTotal = 100;
+                    progressDone = percent;
+                    return !cancelRequested;
+                });
+            }))
+            std::rethrow_exception(error);
+        return written;
     }
+    // Line feeds, as the run writes them.
+    WriteFileAtomically(path, ToEncoding(page.memo->toPlainText(), page.encoding));
+    return true;
 }
 
 void TfrmGUI::actSaveExecute()
 {
     const bool sql = PageControl->currentWidget() == tsSQL;
     // The XML page saves the log itself, which must exist whole.
-    if (!sql && !engine->LogRead()) {
-        dialogs.ShowMessage(this, QStringLiteral("No XML log to save: no change log has been read yet (F9)."));
-        return;
-    }
-    if (!sql && !engine->GetXMLError().empty()) {
-        dialogs.ShowMessage(this, FromCp1251(engine->GetXMLError()));
+    if (!sql && !xmlPage.output) {
+        if (!xmlError.empty())
+            dialogs.ShowMessage(this, EditorText(xmlError), TMessageKind::Warning);
+        else
+            dialogs.ShowMessage(this, FromCp1251(msgNoXMLLog));
         return;
     }
     const char* key = sql ? "SQLFileName" : "XMLFileName";
-    // Beside the program in a build folder; an installed program's folder is
-    // the system's, and the user's home takes its place.
-    const std::string ownFolder = programPath.substr(0, programPath.rfind('/') + 1);
-    const std::string program = programPath.substr(ownFolder.size());
-    const std::string byDefault = PathToSetting(PathText(
-        ChangeFileExt((programDir == ownFolder ? ownFolder : HomeFolder()) + program, sql ? ".sql" : ".xml")));
-    const QString initial = PathFromSetting(settings->ReadString("Files", key, byDefault));
+    const QString byDefault = QFileInfo(PathText(ChangeFileExt(programPath, sql ? ".sql" : ".xml"))).fileName();
+    const QString initial = SaveDialogStart(key, sql ? "XMLFileName" : "SQLFileName", byDefault);
     const QString name = sql ? dialogs.GetSaveFileName(this, SQLDialogSetup(), initial)
                              : dialogs.GetSaveFileName(this, XMLDialogSetup(), initial);
     if (name.isEmpty())
         return;
-    settings->WriteString("Files", key, PathToSetting(name));
     try {
-        if (sql)
-            SaveTextToFile(ToEncoding(mmSQL->toPlainText(), sqlEncoding), PathBytes(name));
-        else
-            engine->SaveXMLLog(PathBytes(name));
+        // The name is kept for the next save only once this one succeeded.
+        if (SavePage(sql ? sqlPage : xmlPage, PathBytes(name)))
+            settings->WriteString("Files", key, PathToSetting(name));
+    } catch (const FileError& e) {
+        dialogs.ShowError(this, FileErrorText(e));
     } catch (const Exception& e) {
         // The reason names the file as the file system has it.
         dialogs.ShowError(this, WithPath(e.Message, PathBytes(name)));
@@ -440,10 +682,83 @@ void TfrmGUI::actAboutExecute()
         frmAbout->exec();
 }
 
+// The readme opens in a window of its own, beside the pages.
 void TfrmGUI::actShowReadmeExecute()
 {
-    mmSQL->setPlainText(EditorText(LoadResourceText(miRussian->isChecked() ? BuiltinTexts::kHelpRussian : BuiltinTexts::kHelpEnglish, "HELP")));
-    sqlEncoding = "Windows-1251";
+    if (!frmReadme) {
+        frmReadme = new QDialog(this, Qt::Window);
+        frmReadme->setObjectName("frmReadme");
+        frmReadme->setWindowIcon(windowIcon());
+        auto* text = new QPlainTextEdit(frmReadme);
+        text->setObjectName("mmReadme");
+        text->setReadOnly(true);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, frmReadme);
+        connect(buttons, &QDialogButtonBox::rejected, frmReadme, &QDialog::close);
+        auto* layout = new QVBoxLayout(frmReadme);
+        layout->addWidget(text);
+        layout->addWidget(buttons);
+        frmReadme->resize(640, 520);
+    }
+    ShowReadme();
+    frmReadme->show();
+    frmReadme->raise();
+    frmReadme->activateWindow();
+}
+
+void TfrmGUI::ShowReadme()
+{
+    if (!frmReadme)
+        return;
+    frmReadme->setWindowTitle(FromCp1251(msgReadmeTitle));
+    frmReadme->findChild<QPlainTextEdit*>("mmReadme")->setPlainText(EditorText(
+        LoadResourceText(miRussian->isChecked() ? BuiltinTexts::kHelpRussian : BuiltinTexts::kHelpEnglish, "HELP")));
+}
+
+// Ctrl+F: the find bar under the pages, with the page's selection to look
+// for when it is a short one.
+void TfrmGUI::actFindExecute()
+{
+    const TPage& page = CurrentPage();
+    QString selected;
+    if (page.memo->isVisible())
+        selected = page.memo->textCursor().selectedText();
+    if (!selected.isEmpty() && selected.size() < 200 && !selected.contains(QChar::ParagraphSeparator))
+        edtFind->setText(selected);
+    pnlFind->show();
+    edtFind->setFocus(Qt::ShortcutFocusReason);
+    edtFind->selectAll();
+}
+
+void TfrmGUI::FindOnPage(bool backward)
+{
+    if (!pnlFind->isVisible() || edtFind->text().isEmpty()) {
+        actFindExecute();
+        if (edtFind->text().isEmpty())
+            return;
+    }
+    lblFindResult->clear();
+    TPage& page = CurrentPage();
+    if (!page.view->isHidden()) {
+        page.view->Find(edtFind->text(), backward);
+        return;
+    }
+    // The editor: on from the cursor, then round from the other end once.
+    QPlainTextEdit* memo = page.memo;
+    const QTextDocument::FindFlags flags = backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
+    bool found = memo->find(edtFind->text(), flags);
+    if (!found) {
+        const QTextCursor before = memo->textCursor();
+        memo->moveCursor(backward ? QTextCursor::End : QTextCursor::Start);
+        found = memo->find(edtFind->text(), flags);
+        if (!found)
+            memo->setTextCursor(before);
+    }
+    ShowFindResult(found);
+}
+
+void TfrmGUI::ShowFindResult(bool found)
+{
+    lblFindResult->setText(found ? QString() : FromCp1251(FormatMessage(msgNotFound, {ToCp1251(edtFind->text())})));
 }
 
 void TfrmGUI::showEvent(QShowEvent* event)
@@ -452,6 +767,8 @@ void TfrmGUI::showEvent(QShowEvent* event)
     // The window shows once; a window restored from an icon is no new show.
     if (!shown && !event->spontaneous()) {
         shown = true;
+        // Its frame is known once it shows: all of it on the screen.
+        QTimer::singleShot(0, this, [this] { KeepOnScreen(); });
         Handle([this] { FormShow(); });
     }
 }
@@ -504,6 +821,10 @@ void TfrmGUI::UseQtTranslations()
 
 void TfrmGUI::ApplyLanguageFile(const std::string& path)
 {
+    // The welcome text goes only onto a page that holds no script: neither
+    // a run's nor one the user typed.
+    const QString page = mmSQL->toPlainText();
+    const bool welcome = !sqlPage.output && (page.isEmpty() || page == EditorText(msgWelcome));
     UseQtTranslations();
     TQtLocalizableForm main(*this, components);
     LocalizeForm(main, path);
@@ -512,8 +833,16 @@ void TfrmGUI::ApplyLanguageFile(const std::string& path)
         LocalizeForm(about, path);
     }
     LoadMessages(path);
-    mmSQL->setPlainText(EditorText(msgWelcome));
-    sqlEncoding = "Windows-1251";
+    if (welcome) {
+        mmSQL->setPlainText(EditorText(msgWelcome));
+        sqlPage.encoding = "Windows-1251";
+    }
+    // The window's own lines in the new language.
+    for (TPage* p : {&sqlPage, &xmlPage})
+        WordNote(*p);
+    ShowStatus();
+    ShowReadme();
+    lblFindResult->clear();
 }
 
 void TfrmGUI::actCreateIntFileExecute()
@@ -548,8 +877,10 @@ void TfrmGUI::Terminate()
 void TfrmGUI::closeEvent(QCloseEvent* event)
 {
     if (running) {
-        // The engine is still reading: close once it is done.
+        // A run under way ends at once, and the window with it.
         closeRequested = true;
+        cancelRequested = true;
+        TDBManager::GetInstance().Cancel();
         event->ignore();
         return;
     }
@@ -583,10 +914,26 @@ void TfrmGUI::closeEvent(QCloseEvent* event)
     }
 }
 
+bool TfrmGUI::eventFilter(QObject* watched, QEvent* event)
+{
+    // Esc in the find field puts the find bar away, back to the page.
+    if (watched == edtFind && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !running) {
+        pnlFind->hide();
+        TPage& page = CurrentPage();
+        if (page.view->isHidden())
+            page.memo->setFocus();
+        else
+            page.view->setFocus();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void TfrmGUI::CreateExceptionFile(const std::string& Text, bool English)
 {
     const std::string path = WriteExceptionFile(Text, programDir);
-    dialogs.ShowMessage(this, WithPath(ExceptionNotice(path, English), path));
+    dialogs.ShowMessage(this, WithPath(ExceptionNotice(path, English), path), TMessageKind::Warning);
 }
 
 void TfrmGUI::ShowException(std::exception_ptr error)

@@ -6,8 +6,13 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
 
+#include <atomic>
+#include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -15,6 +20,7 @@ class QAction;
 class QActionGroup;
 class QCheckBox;
 class QComboBox;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -25,7 +31,9 @@ class QTabWidget;
 class QToolButton;
 class QTranslator;
 class TIniFile;
+class TRunOutput;
 class TStatusBar;
+class TTextView;
 class TfrmAbout;
 class TSignalWatch;
 
@@ -52,8 +60,13 @@ public:
     void SetAboutForm(TfrmAbout* about) { frmAbout = about; }
     // The components in creation order, for the language files.
     const QList<QObject*>& Components() const { return components; }
-    // Whether the engine is reading a log right now.
+    // Whether the engine is reading a log right now (or a page is being
+    // filled or saved).
     bool Running() const { return running; }
+    // The largest text a page holds in an editor, where it can be changed;
+    // a larger one is shown read only from the file the run wrote it to.
+    void SetEditableBytes(std::int64_t bytes) { editableBytes = bytes; }
+    static constexpr std::int64_t kEditableBytes = 4 << 20;
     // From now on SIGTERM (the desktop ending the session) and Ctrl+C end the
     // window: see Terminate. The program does this once, before any run.
     void EndOnSignals();
@@ -61,12 +74,34 @@ public:
     // question or a message: an open dialog is cancelled and a run given up.
     void Terminate();
 
+signals:
+    // The engine has finished a run (its pages are filled after): for
+    // measurements of the window.
+    void RunEnded();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     class TRun;
+    // One page of results: an editor for a text small enough to edit, or
+    // the read-only view of the file the run wrote, with a line saying so.
+    struct TPage {
+        QWidget* sheet = nullptr;
+        QLabel* note = nullptr;
+        QPlainTextEdit* memo = nullptr;
+        TTextView* view = nullptr;
+        // The run's text the page shows, or none (the page's own text).
+        std::shared_ptr<TRunOutput> output;
+        // The encoding of the text, in which the page is saved.
+        std::string encoding = "Windows-1251";
+        // The run's text waits to be shown until the page first is.
+        bool pending = false;
+    };
+    // What the status bar says about the last run.
+    enum class TRunStatus { None, Read, Cancelled };
 
     // The form (GuiForm.cpp): the controls, then the menus and actions.
     void CreateControls();
@@ -75,16 +110,41 @@ private:
     void ConnectActions();
 
     void actExecuteExecute();
+    void actCancelExecute();
     void actSaveExecute();
     void actCloseExecute();
     void actSelectDatabaseExecute();
     void actAboutExecute();
     void actShowReadmeExecute();
-    void ShowProgress(int& total, int& done);
+    void actFindExecute();
+    // Runs the work on a thread of its own while the window goes on taking
+    // its events; returns what the work threw.
+    std::exception_ptr RunInWorker(const std::function<void()>& work);
+    // The progress bar from what the run last told, a few times a second.
+    void ShowProgress();
+    // Shows a page's run text: in its editor when small enough, else in its view.
+    void ShowPage(TPage& page);
     // Fills the XML page with the last run's XML log, once, when the page is
     // first shown after the run: a long log's text costs the window memory
     // only when it is looked at.
     void FillXMLPage();
+    // Both pages empty, holding no run's text.
+    void ClearPages();
+    // The line above a page shown read only, in the current language.
+    void WordNote(TPage& page);
+    TPage& CurrentPage();
+    // The page's text as it is saved: the run's file when the page shows
+    // it unchanged, else the editor's text with line feeds, in the page's
+    // encoding. Whether it was written (Cancel stops a long copy).
+    bool SavePage(TPage& page, const std::string& path);
+    // Where a save dialog starts: the last file saved there when its folder
+    // is still there to write in, else that of the other page, else the
+    // user's home.
+    QString SaveDialogStart(const char* key, const char* otherKey, const QString& defaultName) const;
+    void FindOnPage(bool backward);
+    void ShowFindResult(bool found);
+    void ShowStatus();
+    void ShowReadme();
 
     // The interface language (Locale.ini beside the program).
     void FormShow();
@@ -114,6 +174,8 @@ private:
     // Tells the user why a run failed: a message, or the report file.
     void ShowRunFailure(const Norvane::TFailure& failure, const std::string& databaseFile,
                         const std::string& encoding, bool english);
+    // A message about something to mend, with the focus put where it is.
+    void ShowMistake(const std::string& text, QWidget* field);
     // Writes the report of an unforeseen error and tells the user where it is.
     void CreateExceptionFile(const std::string& Text, bool English);
     // The one handler of errors that no other handler takes: the error box.
@@ -147,11 +209,15 @@ private:
     QLineEdit* meDateEnd;
     QWidget* pnlProgressBar;
     QProgressBar* ProgressBar1;
+    QToolButton* btnCancel;
     QTabWidget* PageControl;
     QWidget* tsSQL;
     QWidget* tsXML;
     QPlainTextEdit* mmSQL;
     QPlainTextEdit* mmXML;
+    QWidget* pnlFind;
+    QLineEdit* edtFind;
+    QLabel* lblFindResult;
     TStatusBar* StatusBar;
     QMenu* miFile;
     QMenu* miLanguage;
@@ -162,23 +228,35 @@ private:
     QMenu* PopupMenu1;
     QAction* actSelectDatabase;
     QAction* actExecute;
+    QAction* actCancel;
+    QAction* actFind;
+    QAction* actFindNext;
+    QAction* actFindPrevious;
     QAction* actSave;
     QAction* actClose;
     QAction* actAbout;
     QAction* actShowReadme;
     QAction* actCreateIntFile;
 
-    // The encoding of the text on the SQL page, in which it is saved: that
-    // of the run that made it, Windows-1251 for the program's own texts. (The
-    // XML page is saved from the engine's document.)
-    std::string sqlEncoding = "Windows-1251";
-    // The encoding of the run whose XML log the XML page has yet to show.
-    std::string xmlEncoding;
-    bool xmlPending = false;
+    TPage sqlPage;
+    TPage xmlPage;
+    // Why the last run's XML log could not be made, when it could not.
+    std::string xmlError;
+    std::int64_t editableBytes = kEditableBytes;
     bool shown = false;
     bool running = false;
     bool closeRequested = false;
     bool terminating = false;
+    // Set by Cancel, a close or a signal; the run (on its thread) stops at
+    // the next entry, a database call under way is cut short.
+    std::atomic<bool> cancelRequested{false};
+    // What the run last told of its progress, read by ShowProgress.
+    std::atomic<int> progressTotal{0};
+    std::atomic<int> progressDone{0};
+    QTimer progressTimer;
+    TRunStatus runStatus = TRunStatus::None;
+    std::size_t entriesRead = 0;
+    QPointer<QDialog> frmReadme;
     std::unique_ptr<TSignalWatch> signalWatch;
     QElapsedTimer sinceEvents;
 

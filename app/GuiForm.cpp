@@ -4,6 +4,7 @@
 #include "app/Gui.h"
 #include "app/Localize.h"
 #include "app/Statusbar.h"
+#include "app/Textview.h"
 #include "app/core/Charset.h"
 #include "locale/Regional.h"
 
@@ -25,6 +26,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QTabWidget>
+#include <QApplication>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -195,9 +197,15 @@ void TfrmGUI::CreateControls()
     pnlProgressBar = Own(new QWidget(central), "pnlProgressBar");
     ProgressBar1 = Own(new QProgressBar(pnlProgressBar), "ProgressBar1");
     ProgressBar1->setRange(0, 100);
+    // Shows actCancel's caption (it is no speed button of the language
+    // files).
+    btnCancel = new QToolButton(pnlProgressBar);
+    btnCancel->setObjectName("btnCancel");
+    btnCancel->setToolButtonStyle(Qt::ToolButtonTextOnly);
     auto* progress = new QHBoxLayout(pnlProgressBar);
     progress->setContentsMargins(8, 2, 8, 4);
-    progress->addWidget(ProgressBar1);
+    progress->addWidget(ProgressBar1, 1);
+    progress->addWidget(btnCancel);
     pnlProgressBar->hide();
     column->addWidget(pnlProgressBar);
 
@@ -208,25 +216,72 @@ void TfrmGUI::CreateControls()
     tsXML = Own(new QWidget, "tsXML");
     mmXML = Own(new QPlainTextEdit(tsXML), "mmXML");
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    for (auto [page, memo] : {std::pair{tsSQL, mmSQL}, std::pair{tsXML, mmXML}}) {
-        memo->setFont(fixed);
-        memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        memo->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Each page: the editor, or, for a text too long to edit, its view with
+    // a line above that says so.
+    for (auto [page, sheet, memo, name] : {std::tuple{&sqlPage, tsSQL, mmSQL, "SQL"}, std::tuple{&xmlPage, tsXML, mmXML, "XML"}}) {
+        page->sheet = sheet;
+        page->memo = memo;
+        page->note = new QLabel(sheet);
+        page->note->setObjectName(QStringLiteral("lbl%1Note").arg(QLatin1String(name)));
+        page->note->setWordWrap(true);
+        page->note->hide();
+        page->view = new TTextView(sheet);
+        page->view->setObjectName(QStringLiteral("tv%1").arg(QLatin1String(name)));
+        page->view->hide();
+        for (QAbstractScrollArea* area : std::initializer_list<QAbstractScrollArea*>{memo, page->view}) {
+            area->setFont(fixed);
+            area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            area->setContextMenuPolicy(Qt::CustomContextMenu);
+        }
         memo->installEventFilter(new TTabKeys(memo));
-        auto* layout = new QVBoxLayout(page);
+        auto* layout = new QVBoxLayout(sheet);
         layout->setContentsMargins(2, 2, 2, 2);
+        layout->addWidget(page->note);
         layout->addWidget(memo);
+        layout->addWidget(page->view);
     }
     PageControl->addTab(tsSQL, "SQL");
     PageControl->addTab(tsXML, "XML");
     PageControl->setCurrentWidget(tsSQL);
+
+    // Ctrl+F: what to look for on the page shown.
+    pnlFind = Own(new QWidget(pnlTextEditor), "pnlFind");
+    auto* lblFind = Own(new QLabel("Find:", pnlFind), "lblFind");
+    edtFind = Own(new QLineEdit(pnlFind), "edtFind");
+    lblFind->setBuddy(edtFind);
+    lblFindResult = new QLabel(pnlFind);
+    lblFindResult->setObjectName("lblFindResult");
+    auto* findRow = new QHBoxLayout(pnlFind);
+    findRow->setContentsMargins(2, 2, 2, 0);
+    findRow->addWidget(lblFind);
+    findRow->addWidget(edtFind, 1);
+    for (const char* name : {"btnFindNext", "btnFindPrevious"}) {
+        auto* button = new QToolButton(pnlFind);
+        button->setObjectName(name);
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        findRow->addWidget(button);
+    }
+    findRow->addWidget(lblFindResult, 1);
+    auto* closeFind = new QToolButton(pnlFind);
+    closeFind->setObjectName("btnCloseFind");
+    closeFind->setAutoRaise(true);
+    closeFind->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    closeFind->setFocusPolicy(Qt::NoFocus);
+    connect(closeFind, &QToolButton::clicked, pnlFind, &QWidget::hide);
+    findRow->addWidget(closeFind);
+    // Esc in the find field puts the bar away (a run's Esc is Cancel).
+    edtFind->installEventFilter(this);
+    pnlFind->hide();
+
     auto* editor = new QVBoxLayout(pnlTextEditor);
     editor->setContentsMargins(4, 2, 4, 2);
-    editor->addWidget(PageControl);
+    editor->addWidget(PageControl, 1);
+    editor->addWidget(pnlFind);
     column->addWidget(pnlTextEditor, 1);
 
     StatusBar = Own(new TStatusBar(this), "StatusBar");
-    StatusBar->AddPanel(150);
+    // Wide enough to say how many entries a run read.
+    StatusBar->AddPanel(260);
     StatusBar->AddPanel(50);
     setStatusBar(StatusBar);
 }
@@ -267,6 +322,15 @@ void TfrmGUI::CreateActions()
     actAbout = action("actAbout", "&About", "", {});
     actShowReadme = action("actShowReadme", "R&eadme", "", {});
     actCreateIntFile = action("actCreateIntFile", "actCreateIntFile", "", QKeySequence(Qt::CTRL | Qt::Key_F3));
+    actCancel = action("actCancel", "Cancel", "Stop the run; the pages stay as they were",
+                       QKeySequence(Qt::Key_Escape));
+    actCancel->setEnabled(false);
+    actFind = action("actFind", "&Find...", "Find a text on the page", QKeySequence::Find);
+    actFindNext = action("actFindNext", "Find &next", "", QKeySequence::FindNext);
+    actFindPrevious = action("actFindPrevious", "Find &previous", "", QKeySequence::FindPrevious);
+    btnCancel->setDefaultAction(actCancel);
+    pnlFind->findChild<QToolButton*>("btnFindNext")->setDefaultAction(actFindNext);
+    pnlFind->findChild<QToolButton*>("btnFindPrevious")->setDefaultAction(actFindPrevious);
     actSelectDatabase->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     actExecute->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
     actSave->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
@@ -274,6 +338,7 @@ void TfrmGUI::CreateActions()
     miFile->addAction(actSelectDatabase);
     miFile->addAction(actExecute);
     miFile->addAction(actSave);
+    miFile->addAction(actFind);
     miFile->addSeparator();
     miFile->addAction(actClose);
     miHelp->addAction(actAbout);
@@ -284,6 +349,7 @@ void TfrmGUI::CreateActions()
     PopupMenu1->setObjectName("PopupMenu1");
     PopupMenu1->addAction(actExecute);
     PopupMenu1->addAction(actSave);
+    PopupMenu1->addAction(actFind);
     // The editor's own items (undo, cut, copy, paste, select all) come first,
     // the window's below them.
     for (QPlainTextEdit* memo : {mmSQL, mmXML})
@@ -293,6 +359,24 @@ void TfrmGUI::CreateActions()
             menu->addSeparator();
             menu->addActions(PopupMenu1->actions());
             menu->popup(memo->viewport()->mapToGlobal(at));
+        });
+    // A read-only view: copy and select all, worded as Qt words the
+    // editors' (its translations follow the language), then the window's.
+    for (TTextView* view : {sqlPage.view, xmlPage.view})
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
+            auto* menu = new QMenu(this);
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            QAction* copy = menu->addAction(QCoreApplication::translate("QWidgetTextControl", "&Copy"), view,
+                                            &TTextView::Copy);
+            copy->setObjectName("edit-copy");
+            copy->setEnabled(view->HasSelection());
+            menu->addSeparator();
+            menu->addAction(QCoreApplication::translate("QWidgetTextControl", "Select All"), view,
+                            &TTextView::SelectAll)
+                ->setObjectName("select-all");
+            menu->addSeparator();
+            menu->addActions(PopupMenu1->actions());
+            menu->popup(view->viewport()->mapToGlobal(at));
         });
     connect(SpeedButton1, &QToolButton::clicked, actSelectDatabase, &QAction::trigger);
 }

@@ -97,32 +97,38 @@ void TfrmGUI::SaveSettings()
 
 void TfrmGUI::KeepOnScreen()
 {
-    // The window is within reach while a screen shows a good part of its top
-    // strip, where the title bar is grabbed.
-    const QRect window(pos(), size());
-    const QRect strip(window.topLeft(), QSize(window.width(), std::min(window.height(), 30)));
+    // The whole window, frame, menu and status bar included, on the screen
+    // that shows most of it, or on the nearest when none shows any. (The
+    // frame is known once the window shows; before, the window alone.)
+    const QRect frame = frameGeometry();
     const QList<QScreen*> screens = QGuiApplication::screens();
-    QScreen* nearest = nullptr;
-    qint64 nearestDistance = 0;
+    QScreen* best = nullptr;
+    qint64 bestSeen = 0;
+    qint64 bestDistance = 0;
     for (QScreen* screen : screens) {
         const QRect area = screen->availableGeometry();
-        const QRect seen = strip.intersected(area);
-        if (seen.width() >= std::min(strip.width(), 100) && seen.height() >= strip.height() / 2)
-            return;
-        const qint64 dx = std::max({area.left() - window.right(), window.left() - area.right(), 0});
-        const qint64 dy = std::max({area.top() - window.bottom(), window.top() - area.bottom(), 0});
-        if (!nearest || dx * dx + dy * dy < nearestDistance) {
-            nearest = screen;
-            nearestDistance = dx * dx + dy * dy;
+        const QRect seen = frame.intersected(area);
+        const qint64 seenArea = seen.isEmpty() ? 0 : qint64(seen.width()) * seen.height();
+        const qint64 dx = std::max({area.left() - frame.right(), frame.left() - area.right(), 0});
+        const qint64 dy = std::max({area.top() - frame.bottom(), frame.top() - area.bottom(), 0});
+        const qint64 distance = dx * dx + dy * dy;
+        if (!best || seenArea > bestSeen || (bestSeen == 0 && seenArea == 0 && distance < bestDistance)) {
+            best = screen;
+            bestSeen = seenArea;
+            bestDistance = distance;
         }
     }
-    if (!nearest)
+    if (!best)
+        return;
+    const QRect area = best->availableGeometry();
+    if (area.contains(frame))
         return;
     // The stored size stays when it fits; the window moves only as far as
     // it must to be whole on that screen.
-    const QRect area = nearest->availableGeometry();
-    const QSize fitted = size().boundedTo(area.size());
+    const QSize margins = frame.size() - size();
+    const QSize fitted = size().boundedTo(area.size() - margins);
     resize(fitted);
-    move(std::clamp(x(), area.left(), area.right() - fitted.width() + 1),
-         std::clamp(y(), area.top(), area.bottom() - fitted.height() + 1));
+    const QSize whole = fitted + margins;
+    move(std::clamp(frame.x(), area.left(), area.right() - whole.width() + 1),
+         std::clamp(frame.y(), area.top(), area.bottom() - whole.height() + 1));
 }

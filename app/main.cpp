@@ -3,6 +3,7 @@
 #include "app/Cp1251.h"
 #include "app/Dialogs.h"
 #include "app/Gui.h"
+#include "app/Icon.h"
 #include "engine/Failure.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Norvane");
+    QApplication::setWindowIcon(NorvaneIcon());
     TDialogs dialogs;
     try {
         TfrmGUI frmGUI(dialogs);

@@ -81,7 +81,9 @@ public:
         if (percent == shown)
             return;
         shown = percent;
-        std::fprintf(stderr, "\rReading log: %d of %d entries (%d%%)", done, total, percent);
+        const std::string line =
+            FormatMessage(msgReadingLog, {std::to_string(done), std::to_string(total), std::to_string(percent)});
+        std::fputs(("\r" + ForTerminal(line)).c_str(), stderr);
         std::fflush(stderr);
     }
     void Finish()
@@ -128,7 +130,7 @@ void Report(const Norvane::TFailure& failure)
     using Norvane::TFailureKind;
     switch (failure.kind) {
     case TFailureKind::Interrupted:
-        Say("Interrupted: no file was written.");
+        Say(msgInterrupted);
         return;
     case TFailureKind::TimedOut:
         Say("Timed out: " + failure.text);
@@ -137,8 +139,7 @@ void Report(const Norvane::TFailure& failure)
         Say(msgNoConnect);
         break;
     case TFailureKind::Charset:
-        Say("A logged value cannot be read in the character set " + failure.charset + ": run with --charset " +
-            CharsetThatReads(failure.charset) + " (or the database's own character set) to read it.");
+        Say(FormatMessage(msgCharsetCli, {failure.charset, CharsetThatReads(failure.charset)}));
         break;
     case TFailureKind::NoLog:
         Say(msgNoLog);
@@ -146,7 +147,7 @@ void Report(const Norvane::TFailure& failure)
     case TFailureKind::Failed:
         // The text alone ("Range check error" for an entry without an
         // operation letter) does not say that the log was being read.
-        Say("Cannot read the change log:");
+        Say(msgCannotReadLog);
         break;
     default:
         break;
@@ -154,7 +155,7 @@ void Report(const Norvane::TFailure& failure)
     Say(failure.text);
     // A type without a literal is named in words on a line of its own.
     if (!failure.typeName.empty())
-        Say("SQL type: " + failure.typeName);
+        Say(FormatMessage(msgSQLType, {failure.typeName}));
 }
 
 // Lists the log entries the run left out as invalid; whether there were any.
@@ -162,12 +163,11 @@ bool ReportSkipped(const Norvane::CNorvane::TSkipped& skipped)
 {
     if (skipped.count == 0)
         return false;
-    Say("Left out " + std::to_string(skipped.count) + " log " + (skipped.count == 1 ? "entry" : "entries") +
-        " that cannot be trusted:");
+    Say(skipped.count == 1 ? msgSkippedEntry : FormatMessage(msgSkippedEntries, {std::to_string(skipped.count)}));
     for (const std::string& message : skipped.first)
         Say("  " + message);
     if (skipped.count > skipped.first.size())
-        Say("  and " + std::to_string(skipped.count - skipped.first.size()) + " more");
+        Say("  " + FormatMessage(msgSkippedMore, {std::to_string(skipped.count - skipped.first.size())}));
     return true;
 }
 

@@ -6,9 +6,10 @@
 class TParams;
 
 // The errors of the database manager. Each one folds everything needed to
-// diagnose the failure into its message when it is made, in Russian and in
-// Windows-1251: the client library's own text, the database location, the
-// query text and the values of its parameters. Callers tell them apart by
+// diagnose the failure into its message when it is made, in the language of
+// the message catalogue at that moment, Windows-1251: the client library's
+// own text, the database location, the query text and the values of its
+// parameters. Callers tell them apart by
 // class: a refused connection, a failed query, a misused transaction.
 
 class DBManagerError : public Exception {

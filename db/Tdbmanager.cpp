@@ -1,6 +1,7 @@
 #include "db/Tdbmanager.h"
 
 #include "db/Ibclient.h"
+#include "locale/Messages.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,34 +9,6 @@
 using namespace IBClient;
 
 namespace {
-
-// The state-check and transaction texts, Windows-1251 bytes.
-
-// "Попытка стартовать транзакцию в состоянии отключения от базы данных"
-const char kStartWhileDisconnected[] =
-    "\xCF\xEE\xEF\xFB\xF2\xEA\xE0 \xF1\xF2\xE0\xF0\xF2\xEE\xE2\xE0\xF2\xFC \xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xFE "
-    "\xE2 \xF1\xEE\xF1\xF2\xEE\xFF\xED\xE8\xE8 \xEE\xF2\xEA\xEB\xFE\xF7\xE5\xED\xE8\xFF \xEE\xF2 \xE1\xE0\xE7\xFB "
-    "\xE4\xE0\xED\xED\xFB\xF5";
-// "Попытка завершить транзакцию, когда она еще не начата"
-const char kEndWithoutTransaction[] =
-    "\xCF\xEE\xEF\xFB\xF2\xEA\xE0 \xE7\xE0\xE2\xE5\xF0\xF8\xE8\xF2\xFC \xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xFE, "
-    "\xEA\xEE\xE3\xE4\xE0 \xEE\xED\xE0 \xE5\xF9\xE5 \xED\xE5 \xED\xE0\xF7\xE0\xF2\xE0";
-// "Попытка отключения/подключения к базе данных, не завершив транзакцию"
-const char kConnectInTransaction[] =
-    "\xCF\xEE\xEF\xFB\xF2\xEA\xE0 \xEE\xF2\xEA\xEB\xFE\xF7\xE5\xED\xE8\xFF/\xEF\xEE\xE4\xEA\xEB\xFE\xF7\xE5\xED\xE8\xFF "
-    "\xEA \xE1\xE0\xE7\xE5 \xE4\xE0\xED\xED\xFB\xF5, \xED\xE5 \xE7\xE0\xE2\xE5\xF0\xF8\xE8\xE2 "
-    "\xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xFE";
-// "Попытка стартовать новую транзакцию, не завершив предыдущую"
-const char kStartInTransaction[] =
-    "\xCF\xEE\xEF\xFB\xF2\xEA\xE0 \xF1\xF2\xE0\xF0\xF2\xEE\xE2\xE0\xF2\xFC \xED\xEE\xE2\xF3\xFE "
-    "\xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xFE, \xED\xE5 \xE7\xE0\xE2\xE5\xF0\xF8\xE8\xE2 "
-    "\xEF\xF0\xE5\xE4\xFB\xE4\xF3\xF9\xF3\xFE";
-// "Ошибка при попытке стартовать транзакцию: "
-const char kStartFailed[] =
-    "\xCE\xF8\xE8\xE1\xEA\xE0 \xEF\xF0\xE8 \xEF\xEE\xEF\xFB\xF2\xEA\xE5 \xF1\xF2\xE0\xF0\xF2\xEE\xE2\xE0\xF2\xFC "
-    "\xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xFE: ";
-// "Не удался откат транзакции:\n"
-const char kRollbackFailed[] = "\xCD\xE5 \xF3\xE4\xE0\xEB\xF1\xFF \xEE\xF2\xEA\xE0\xF2 \xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xE8:\n";
 
 // The connected database's handle, for Cancel from another thread; the
 // manager is one per process.
@@ -89,17 +62,17 @@ void TDBManager::CheckState(TDBOperation operation)
     switch (GetState()) {
     case dbsDisconnected:
         if (operation == dboStartTransaction)
-            throw TranError(kStartWhileDisconnected);
+            throw TranError(msgDbStartWhileDisconnected);
         break;
     case dbsConnected:
         if (operation == dboEndTransaction)
-            throw TranError(kEndWithoutTransaction);
+            throw TranError(msgDbEndWithoutTransaction);
         break;
     case dbsInTransaction:
         if (operation == dboConnect)
-            throw TranError(kConnectInTransaction);
+            throw TranError(msgDbConnectInTransaction);
         if (operation == dboStartTransaction)
-            throw TranError(kStartInTransaction);
+            throw TranError(msgDbStartInTransaction);
         break;
     }
 }
@@ -136,6 +109,19 @@ void TDBManager::Disconnect() noexcept
     database->Close();
 }
 
+void TDBManager::Release() noexcept
+{
+    CloseDataSets();
+    if (transaction->Active()) {
+        try {
+            transaction->Rollback();
+        } catch (const EIBError&) {
+            // Let go by the library's wrapper: it only read.
+        }
+    }
+    Disconnect();
+}
+
 void TDBManager::Cancel() noexcept
 {
     if (const FB_API_HANDLE handle = connectedHandle)
@@ -164,7 +150,7 @@ void TDBManager::StartTransaction()
     try {
         transaction->Start(*database);
     } catch (const EIBError& error) {
-        throw TranError(kStartFailed + error.Message);
+        throw TranError(msgDbStartFailed + " " + error.Message);
     }
 }
 
@@ -175,7 +161,7 @@ void TDBManager::Rollback()
     try {
         transaction->Rollback();
     } catch (const EIBError& error) {
-        throw TranError(kRollbackFailed + error.Message);
+        throw TranError(msgDbRollbackFailed + "\n" + error.Message);
     }
 }
 

@@ -47,6 +47,10 @@ public:
     // Throws TranError. The transaction is over even then: a transaction
     // the library cannot roll back is let go.
     void Rollback();
+    // Ends the transaction, rolled back, and the connection, whatever their
+    // state: nothing of the manager holds the database afterwards. A
+    // transaction the library cannot roll back is let go.
+    void Release() noexcept;
     // Makes the database call running in another thread fail at once (the
     // engine reports the operation cancelled); nothing happens when no call
     // runs. Safe from any thread.

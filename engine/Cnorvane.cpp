@@ -17,9 +17,23 @@ using NorvaneImpl::CLogRecord;
 
 namespace Norvane {
 
+namespace {
+
+// A run lets go of the database when it ends, however it ends: its
+// transaction only read, and a transaction held open would hold back the
+// server's garbage collection, or, on the embedded engine, keep every other
+// program out of the database file.
+struct TReleaseDatabase {
+    TReleaseDatabase() = default;
+    TReleaseDatabase(const TReleaseDatabase&) = delete;
+    TReleaseDatabase& operator=(const TReleaseDatabase&) = delete;
+    ~TReleaseDatabase() { TDBManager::GetInstance().Release(); }
+};
+
+}  // namespace
+
 CEIncompleteValue::CEIncompleteValue(long long logId, const std::string& tableName, const std::string& fieldName)
-    : std::range_error("Log entry " + std::to_string(logId) + ", table '" + tableName + "', field '" + fieldName +
-                       "': the value was not logged completely, so no script can repeat or undo this change")
+    : std::range_error(FormatMessage(msgIncompleteValue, {std::to_string(logId), tableName, fieldName}))
 {
 }
 
@@ -144,7 +158,7 @@ void CNorvane::StartXML(Output output)
         }
         xmlWriter = std::make_unique<XMLutil::TXMLWriter>(xmlTemplate, charset.encoding, output);
     } catch (const XMLutil::CEXMLproblem& e) {
-        xmlError = std::string("XML log generation failed with error: ") + e.what();
+        xmlError = FormatMessage(msgXMLFailed, {e.what()});
     }
 }
 
@@ -156,7 +170,7 @@ void CNorvane::WriteXML(Operation operation)
     try {
         operation(*xmlWriter);
     } catch (const XMLutil::CEXMLproblem& e) {
-        xmlError = std::string("XML log generation failed with error: ") + e.what();
+        xmlError = FormatMessage(msgXMLFailed, {e.what()});
         // The log keeps the elements written before, closed.
         try {
             xmlWriter->Finish();
@@ -170,6 +184,7 @@ void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userN
                        TDateTime periodBegin, TDateTime periodEnd, bool includeComments,
                        const std::string& characterSet)
 {
+    const TReleaseDatabase release;
     std::unique_ptr<CLogReader> reader =
         Open(databaseFile, userName, password, periodBegin, periodEnd, includeComments, characterSet, false);
     xmlText.clear();
@@ -194,6 +209,7 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
                                bool includeComments, bool undo, std::FILE* script, std::FILE* xmlLog,
                                const std::string& characterSet)
 {
+    const TReleaseDatabase release;
     std::unique_ptr<CLogReader> reader =
         Open(databaseFile, userName, password, periodBegin, periodEnd, includeComments, characterSet, undo);
     xmlText.clear();

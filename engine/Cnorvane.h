@@ -52,7 +52,10 @@ public:
     // name; std::invalid_argument for one CharsetOf does not know); the
     // scripts and the XML log of the run are in it. A value the set cannot
     // hold stops the run with CharsetError. The records are kept in their
-    // compact form and the XML log is written as text while they come.
+    // compact form and the XML log is written as text while they come. Like
+    // WriteLog, it ends its read-only transaction and its connection when it
+    // ends, whether it succeeded or failed: nothing holds the database
+    // between runs.
     void ReadLog(const std::string& databaseFile, const std::string& userName, const std::string& password,
                  TDateTime periodBegin, TDateTime periodEnd, bool includeComments,
                  const std::string& characterSet = kDefaultCharset);

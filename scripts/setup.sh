@@ -12,7 +12,7 @@ packages=(
   libxml2-dev libxml2-utils
   libsimpleini-dev
   libcli11-dev
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-svg-dev
   qt6-translations-l10n
   xvfb xauth imagemagick
   fonts-dejavu-core

@@ -10,12 +10,16 @@
 #include <cstring>
 #include <vector>
 
-namespace {
-
-std::string ErrorText(const std::string& what, const std::string& path, int err)
+FileError::FileError(bool aCreating, const std::string& aPath, int error)
+    : WriteError(std::string(aCreating ? "Cannot create file" : "Cannot write file") + " \"" + aPath + "\". " +
+                std::strerror(error)),
+      creating(aCreating),
+      path(aPath),
+      reason(std::strerror(error))
 {
-    return what + " \"" + path + "\". " + std::strerror(err);
 }
+
+namespace {
 
 // Writes all of the bytes at the offset; false with errno set when the
 // system refuses.
@@ -88,7 +92,7 @@ TAtomicFile::TAtomicFile(std::string t, mode_t createMode) : target(std::move(t)
         // Commit, when other files of the same run may already have been
         // replaced.
         if (S_ISDIR(existing.st_mode))
-            throw WriteError(ErrorText("Cannot create file", target, EISDIR));
+            throw FileError(true, target, EISDIR);
         // A device, a pipe or a socket (/dev/stdout, say) keeps no content
         // that a failure could spoil; the data goes straight to it, and it
         // is never replaced by a file of ours.
@@ -108,7 +112,7 @@ TAtomicFile::TAtomicFile(std::string t, mode_t createMode) : target(std::move(t)
     name.insert(name.end(), suffix, suffix + sizeof suffix);
     file = TFileDescriptor(mkostemp(name.data(), O_CLOEXEC));
     if (!file)
-        throw WriteError(ErrorText("Cannot create file", target, errno));
+        throw FileError(true, target, errno);
     temp = name.data();
     // A new file gets the usual permissions; a replaced one keeps its own.
     fchmod(file.Get(), stat(replaced.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : createMode);
@@ -126,7 +130,7 @@ void TAtomicFile::Write(const std::string& data)
     if (direct) {
         FILE* f = std::fopen(temp.c_str(), "wb");
         if (!f)
-            throw WriteError(ErrorText("Cannot write file", target, errno));
+            throw FileError(false, target, errno);
         bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
         int err = errno;
         if (std::fclose(f) != 0 && ok) {
@@ -134,11 +138,11 @@ void TAtomicFile::Write(const std::string& data)
             err = errno;
         }
         if (!ok)
-            throw WriteError(ErrorText("Cannot write file", target, err));
+            throw FileError(false, target, err);
         return;
     }
     if (ftruncate(file.Get(), 0) != 0 || !WriteAll(file.Get(), data.data(), data.size(), 0))
-        throw WriteError(ErrorText("Cannot write file", target, errno));
+        throw FileError(false, target, errno);
 }
 
 void TAtomicFile::Commit()
@@ -147,10 +151,10 @@ void TAtomicFile::Commit()
         // The rename must not reach the disk before the data it names: after
         // a crash the target would be empty or short.
         if (fsync(file.Get()) != 0)
-            throw WriteError(ErrorText("Cannot write file", target, errno));
+            throw FileError(false, target, errno);
         file.Close();
         if (std::rename(temp.c_str(), replaced.c_str()) != 0)
-            throw WriteError(ErrorText("Cannot write file", target, errno));
+            throw FileError(false, target, errno);
         SyncFolderOf(replaced);
     }
     committed = true;

@@ -33,6 +33,17 @@ private:
     int fd;
 };
 
+// A file that cannot be created or written. The message is English
+// ("Cannot create file \"path\". reason"); a front end with a message
+// catalogue words it again from the parts.
+class FileError : public WriteError {
+public:
+    FileError(bool creating, const std::string& path, int error);
+    bool creating;       // the file could not be made at all
+    std::string path;    // as the writer was given it
+    std::string reason;  // the system's text of the error
+};
+
 // Writes a file so that readers see either the old content or the whole new
 // one: the data goes to a temporary file beside the target, which replaces
 // the target only on Commit, after it has reached the disk. Without Commit
@@ -75,8 +86,7 @@ private:
     bool direct = false;  // temp is the target itself
 };
 
-// Writes data to path through a TAtomicFile. Throws WriteError
-// "Cannot create file \"path\". reason" or "Cannot write file ...".
+// Writes data to path through a TAtomicFile. Throws FileError.
 void WriteFileAtomically(const std::string& path, const std::string& data,
                          mode_t createMode = TAtomicFile::DefaultFileMode());
 

@@ -186,6 +186,18 @@ TEST_F(Cli, ScriptsToStdoutAndFiles)
     // The Russian messages reach the comment lines.
     Result ru = Run({"-d", db.Location(), "--from", "2003-02-01", "--to", "2003-02-01", "--language", "ru"});
     EXPECT_NE(ru.out.find("   \xCF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xFC: SYSDBA */"), std::string::npos);
+    // One language at a time, the database layer's diagnosis included.
+    const std::string missing = (dir / "missing.fdb").string();
+    Result refusedRu = Run({"-d", missing, "--language", "ru"});
+    EXPECT_EQ(refusedRu.status, 3);
+    EXPECT_NE(refusedRu.err.find(Cp1251("Ошибка при попытке подключения к базе данных:\n")), std::string::npos)
+        << refusedRu.err;
+    EXPECT_NE(refusedRu.err.find(Cp1251("\nРасположение базы данных:\n")), std::string::npos);
+    Result refusedEn = Run({"-d", missing, "--language", "en"});
+    EXPECT_EQ(refusedEn.status, 3);
+    EXPECT_TRUE(std::none_of(refusedEn.err.begin(), refusedEn.err.end(),
+                             [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+        << refusedEn.err;
 
     // A period without entries: the no-records text, and success.
     Result none = Run({"-d", db.Location(), "--from", "2003-02-02"});
@@ -553,11 +565,11 @@ TEST_F(Cli, OutputsThroughLinksAndPipes)
 // with no temporary file beside them.
 namespace {
 
-const std::string kNoConnect = "Can't connect to the specified database file.\n" +
-                               Cp1251("Ошибка при попытке подключения к базе данных:") + "\n";
-const std::string kLocationHeading = "\n" + Cp1251("Расположение базы данных:") + "\n";
-const std::string kNoLog = "Extracting log data error. Make shure Your database has IB Expert Log structures.\n" +
-                           Cp1251("Ошибка при попытке выполнения запроса:") + "\n";
+const std::string kNoConnect = "Can't connect to the specified database file.\n"
+                               "Cannot connect to the database:\n";
+const std::string kLocationHeading = "\nDatabase location:\n";
+const std::string kNoLog = "Extracting log data error. Make shure Your database has IB Expert Log structures.\n"
+                           "The query failed:\n";
 
 std::string ServerLocation(const std::string& file)
 {
@@ -763,8 +775,8 @@ INSTANTIATE_TEST_SUITE_P(
                                      "UTF8"),
                          Outcome{{"--charset", "win1252"}, 6,
                                  "A logged value cannot be read in the character set WIN1252: run with --charset UTF8 "
-                                 "(or the database's own character set) to read it.\n" +
-                                     Cp1251("Ошибка при попытке выполнения запроса:") + "\n",
+                                 "(or the database's own character set) to read it.\n"
+                                 "The query failed:\n",
                                  true, {"Cannot transliterate character between character sets\n"}});
                  }},
         BadInput{"OutputUnderARegularFile", false,

@@ -4,7 +4,10 @@
 #include "FbTestUtil.h"
 
 #include "db/Ibclient.h"
+#include "app/core/Resfuncs.h"
 #include "db/Tdbmanager.h"
+#include "locale/Messages.h"
+#include "res/TextIds.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +19,14 @@ protected:
     {
         TFormatSettings fixed;  // day.month.year, 24-hour time
         SetFormatSettings(&fixed);
+        // The texts follow the catalogue: these cases read the Russian ones.
+        LoadMessagesFromText(LoadResourceText(BuiltinTexts::kLocaleRussian, "LOCALE"));
     }
-    void TearDown() override { SetFormatSettings(nullptr); }
+    void TearDown() override
+    {
+        SetFormatSettings(nullptr);
+        ResetMessages();
+    }
 };
 
 const std::string kQueryHeading = "\n" + Cp1251("Текст запроса:") + "\n";
@@ -33,6 +42,18 @@ TEST_F(DBManagerErrors, ConnectErrorCarriesLibraryTextAndLocation)
                                  "Unable to complete network request to host \"db\"." +
                                  Cp1251("\nРасположение базы данных:\n") + "db:/data/x.fdb");
     EXPECT_EQ(std::string(error.what()), error.Message);
+}
+
+TEST(DBManagerErrorTexts, EnglishWithTheBuiltInCatalogue)
+{
+    ResetMessages();
+    EXPECT_EQ(ConnectError("refused", "db:/x.fdb").Message,
+              "Cannot connect to the database:\nrefused\nDatabase location:\ndb:/x.fdb");
+    TParams params;
+    params.CreateParam(ftInteger, "X");
+    EXPECT_EQ(SQLError("lib", &params, "select 1").Message,
+              "The query failed:\nlib\nQuery text:\nselect 1\nParameter values:\nX = NULL not in the query\n");
+    EXPECT_EQ(TranError().Message, "The query cannot run: no transaction is active");
 }
 
 TEST_F(DBManagerErrors, TranErrorTexts)

@@ -2,7 +2,10 @@
 // engine and against the server on 127.0.0.1.
 #include "FbTestUtil.h"
 
+#include "app/core/Resfuncs.h"
 #include "db/Tdbmanager.h"
+#include "locale/Messages.h"
+#include "res/TextIds.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +20,14 @@ protected:
         FbEngineTest::SetUp();
         TFormatSettings fixed;  // day.month.year, 24-hour time
         SetFormatSettings(&fixed);
+        // The diagnosis follows the catalogue: these cases read the Russian one.
+        LoadMessagesFromText(LoadResourceText(BuiltinTexts::kLocaleRussian, "LOCALE"));
     }
-    void TearDown() override { SetFormatSettings(nullptr); }
+    void TearDown() override
+    {
+        SetFormatSettings(nullptr);
+        ResetMessages();
+    }
 
     TDBManager& manager = TDBManager::GetInstance();
 

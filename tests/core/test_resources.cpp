@@ -6,6 +6,7 @@
 #include "res/BuiltinTexts.h"
 
 #include "FbTestUtil.h"
+#include "tests/support/Fixtures.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
@@ -227,6 +228,26 @@ TEST_F(LanguageFiles, RussianFormTextsAndMessagesInWindows1251)
     EXPECT_EQ(msgWelcome, Cp1251("Вас приветствует Norvane!!! Это окно для скрипта"));
     EXPECT_EQ(msgUnknownOperation, Cp1251("Непредусмотренный символ операции"));
     EXPECT_EQ(msgUser, Cp1251("Пользователь"));
+}
+
+// Every message of the catalogue is in both built-in languages, so that no
+// text of the other language is left over when one is chosen.
+TEST_F(LanguageFiles, EveryMessageInBothLanguages)
+{
+    TextFile exported("");
+    ExportMessages(exported.path);
+    const std::string keys = NorvaneTest::ReadFile(exported.path);
+    TextFile english(LoadResourceText(10120, "LOCALE"));
+    TextFile russian(LoadResourceText(10121, "LOCALE"));
+    int count = 0;
+    for (size_t line = keys.find("\nmsg"); line != std::string::npos; line = keys.find("\nmsg", line + 1), ++count) {
+        const std::string key = keys.substr(line + 1, keys.find('=', line) - line - 1);
+        EXPECT_TRUE(TIniFile(english.path).ValueExists("Messages", key)) << key;
+        EXPECT_TRUE(TIniFile(russian.path).ValueExists("Messages", key)) << key;
+    }
+    EXPECT_GT(count, 50);
+    // "%1", "%2", ... are filled in order; any other "%" stays.
+    EXPECT_EQ(FormatMessage("%2 of %1 (100%), %3", {"a", "b%1"}), "b%1 of a (100%), %3");
 }
 
 TEST_F(LanguageFiles, SectionsInReadingOrderWithoutStatusBar)

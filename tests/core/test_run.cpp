@@ -83,9 +83,8 @@ TEST_P(Run, ScriptsInLogOrderBothWays)
     ASSERT_EQ(engine.Records().size(), 1u);
     EXPECT_EQ(engine.GetReproducingScript(), "delete from NOTES\nwhere TXT = 'a;b' AND N is null\nrows 1;\n\n");
     EXPECT_EQ(engine.GetXMLLog().find("Action=\"I\""), std::string::npos);
-    EXPECT_TRUE(TDBManager::GetInstance().IsTransactionActive());
-    engine.Clear();
-    EXPECT_FALSE(TDBManager::GetInstance().IsTransactionActive());
+    // The run let go of its transaction and its connection.
+    EXPECT_EQ(TDBManager::GetInstance().GetState(), dbsDisconnected);
 }
 
 TEST_P(Run, PeriodBoundariesAndProgress)
@@ -235,6 +234,8 @@ TEST_P(Run, FailuresOfConnectionAndLog)
     TestDatabase noLog(Engine());
     noLog.Exec("create table T (ID integer);\n");
     EXPECT_THROW(ReadDays(engine, noLog, EncodeDate(2003, 2, 1), EncodeDate(2003, 2, 1)), SQLError);
+    // A failed run lets go of the database too.
+    EXPECT_EQ(TDBManager::GetInstance().GetState(), dbsDisconnected);
 
     std::string missing = noLog.Location() + ".missing.fdb";
     EXPECT_THROW(engine.ReadLog(missing, noLog.User(), noLog.Password(), 0, 1, true), ConnectError);

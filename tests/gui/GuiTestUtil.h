@@ -60,9 +60,10 @@ public:
         QString fileName;
     };
 
-    void ShowMessage(QWidget*, const QString& text) override
+    void ShowMessage(QWidget*, const QString& text, TMessageKind kind) override
     {
         messages << text;
+        kinds << kind;
         if (onMessage)
             onMessage(text);
     }
@@ -82,6 +83,7 @@ public:
     }
 
     QStringList messages;
+    QList<TMessageKind> kinds;
     QStringList errors;
     QStringList questions;
     bool confirm = false;  // the answer to every question

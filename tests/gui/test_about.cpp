@@ -5,6 +5,7 @@
 
 #include <QDesktopServices>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
@@ -98,6 +99,27 @@ private slots:
         QVERIFY(wasModal);
         QVERIFY(!w.about->isVisible());
         QCOMPARE(w.about->result(), int(QDialog::Accepted));
+        // Both carry the program's icon, drawn from its picture.
+        for (QWidget* form : {static_cast<QWidget*>(w.gui.get()), static_cast<QWidget*>(w.about.get())}) {
+            const QImage icon = form->windowIcon().pixmap(32, 32).toImage();
+            QVERIFY(!icon.isNull() && icon.pixelColor(16, 24).alpha() == 255);
+        }
+    }
+
+    // Message boxes carry the usual icon of their kind.
+    void messageBoxesCarryTheirIcons()
+    {
+        TDialogs real;
+        QList<QMessageBox::Icon> icons;
+        for (const TMessageKind kind : {TMessageKind::Information, TMessageKind::Warning}) {
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                icons << box->icon();
+                box->accept();
+            });
+            real.ShowMessage(nullptr, "text", kind);
+        }
+        QCOMPARE(icons, QList<QMessageBox::Icon>({QMessageBox::Information, QMessageBox::Warning}));
     }
 
 private:

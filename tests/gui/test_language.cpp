@@ -102,7 +102,16 @@ private slots:
         TScriptedDialogs dialogs;
         TWindow w(dialogs, dir.Program());
         w.gui->show();
+        // The user's script and the XML log stay; the welcome text goes only
+        // onto an empty page (or one that holds the welcome text).
         w.Memo("mmSQL")->setPlainText("a script");
+        w.Memo("mmXML")->setPlainText("<log/>");
+        w.Action("miRussian")->trigger();
+        QCOMPARE(w.SqlText(), QStringLiteral("a script"));
+        QCOMPARE(w.Memo("mmXML")->toPlainText(), QStringLiteral("<log/>"));
+        w.Memo("mmSQL")->clear();
+        w.Action("miEnglish")->trigger();
+        QCOMPARE(w.SqlText(), QStringLiteral("Welcome to Norvane!!! Here comes resulting script"));
         w.Action("miRussian")->trigger();
 
         QVERIFY(w.Action("miRussian")->isChecked());
@@ -131,8 +140,12 @@ private slots:
         QCOMPARE(Label(w, "lblAboutDescription"), QStringLiteral("SQL скрипты по журналу IBExpert"));
         QCOMPARE(Label(w, "lblAboutTitle"), QStringLiteral("Norvane"));
         QCOMPARE(w.about->findChild<THyperLink*>("HyperLink1")->text(), QStringLiteral("https://www.norvane.org/"));
-        // The messages follow.
+        // The messages follow, the file dialogs' titles and filters too.
         QCOMPARE(FromCp1251(msgNoConnect), QStringLiteral("Ошибка при подключении к указанному файлу базы данных"));
+        w.Action("actSave")->trigger();
+        QCOMPARE(dialogs.fileRequests.value(0).setup.title, QStringLiteral("Сохранить SQL-скрипт как"));
+        QCOMPARE(dialogs.fileRequests.value(0).setup.filters,
+                 QStringList({"Файлы SQL (*.sql)", "Текстовые файлы (*.txt)"}));
     }
 
     void backToEnglishKeepsWhatTheEnglishTextLacks()
@@ -216,6 +229,7 @@ private slots:
             "lblCharset=Character set:\r\n"
             "lblPeriodSince=Data changes period: since\r\n"
             "lblPeriodTo=to\r\n"
+            "lblFind=Find:\r\n"
             "lblAboutTitle=Norvane\r\n"
             "lblAboutDescription=Makes SQL scripts on IBExpert\u00AE log\r\n"
             "lblAboutVersion=Version\r\n"
@@ -255,19 +269,22 @@ private slots:
             "actShowReadme.Caption=R&eadme\r\n"
             "actCreateIntFile.Hint=\r\n"
             "actCreateIntFile.Caption=actCreateIntFile\r\n"
-            "[Messages]\r\n"
-            "msgNoConnect=Can't connect to the specified database file.\r\n"
-            "msgNoLog=Extracting log data error. Make shure Your database has IB Expert Log structures.\r\n"
-            "msgUnforeseen=Unforeseen exception\r\n"
-            "msgNoMatchedRecords=/* Log has no matched records for specified period */\r\n"
-            "msgWelcome=Welcome to Norvane!!! Here comes resulting script\r\n"
-            "msgUnknownOperation=Unknown operation symbol\r\n"
-            "msgUser=Login\r\n"
-            "msgBadBeginDate=The start of the period is not a valid date. Type it as in this example:\r\n"
-            "msgBadEndDate=The end of the period is not a valid date. Type it as in this example:\r\n"));
+            "actCancel.Hint=Stop the run; the pages stay as they were\r\n"
+            "actCancel.Caption=Cancel\r\n"
+            "actFind.Hint=Find a text on the page\r\n"
+            "actFind.Caption=&Find...\r\n"
+            "actFindNext.Hint=\r\n"
+            "actFindNext.Caption=Find &next\r\n"
+            "actFindPrevious.Hint=\r\n"
+            "actFindPrevious.Caption=Find &previous\r\n"
+            "[Messages]\r\n"));
+        // Then every message of the catalogue, as the catalogue writes them.
+        ExportMessages(QFile::encodeName(dir.Path("messages.ini")).toStdString());
+        QByteArray messages = ReadBytes(dir.Path("messages.ini"));
+        messages.remove(0, messages.indexOf("msgNoConnect="));
         const QByteArray file = ReadBytes(dir.Path("English.ini"));
         QVERIFY(!QByteArray(file).replace("\r\n", "").contains('\n'));
-        QCOMPARE(WithoutBlankLines(file), expected);
+        QCOMPARE(WithoutBlankLines(file), WithoutBlankLines(expected + messages));
     }
 
     // Qt's own texts follow the language: the real save dialog.

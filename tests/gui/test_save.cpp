@@ -3,6 +3,7 @@
 
 #include "app/core/Resfuncs.h"
 
+#include <QDialog>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -15,10 +16,11 @@ private slots:
         ResetMessages();
     }
 
-    void savingTheSqlPageWritesCrLfLinesAndStoresTheName()
+    void savingTheSqlPageWritesLfLinesAndStoresTheName()
     {
         TProgramDir dir;
         TScriptedDialogs dialogs;
+        qputenv("HOME", QFile::encodeName(dir.Path("")));
         TWindow w(dialogs, dir.Program());
         w.Memo("mmSQL")->setPlainText(QStringLiteral("update T\nset A = 'Ёж'\nwhere ID = 1;\n\n"));
         dialogs.fileAnswers = {dir.Path("out.sql")};
@@ -29,16 +31,25 @@ private slots:
         QCOMPARE(dialogs.fileRequests[0].setup.filters,
                  QStringList({"SQL-Files (*.sql)", "Text files (*.txt)"}));
         QCOMPARE(dialogs.fileRequests[0].setup.defaultSuffix, QStringLiteral("sql"));
-        // Without a stored name the dialog offers the program's name with ".sql".
-        QCOMPARE(dialogs.fileRequests[0].fileName, dir.Path("norvane.sql"));
+        // Without a stored name the dialog offers the program's name with
+        // ".sql", in the user's home.
+        QCOMPARE(dialogs.fileRequests[0].fileName, QDir::homePath() + "/norvane.sql");
         QCOMPARE(ReadBytes(dir.Path("out.sql")),
-                 "update T\r\nset A = '" + Cp(QStringLiteral("Ёж")) + "'\r\nwhere ID = 1;\r\n\r\n");
+                 "update T\nset A = '" + Cp(QStringLiteral("Ёж")) + "'\nwhere ID = 1;\n\n");
         QVERIFY(ReadBytes(dir.Settings()).contains("[Files]\r\nSQLFileName=" + dir.Path("out.sql").toUtf8() + "\r\n"));
 
-        // The next save offers the stored name.
+        // The next save offers the stored name; the XML page's dialog starts
+        // in its folder. A folder gone sends the dialogs home.
         dialogs.fileAnswers = {QString()};
         w.Action("actSave")->trigger();
         QCOMPARE(dialogs.fileRequests[1].fileName, dir.Path("out.sql"));
+        QDir(dir.Path("")).mkdir("gone");
+        dialogs.fileAnswers = {dir.Path("gone/x.sql")};
+        w.Action("actSave")->trigger();
+        QVERIFY(QDir(dir.Path("gone")).removeRecursively());
+        dialogs.fileAnswers = {QString()};
+        w.Action("actSave")->trigger();
+        QCOMPARE(dialogs.fileRequests[3].fileName, QDir::homePath() + "/x.sql");
     }
 
     void cancellingADialogWritesNothing()
@@ -105,36 +116,33 @@ insert into IBE$LOG_FIELDS values (1, 'ID', null, '1');
         QVERIFY2(dialogs.errors[0].startsWith("Cannot create file \"" + dir.Path("no/such/folder/out.sql") + "\"."),
                  qPrintable(dialogs.errors[0]));
         QVERIFY(w.gui->isVisible());
-        // The name was stored before the file was written.
-        QVERIFY(ReadBytes(dir.Settings()).contains("SQLFileName="));
+        // The name of a save that failed is not kept.
+        QVERIFY(!ReadBytes(dir.Settings()).contains("SQLFileName="));
     }
 
-    void readmeReplacesTheSqlPageAndIsSavedFromThere()
+    // The readme has a window of its own; the SQL page keeps its script.
+    void readmeOpensInAWindowOfItsOwn()
     {
         TProgramDir dir;
         TScriptedDialogs dialogs;
         TWindow w(dialogs, dir.Program());
+        w.Memo("mmSQL")->setPlainText("my script");
         w.Action("actShowReadme")->trigger();
-        QString readme = FromCp1251(LoadResourceText(10110, "HELP"));
-        readme.replace("\r\n", "\n");
-        QVERIFY(readme.size() > 100);
-        QCOMPARE(w.SqlText(), readme);
+        auto* readme = w.gui->findChild<QDialog*>("frmReadme");
+        QVERIFY(readme && readme->isVisible());
+        QString english = FromCp1251(LoadResourceText(10110, "HELP"));
+        QCOMPARE(readme->findChild<QPlainTextEdit*>("mmReadme")->toPlainText(), english.replace("\r\n", "\n"));
+        QCOMPARE(readme->windowTitle(), QStringLiteral("Norvane readme"));
+        QCOMPARE(w.SqlText(), QStringLiteral("my script"));
         // The editor wraps the paragraphs: none is broken by a line end.
         static const QRegularExpression broken("[^.:;!?)=\\-]\n +?[^\\s*\\d=-]");
-        QVERIFY2(!broken.match(readme).hasMatch(), qPrintable(broken.match(readme).captured()));
+        QVERIFY2(!broken.match(english).hasMatch(), qPrintable(broken.match(english).captured()));
 
-        dialogs.fileAnswers = {dir.Path("readme.txt")};
-        w.Action("actSave")->trigger();
-        // The file holds the readme's own bytes: Windows-1251, CR LF lines.
-        QByteArray expected = QByteArray::fromStdString(LoadResourceText(10110, "HELP"));
-        if (!expected.endsWith("\r\n"))
-            expected += "\r\n";
-        QCOMPARE(ReadBytes(dir.Path("readme.txt")), expected);
-
-        w.Action("miRussian")->setChecked(true);
-        w.Action("actShowReadme")->trigger();
+        // It follows the language.
+        w.Action("miRussian")->trigger();
         QString russian = FromCp1251(LoadResourceText(10111, "HELP"));
-        QCOMPARE(w.SqlText(), russian.replace("\r\n", "\n"));
+        QCOMPARE(readme->findChild<QPlainTextEdit*>("mmReadme")->toPlainText(), russian.replace("\r\n", "\n"));
+        QCOMPARE(w.SqlText(), QStringLiteral("my script"));
     }
 
     void selectDatabaseTakesTheChosenFullPath()
@@ -177,7 +185,7 @@ insert into IBE$LOG_FIELDS values (1, 'ID', null, '1');
         QStringList names;
         for (QAction* a : QApplication::activePopupWidget()->actions())
             names << (a->isSeparator() ? "-" : a->objectName());
-        QVERIFY(names.join(' ').endsWith("edit-copy edit-paste edit-delete - select-all - actExecute actSave"));
+        QVERIFY(names.join(' ').endsWith("edit-copy edit-paste edit-delete - select-all - actExecute actSave actFind"));
     }
 
     void windowTextsCrossTheCodePageBoundary()

@@ -48,7 +48,9 @@ private slots:
         QCOMPARE(w.Edit("meDateEnd")->text(), Today());
         QVERIFY(w.Action("miEnglish")->isChecked());
         QVERIFY(!w.Action("miRussian")->isChecked());
-        QCOMPARE(w.gui->pos(), QPoint(275, 107));
+        // The designed place, moved only as far as a small screen needs.
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(w.gui->pos(), QPoint(std::min(275, area.right() - 552), std::min(107, area.bottom() - 479)));
         QCOMPARE(w.gui->size(), QSize(553, 480));
         QVERIFY(w.Find<QWidget>("pnlProgressBar")->isHidden());
         QCOMPARE(w.Find<QTabWidget>("PageControl")->currentWidget(), w.Find<QWidget>("tsSQL"));
@@ -106,7 +108,7 @@ private slots:
             w.Find<QCheckBox>("chbSyncGenerators")->setChecked(true);
             w.Edit("meDateBegin")->setText("05.06.2021");
             w.Edit("meDateEnd")->setText("07.06.2021");
-            w.gui->move(300, 120);
+            w.gui->move(100, 60);
             w.gui->resize(640, 500);
             w.Action("miRussian")->setChecked(true);
             w.gui->show();
@@ -150,7 +152,7 @@ private slots:
         QCOMPARE(again.Edit("meDateBegin")->text(), QStringLiteral("05.06.2021"));
         // The end of the period is today at every start.
         QCOMPARE(again.Edit("meDateEnd")->text(), Today());
-        QCOMPARE(again.gui->pos(), QPoint(300, 120));
+        QCOMPARE(again.gui->pos(), QPoint(100, 60));
         QCOMPARE(again.gui->size(), QSize(640, 500));
         QVERIFY(again.Action("miRussian")->isChecked());
         QVERIFY(!again.Action("miEnglish")->isChecked());
@@ -247,6 +249,15 @@ private slots:
         QCOMPARE(TWindow(dialogs, dir.Program()).gui->geometry(), QRect(area.right() - 639, area.bottom() - 499, 640, 500));
         WriteBytes(dir.Settings(), "[Form]\r\nLeft=-30000\r\nWidth=20000\r\n");
         QCOMPARE(TWindow(dialogs, dir.Program()).gui->geometry(), QRect(area.left(), 107, area.width(), 480));
+        // Whole on the screen, its bottom (the status bar) too, though its
+        // title bar could be reached.
+        WriteBytes(dir.Settings(), "[Form]\r\nLeft=10\r\nTop=" + QByteArray::number(area.bottom() - 100) +
+                                       "\r\nWidth=500\r\nHeight=400\r\n");
+        TWindow low(dialogs, dir.Program());
+        low.gui->show();
+        QTRY_VERIFY(area.contains(low.gui->frameGeometry()));
+        QCOMPARE(low.gui->frameGeometry().bottom(), area.bottom());
+        QCOMPARE(low.gui->x(), 10);
     }
 
     // Paths are file-system bytes: they come back after a restart whatever
