@@ -12,9 +12,6 @@ namespace XMLutil {
 
 namespace {
 
-// The bytes gathered before a file is written to.
-constexpr std::size_t kFlushAt = 1 << 16;
-
 // The escapes the serialiser of a document with a declared encoding uses:
 // an attribute value escapes the quote and the white space that a reader
 // would normalise; a text escapes markup and the carriage return. A control
@@ -69,7 +66,7 @@ TXMLWriter::TXMLWriter(const std::string& templateText, std::string aTextEncodin
 }
 
 TXMLWriter::TXMLWriter(const std::string& templateText, std::string aTextEncoding, std::FILE* aFile)
-    : textEncoding(std::move(aTextEncoding)), file(aFile)
+    : textEncoding(std::move(aTextEncoding)), file(aFile), buffer(std::make_unique<char[]>(kFlushAt))
 {
     Start(templateText);
 }
@@ -147,16 +144,25 @@ void TXMLWriter::Put(const char* bytes, std::size_t size)
         text->append(bytes, size);
         return;
     }
-    buffer.append(bytes, size);
-    if (buffer.size() >= kFlushAt)
+    // Most pieces are a few bytes: copied into the buffer by hand, which
+    // std::string's append makes several calls of.
+    if (used + size > kFlushAt) {
         Flush();
+        if (size > kFlushAt) {
+            if (std::fwrite(bytes, 1, size, file) != size)
+                throw CEXMLproblem("Unable to save to specified file");
+            return;
+        }
+    }
+    std::memcpy(buffer.get() + used, bytes, size);
+    used += size;
 }
 
 void TXMLWriter::Flush()
 {
-    if (file && !buffer.empty()) {
-        const bool written = std::fwrite(buffer.data(), 1, buffer.size(), file) == buffer.size();
-        buffer.clear();
+    if (file && used > 0) {
+        const bool written = std::fwrite(buffer.get(), 1, used, file) == used;
+        used = 0;
         if (!written)
             throw CEXMLproblem("Unable to save to specified file");
     }

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,11 +56,14 @@ private:
     void Indent(std::size_t depth);
     void Flush();
 
+    static constexpr std::size_t kFlushAt = 1 << 16;
+
     std::string textEncoding;
     std::string encoding;  // the document's, as its declaration names it
     std::string* text = nullptr;
     std::FILE* file = nullptr;
-    std::string buffer;  // bytes not yet written to the file
+    std::unique_ptr<char[]> buffer;  // bytes not yet written to the file, kFlushAt at most
+    std::size_t used = 0;
     std::vector<TElement> open;
     bool finished = false;
     // When the values' encoding is the document's and has a byte a
