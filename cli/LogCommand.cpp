@@ -71,8 +71,13 @@ CLI::App* Action(CLI::App& log, const char* name, const char* description, LogOp
         ->type_name("LOCATION");
     action->add_option("-u,--user", o.user, "user name (default: $ISC_USER, else SYSDBA)")->type_name("NAME");
     action->add_option("-p,--password", o.password, "password (default: $ISC_PASSWORD, else none)")->type_name("PASS");
-    action->add_option("--language", o.language, "language of what it says: en or ru (default en)")
-        ->check(CLI::IsMember({"en", "ru"}))
+    action
+        ->add_option("--language", o.language, "language of what it says (default en)")
+        ->check(CLI::Validator(
+            [](std::string& word) {
+                return word == "en" || word == "ru" ? std::string() : "'" + word + "' is not one of en, ru";
+            },
+            ""))
         ->type_name("en|ru");
     action->callback([&o, name] { o.action = name; });
     return action;
