@@ -51,8 +51,8 @@ void TLogMenu::Install()
     if (busy() || database.location.empty())
         return;
     const QString name = QFile::decodeName(QByteArray::fromStdString(database.location));
-    if (!dialogs.Confirm(&window, FromCp1251(msgLogInstallQuestion) + QLatin1Char('\n') + name + QStringLiteral("\n\n") +
-                                      FromCp1251(msgLogInstallNote)))
+    if (!dialogs.Confirm(&window, FromCp1251(msgLogInstallQuestion) + QLatin1Char('\n') + name +
+                                      QStringLiteral("\n\n") + FromCp1251(msgLogInstallNote)))
         return;
     Show([&] { return Norvane::InstallText(Norvane::InstallLog(database), database.location); });
 }

@@ -112,8 +112,7 @@ NorvaneImpl::TReceivedLog ReadState(const std::string& file, const std::string& 
     if (!in) {
         if (errno == ENOENT)
             return {};
-        throw NorvaneImpl::CEBookkeeping(
-            NorvaneImpl::ScriptMessage(msgCannotReadState, {file, std::strerror(errno)}));
+        throw NorvaneImpl::CEBookkeeping(NorvaneImpl::ScriptMessage(msgCannotReadState, {file, std::strerror(errno)}));
     }
     std::ostringstream text;
     text << in.rdbuf();

@@ -71,8 +71,7 @@ CLI::App* Action(CLI::App& log, const char* name, const char* description, LogOp
         ->type_name("LOCATION");
     action->add_option("-u,--user", o.user, "user name (default: $ISC_USER, else SYSDBA)")->type_name("NAME");
     action->add_option("-p,--password", o.password, "password (default: $ISC_PASSWORD, else none)")->type_name("PASS");
-    action
-        ->add_option("--language", o.language, "language of what it says (default en)")
+    action->add_option("--language", o.language, "language of what it says (default en)")
         ->check(CLI::Validator(
             [](std::string& word) {
                 return word == "en" || word == "ru" ? std::string() : "'" + word + "' is not one of en, ru";

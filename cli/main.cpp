@@ -7,8 +7,8 @@
 #include "cli/Terminal.h"
 #include "db/Tdbmanager.h"
 #include "db/Tsignalwatch.h"
-#include "engine/Clogadmin.h"
 #include "engine/Cfieldvalue.h"
+#include "engine/Clogadmin.h"
 #include "engine/Cnorvane.h"
 #include "engine/Cselection.h"
 #include "engine/Failure.h"
@@ -114,8 +114,8 @@ void OnStuck(int signal)
 {
     const std::string text =
         signal ? interruptedText
-               : ForTerminal(FormatMessage(
-                     msgTimedOut, {FormatMessage(msgNoAnswer, {std::to_string(TSignalWatch::TimedOut())})}));
+               : ForTerminal(FormatMessage(msgTimedOut,
+                                           {FormatMessage(msgNoAnswer, {std::to_string(TSignalWatch::TimedOut())})}));
     EndAbruptly(reported ? std::string() : text, signal ? 128 + signal : exTimedOut);
 }
 
@@ -190,10 +190,13 @@ void ReportPartialMatches(const Norvane::CNorvane::TPartialMatches& partial, con
         tables += (tables.empty() ? "" : ", ") + table;
     tables = ForTerminal(tables, encoding);
     const std::string count = std::to_string(partial.statements);
-    const std::string warning =
-        partial.statements == 1      ? FormatMessage(ForTerminal(msgPartialMatch), {tables})
-        : partial.tables.size() == 1 ? FormatMessage(ForTerminal(msgPartialMatchesTable), {count, tables})
-                                     : FormatMessage(ForTerminal(msgPartialMatchesTables), {count, tables});
+    std::string warning;
+    if (partial.statements == 1)
+        warning = FormatMessage(ForTerminal(msgPartialMatch), {tables});
+    else if (partial.tables.size() == 1)
+        warning = FormatMessage(ForTerminal(msgPartialMatchesTable), {count, tables});
+    else
+        warning = FormatMessage(ForTerminal(msgPartialMatchesTables), {count, tables});
     std::fwrite(warning.data(), 1, warning.size(), stderr);
     std::fputc('\n', stderr);
     std::fflush(stderr);
@@ -317,6 +320,10 @@ int main(int argc, char** argv)
 {
     OpenClosedStandardStreams();
     std::setlocale(LC_ALL, "");
+    // The system's reasons (strerror) go into the messages of --language,
+    // which are Windows-1251: they are taken in English, which every
+    // character set holds, not in the locale's language and character set.
+    std::setlocale(LC_MESSAGES, "C");
     TCommandLine commandLine;
     CliOptions options;
     try {
@@ -364,14 +371,13 @@ int main(int argc, char** argv)
     // would shut the connection down under it. The watch also bounds each
     // database call by --timeout.
     const TSignalWatch signals(OnSignal, OnStuck, options.timeout);
+    const TSay say = [](const std::string& text) { Say(text); };
+    const TReport report = [&options](const Norvane::TFailure& failure) {
+        Report(failure, CharsetOf(options.charset).encoding);
+    };
     int status = exFailure;
     try {
-        status = options.apply ? RunApply(
-                                     options, [](const std::string& text) { Say(text); },
-                                     [&options](const Norvane::TFailure& failure) {
-                                         Report(failure, CharsetOf(options.charset).encoding);
-                                     })
-                               : Run(options);
+        status = options.apply ? RunApply(options, say, report) : Run(options);
     } catch (const std::exception&) {
         Say(Norvane::DescribeFailure(std::current_exception()).text);
     }

@@ -499,9 +499,9 @@ private:
                 continue;
             const CFieldValue& field = *checked[i]->field;
             const CFieldCast holds(probe.IsNull(column + 1), probe.Text(column + 1));
-            return ScriptMessage(reproducing ? msgConflictTargetHolds : msgConflictRowHolds,
-                                 {Quote(field.GetName(), quoteNames), Shown(field, holds),
-                                  Shown(field, *checked[i]->value)});
+            return ScriptMessage(
+                reproducing ? msgConflictTargetHolds : msgConflictRowHolds,
+                {Quote(field.GetName(), quoteNames), Shown(field, holds), Shown(field, *checked[i]->value)});
         }
         return ScriptMessage(msgConflictNotFound);
     }
@@ -516,9 +516,9 @@ private:
                        Shown(*term.field, *term.value);
         const std::string change =
             Doing(record.GetAction(), Printable(record.GetTableName())) + (key.empty() ? "" : " (" + key + ")");
-        throw CEConflict(ScriptMessage(reproducing ? msgConflictApply : msgConflictUndo,
-                                       {std::to_string(logId), change,
-                                        blocker ? what + "; " + blocker(record, logId, match) : what}));
+        throw CEConflict(ScriptMessage(
+            reproducing ? msgConflictApply : msgConflictUndo,
+            {std::to_string(logId), change, blocker ? what + "; " + blocker(record, logId, match) : what}));
     }
 
     TDBTransaction& work;
@@ -634,8 +634,8 @@ std::string LaterChange(TDBTransaction& work, int sourceCharset, const CLogRecor
             continue;
         const std::string operation = later.Text(1);
         return ScriptMessage(msgLaterChange,
-                             {std::to_string(id), Doing(operation.empty() ? '?' : operation[0],
-                                                        Printable(record.GetTableName())),
+                             {std::to_string(id),
+                              Doing(operation.empty() ? '?' : operation[0], Printable(record.GetTableName())),
                               Printable(later.Text(2)), later.Text(3)});
     }
     return ScriptMessage(msgNoLaterChange);
@@ -656,8 +656,7 @@ public:
     // The reading thread words the errors of the log in the character set
     // of the caller's script (TScriptCharset), as the caller would.
     explicit TReadAhead(CLogReader& aReader)
-        : reader(aReader),
-          thread([this, name = TScriptCharset::Name(), encoding = TScriptCharset::Encoding()] {
+        : reader(aReader), thread([this, name = TScriptCharset::Name(), encoding = TScriptCharset::Encoding()] {
               const TScriptCharset charset(name, encoding);
               Read();
           })
@@ -791,8 +790,7 @@ TApplySummary CApplier::Run()
                        options.undo ? options.password : options.targetPassword,
                        options.undo ? charset.name : options.targetCharset);
     TBook book = OnTarget(msgRefusesBookTables, [&] { return TBook(target); });
-    summary.restored = OnTarget(msgRefusesRestore,
-                                [&] { return book.Restore(kLeftOver); });
+    summary.restored = OnTarget(msgRefusesRestore, [&] { return book.Restore(kLeftOver); });
 
     TDBManager& db = TDBManager::GetInstance();
     // The source's snapshot only reads: it ends by roll-back on every way out.
@@ -828,13 +826,11 @@ TApplySummary CApplier::Run()
                                                                .Params());
     const auto generators = reproducing ? SourceGenerators(sourceQuotes) : decltype(SourceGenerators(true)){};
 
-    summary.triggers =
-        OnTarget(msgRefusesSwitchOff, [&] { return book.SwitchOff(tables, options.undo); });
+    summary.triggers = OnTarget(msgRefusesSwitchOff, [&] { return book.SwitchOff(tables, options.undo); });
     std::exception_ptr failure;
     try {
         TDBTransaction work(target, TTransactionMode::Write);
-        TReceivedLog received =
-            OnTarget(msgRefusesReadBook, [&] { return book.Load(work, summary.sourceName, true); });
+        TReceivedLog received = OnTarget(msgRefusesReadBook, [&] { return book.Load(work, summary.sourceName, true); });
         received.Begin(mark);
         // Entries the undo writes to the log itself are no entries to undo
         // later: above the highest id it can see now, the ones it sees at

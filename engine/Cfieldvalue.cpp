@@ -344,7 +344,8 @@ void CEUnknownIBType::SetTableName(const std::string& name)
 void CEUnknownIBType::Compose()
 {
     message = ScriptMessage(msgUnknownFieldType) + "\n" + ScriptMessage(msgFieldTable, {tableName}) + "\n" +
-              ScriptMessage(msgFieldName, {fieldName}) + "\n" + ScriptMessage(msgFieldTypeCode, {std::to_string(typeCode)});
+              ScriptMessage(msgFieldName, {fieldName}) + "\n" +
+              ScriptMessage(msgFieldTypeCode, {std::to_string(typeCode)});
 }
 
 const char* CEUnknownIBType::what() const noexcept

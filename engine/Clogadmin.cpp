@@ -754,17 +754,16 @@ std::string InstallText(const TInstallReport& report, const std::string& locatio
 
 std::string StatusText(const TLogStatus& status, const std::string& location)
 {
-    std::string text =
-        Utf8Message(msgLogStatusOf, {location, status.charset, std::to_string(status.dialect)}) + "\n" +
-        Listed(msgListLogged, status.logged);
+    std::string text = Utf8Message(msgLogStatusOf, {location, status.charset, std::to_string(status.dialect)}) + "\n" +
+                       Listed(msgListLogged, status.logged);
     if (!status.partlyLogged.empty())
         text += Listed(msgListPartlyLogged, status.partlyLogged);
     text += Listed(msgListNotLogged, status.notLogged);
     text += (status.entries ? Utf8Message(msgStatusEntriesFrom, {Count(status.entries), status.oldest, status.newest})
                             : Utf8Message(msgStatusEntries, {Count(status.entries)})) +
             "\n";
-    text += Utf8Message(msgStatusIncomplete, {status.incomplete < 0 ? Utf8Message(msgIncompleteNotMarked)
-                                                                    : Count(status.incomplete)}) +
+    text += Utf8Message(msgStatusIncomplete,
+                        {status.incomplete < 0 ? Utf8Message(msgIncompleteNotMarked) : Count(status.incomplete)}) +
             "\n";
     std::string sizes;
     for (const TLogStatus::TTableSize& table : status.tables)
@@ -788,7 +787,8 @@ std::string PurgeText(const TPurgeReport& report, TDateTime before, const std::s
 
 std::string RemoveText(const TRemoveReport& report, bool dropData, const std::string& location)
 {
-    std::string text = Utf8Message(msgLogRemoved, {location}) + "\n" + Listed(msgListTriggersDropped, report.droppedTriggers);
+    std::string text =
+        Utf8Message(msgLogRemoved, {location}) + "\n" + Listed(msgListTriggersDropped, report.droppedTriggers);
     if (!report.droppedObjects.empty())
         text += Listed(dropData ? msgListDroppedData : msgListDropped, InWords(report.droppedObjects));
     if (!dropData)

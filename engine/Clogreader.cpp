@@ -293,8 +293,7 @@ std::string Printable(const std::string& text)
 
 CEInvalidEntry::CEInvalidEntry(long long aLogId, const std::string& tableName, const std::string& aReason)
     : std::range_error(ScriptMessage(msgInvalidEntry, {std::to_string(aLogId), Printable(tableName), aReason})),
-      logId(aLogId),
-      reason(aReason)
+      logId(aLogId), reason(aReason)
 {
 }
 
@@ -331,8 +330,7 @@ std::string NameList(const std::vector<std::string>& names)
 // Why the name cannot stand in a statement, in the words of the message for
 // a control character or of the one for a name that needs quotes; empty
 // when it can.
-std::string NameRefusal(const std::string& control, const std::string& quotes, const std::string& name,
-                        bool quoteNames)
+std::string NameRefusal(const std::string& control, const std::string& quotes, const std::string& name, bool quoteNames)
 {
     if (HasControlCharacter(name))
         return ScriptMessage(control, {Printable(name)});

@@ -45,7 +45,10 @@ TFailure DescribeFailure(std::exception_ptr error)
     } catch (const FileError& e) {
         // The core words its file errors in English; the catalogue's words.
         failure = {TFailureKind::NotWritten,
-                   FormatMessage(e.creating ? msgCannotCreateFile : msgCannotWriteFile, {e.path, e.reason}), {}, 9, {}};
+                   FormatMessage(e.creating ? msgCannotCreateFile : msgCannotWriteFile, {e.path, e.reason}),
+                   {},
+                   9,
+                   {}};
     } catch (const SpoolError& e) {
         failure = {TFailureKind::NotWritten, FormatMessage(msgCannotWriteTempIn, {e.folder, e.reason}), {}, 9, {}};
     } catch (const WriteError& e) {

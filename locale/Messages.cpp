@@ -178,6 +178,7 @@ const Entry kEntries[] = {
     {"msgSizeKiB", "%1 KiB"},
     {"msgSizeMiB", "%1 MiB"},
     {"msgSizeUnknown", "Their size is not known: %1"},
+    {"msgStatsNoTables", "The statistics name none of the tables"},
     {"msgPurged", "Purged %1 log entries stamped before %2 from %3 (%4 key rows, %5 field rows)."},
     {"msgPurgeKept", "Kept %1 entries as old that not every target has received."},
     {"msgLogRemoved", "Change log removed from %1."},
@@ -401,6 +402,7 @@ const std::string& msgTableRows = Text("msgTableRows");
 const std::string& msgSizeKiB = Text("msgSizeKiB");
 const std::string& msgSizeMiB = Text("msgSizeMiB");
 const std::string& msgSizeUnknown = Text("msgSizeUnknown");
+const std::string& msgStatsNoTables = Text("msgStatsNoTables");
 const std::string& msgPurged = Text("msgPurged");
 const std::string& msgPurgeKept = Text("msgPurgeKept");
 const std::string& msgLogRemoved = Text("msgLogRemoved");

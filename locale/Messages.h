@@ -158,6 +158,7 @@ extern const std::string& msgTableRows;  // %1 the table, %2 how many
 extern const std::string& msgSizeKiB;  // %1 the size
 extern const std::string& msgSizeMiB;
 extern const std::string& msgSizeUnknown;  // %1 the reason
+extern const std::string& msgStatsNoTables;
 extern const std::string& msgPurged;  // %1 how many, %2 the date, %3 the database, %4 key rows, %5 field rows
 extern const std::string& msgPurgeKept;  // %1 how many
 extern const std::string& msgLogRemoved;  // %1 the database

@@ -175,8 +175,7 @@ std::string TemporaryFolder()
 
 SpoolError::SpoolError(int error)
     : WriteError("Cannot write a temporary file in " + TemporaryFolder() + ": " + std::strerror(error)),
-      folder(TemporaryFolder()),
-      reason(std::strerror(error))
+      folder(TemporaryFolder()), reason(std::strerror(error))
 {
 }
 

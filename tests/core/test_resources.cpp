@@ -262,8 +262,9 @@ TEST_F(LanguageFiles, EveryMessageInBothLanguages)
         const std::string inEnglish = TIniFile(english.path).ReadString("Messages", key, "");
         const std::string inRussian = TIniFile(russian.path).ReadString("Messages", key, "");
         // The script's no-records comment reads as a plain text in the English file.
-        if (key != "msgNoMatchedRecords")
+        if (key != "msgNoMatchedRecords") {
             EXPECT_EQ(inEnglish, builtIn) << key;
+        }
         EXPECT_TRUE(std::any_of(inRussian.begin(), inRussian.end(), [](char c) {
             return static_cast<unsigned char>(c) >= 0xC0;  // a Cyrillic letter in Windows-1251
         })) << key;
