@@ -42,9 +42,8 @@ extern const std::string& msgSkippedEntry;
 extern const std::string& msgSkippedEntries;  // %1 how many
 extern const std::string& msgSkippedMore;     // %1 how many more
 
-// Texts of norvane-cli, of the engine's errors and reports, and of the
-// window's Change log menu.
-// norvane-cli's run: waits, outputs, the warning of statements that may find another row.
+// norvane-cli's run: waits, outputs, the warning of statements that may
+// find another row.
 extern const std::string& msgTimedOut;
 extern const std::string& msgNoAnswer;  // %1 seconds
 extern const std::string& msgNothingRead;  // %1 a pipe or FIFO, %2 seconds
@@ -56,7 +55,9 @@ extern const std::string& msgCannotReadTemp;
 extern const std::string& msgPartialMatch;  // %1 the table
 extern const std::string& msgPartialMatchesTable;  // %1 how many, %2 the table
 extern const std::string& msgPartialMatchesTables;  // %1 how many, %2 the tables
-// A log entry that cannot be trusted: %1 log id, %2 table, %3 the reason, one of those below.
+// A log entry that cannot be trusted: %1 log id, %2 table, %3 the reason,
+// one of those below. The engine's errors are worded in the run's character
+// set (NorvaneImpl::ScriptMessage).
 extern const std::string& msgInvalidEntry;
 extern const std::string& msgNoOperationLetter;
 extern const std::string& msgBadOperationLetter;  // %1 the letter
@@ -111,7 +112,8 @@ extern const std::string& msgRefusesWriteBook;
 extern const std::string& msgRefusesGenerators;
 extern const std::string& msgTriggersLeftOff;  // %1 the reason
 extern const std::string& msgTriggersLeftOffAfter;  // %1 the reason, %2 the failure before
-// A conflict: %1 log id, %2 the change (below) and the key, %3 what the row holds instead.
+// A conflict: %1 log id, %2 the change (below) and the key, %3 what the row
+// holds instead.
 extern const std::string& msgConflictApply;
 extern const std::string& msgConflictUndo;
 extern const std::string& msgDoingInsert;  // %1 the table
@@ -163,7 +165,8 @@ extern const std::string& msgPurged;  // %1 how many, %2 the date, %3 the databa
 extern const std::string& msgPurgeKept;  // %1 how many
 extern const std::string& msgLogRemoved;  // %1 the database
 extern const std::string& msgLogDataKept;
-// The headings of the reports' lists: "Tables logged (2): A, B", "Tables not logged: none".
+// The headings of the reports' lists: "Tables logged (2): A, B", "Tables
+// not logged: none".
 extern const std::string& msgNone;
 extern const std::string& msgListCreated;
 extern const std::string& msgListColumnsAdded;
@@ -175,12 +178,14 @@ extern const std::string& msgListNotLogged;
 extern const std::string& msgListTriggersDropped;
 extern const std::string& msgListDroppedData;
 extern const std::string& msgListDropped;
-extern const std::string& msgObjectTable;  // The objects in the lists: %1 the name.
+// The objects in the lists: %1 the name.
+extern const std::string& msgObjectTable;
 extern const std::string& msgObjectGenerator;
 extern const std::string& msgObjectFunction;
 extern const std::string& msgObjectProcedure;
 extern const std::string& msgObjectIndex;
-// The window's Change log menu: the question before installing, the database's name on a line of its own after it.
+// The window's Change log menu: the question before installing, the
+// database's name on a line of its own after it.
 extern const std::string& msgLogInstallQuestion;
 extern const std::string& msgLogInstallNote;
 
