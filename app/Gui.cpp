@@ -223,14 +223,15 @@ TfrmGUI::TfrmGUI(TDialogs& d, std::string path, QWidget* parent)
     CreateControls();
     CreateActions();
     ConnectActions();
-    // Owned by the window.
-    new TLogMenu(
+    // Owned by the window; its captions are relabelled with the window's.
+    const TLogMenu* logMenu = new TLogMenu(
         *this, dialogs,
         [this] {
             return Norvane::TLogDatabase{PathBytes(edtDatabaseFile->text()), ToCp1251(edtUserName->text()),
                                          ToCp1251(edtPassword->text())};
         },
         [this] { return running; }, miHelp);
+    components << logMenu->Menu() << logMenu->InstallAction() << logMenu->StatusAction();
     move(275, 107);
     resize(553, 480);
 

@@ -1,6 +1,8 @@
 #include "app/Logmenu.h"
 
+#include "app/Cp1251.h"
 #include "app/Dialogs.h"
+#include "locale/Messages.h"
 
 #include <QApplication>
 #include <QFile>
@@ -11,6 +13,8 @@ TLogMenu::TLogMenu(QMainWindow& aWindow, TDialogs& aDialogs, std::function<Norva
                    std::function<bool()> aBusy, QMenu* before)
     : QObject(&aWindow), window(aWindow), dialogs(aDialogs), login(std::move(aLogin)), busy(std::move(aBusy))
 {
+    // The captions are English as designed; the language files relabel them
+    // with the window's own (the window registers them for that).
     menu = new QMenu(QStringLiteral("Change &log"), &window);
     menu->setObjectName("miChangeLog");
     window.menuBar()->insertMenu(before ? before->menuAction() : nullptr, menu);
@@ -47,10 +51,8 @@ void TLogMenu::Install()
     if (busy() || database.location.empty())
         return;
     const QString name = QFile::decodeName(QByteArray::fromStdString(database.location));
-    if (!dialogs.Confirm(&window, QStringLiteral("Install the change log on\n%1\nor bring it up to date?\n\n"
-                                                 "It makes the log tables and a logging trigger on each table; "
-                                                 "no table of yours and no row is changed.")
-                                      .arg(name)))
+    if (!dialogs.Confirm(&window, FromCp1251(msgLogInstallQuestion) + QLatin1Char('\n') + name +
+                                      QStringLiteral("\n\n") + FromCp1251(msgLogInstallNote)))
         return;
     Show([&] { return Norvane::InstallText(Norvane::InstallLog(database), database.location); });
 }

@@ -1,10 +1,14 @@
 #include "cli/Apply.h"
 
+#include "app/core/Charset.h"
+#include "cli/Terminal.h"
 #include "engine/Capplier.h"
 #include "engine/Cselection.h"
+#include "locale/Messages.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,7 +33,9 @@ public:
         if (percent == shown)
             return;
         shown = percent;
-        std::fprintf(stderr, "\rApplying: %d of %d entries (%d%%)", done, total, percent);
+        const std::string line = ForTerminal(
+            FormatMessage(msgApplying, {std::to_string(done), std::to_string(total), std::to_string(percent)}));
+        std::fputs(("\r" + line).c_str(), stderr);
         std::fflush(stderr);
     }
     void Finish()
@@ -45,26 +51,51 @@ private:
     int shown = -1;
 };
 
+// A line of the summary on standard output, in the terminal's character set.
+void Print(const std::string& line) { std::printf("%s\n", line.c_str()); }
+
+// The message, in the terminal's character set, with the texts (the
+// terminal's already) filled in.
+std::string Said(const std::string& message, std::initializer_list<std::string> args)
+{
+    return FormatMessage(ForTerminal(message), args);
+}
+
+// The number as printf's %*zu writes it: right-aligned in the width.
+std::string Aligned(std::size_t number, int width)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%*zu", width, number);
+    return text;
+}
+
 void PrintSummary(const Norvane::TApplySummary& summary, const CliOptions& o)
 {
     // An apply names the source as the target knows it; an undo, the database.
     const std::string source = o.undo ? o.database : summary.sourceName;
-    const char* done = o.undo ? "Undid" : "Applied";
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", summary.seconds);
+    const std::string count = std::to_string(summary.entries);
     if (summary.entries == 0)
-        std::printf("%s no entries: none of the period was left to %s ('%s').\n", done,
-                    o.undo ? "undo" : "apply", source.c_str());
+        Print(Said(o.undo ? msgUndidNone : msgAppliedNone, {source}));
+    else if (summary.entries == 1)
+        Print(Said(o.undo ? msgUndidOne : msgAppliedOne, {source, seconds}));
     else
-        std::printf("%s %zu log %s of '%s' in %.1f s:\n", done, summary.entries,
-                    summary.entries == 1 ? "entry" : "entries", source.c_str(), summary.seconds);
-    for (const Norvane::TApplySummary::TTable& table : summary.tables)
-        std::printf("  %-31s %8zu inserts %8zu updates %8zu deletes\n", table.name.c_str(), table.inserts,
-                    table.updates, table.deletes);
+        Print(Said(o.undo ? msgUndidMany : msgAppliedMany, {count, source, seconds}));
+    // The tables' names come in the source's character set.
+    const std::string encoding = CharsetOf(o.charset).encoding;
+    for (const Norvane::TApplySummary::TTable& table : summary.tables) {
+        std::string name = table.name;
+        name.resize(std::max<std::size_t>(name.size(), 31), ' ');
+        Print("  " + Said(msgAppliedTable, {ForTerminal(name, encoding), Aligned(table.inserts, 8),
+                                            Aligned(table.updates, 8), Aligned(table.deletes, 8)}));
+    }
     if (summary.restored > 0)
-        std::printf("%zu triggers that an earlier run had left off were switched on first.\n", summary.restored);
+        Print(Said(msgTriggersRestoredFirst, {std::to_string(summary.restored)}));
     if (summary.triggers > 0)
-        std::printf("%zu triggers of the changed tables were off meanwhile and are on again.\n", summary.triggers);
+        Print(Said(msgTriggersBackOn, {std::to_string(summary.triggers)}));
     if (summary.generators > 0)
-        std::printf("%zu generators were moved up to the source's values.\n", summary.generators);
+        Print(Said(msgGeneratorsMoved, {std::to_string(summary.generators)}));
     std::fflush(stdout);
 }
 
@@ -81,17 +112,16 @@ NorvaneImpl::TReceivedLog ReadState(const std::string& file, const std::string& 
     if (!in) {
         if (errno == ENOENT)
             return {};
-        throw NorvaneImpl::CEBookkeeping("Cannot read the state file \"" + file + "\". " + std::strerror(errno));
+        throw NorvaneImpl::CEBookkeeping(NorvaneImpl::ScriptMessage(msgCannotReadState, {file, std::strerror(errno)}));
     }
     std::ostringstream text;
     text << in.rdbuf();
     const std::string state = text.str();
     const std::string named = "\nsource=" + source + "\n";
     if (state.rfind(kStateHeading, 0) != 0)
-        throw NorvaneImpl::CEBookkeeping("The file \"" + file + "\" is no state file of norvane-cli");
+        throw NorvaneImpl::CEBookkeeping(NorvaneImpl::ScriptMessage(msgNoStateFile, {file}));
     if (state.find(named) == std::string::npos)
-        throw NorvaneImpl::CEBookkeeping("The state file \"" + file + "\" belongs to another source than '" +
-                                         source + "': give --source-name its source's name, or another file");
+        throw NorvaneImpl::CEBookkeeping(NorvaneImpl::ScriptMessage(msgStateOtherSource, {file, source}));
     return NorvaneImpl::TReceivedLog::FromText(state);
 }
 
@@ -108,7 +138,7 @@ int RunApply(const CliOptions& o, const TSay& say, const TReport& report)
         if (o.restoreTriggers) {
             const std::size_t restored = Norvane::CApplier::RestoreTriggers(
                 o.target.empty() ? o.database : o.target, o.targetUser, o.targetPassword, o.targetCharset);
-            std::printf("%zu triggers were switched on again.\n", restored);
+            Print(Said(msgTriggersSwitchedOn, {std::to_string(restored)}));
             return 0;
         }
         Norvane::TApplyOptions options;
@@ -133,7 +163,7 @@ int RunApply(const CliOptions& o, const TSay& say, const TReport& report)
     } catch (const Norvane::CETriggersLeftOff& e) {
         // Whatever else happened, a signal included, this is what needs doing.
         progress.Finish();
-        say(e.what());
+        report({TFailureKind::TriggersLeftOff, e.what(), {}, 13, {}});
         return 13;
     } catch (...) {
         const Norvane::TFailure failure = Norvane::DescribeFailure(std::current_exception());
@@ -141,7 +171,7 @@ int RunApply(const CliOptions& o, const TSay& say, const TReport& report)
             throw;
         progress.Finish();
         if (failure.kind == TFailureKind::Interrupted)
-            say(o.undo ? "Interrupted: nothing was undone." : "Interrupted: nothing was applied.");
+            say(o.undo ? msgInterruptedUndo : msgInterruptedApply);
         else if (failure.kind == TFailureKind::Failed)
             say(failure.text);  // not the change log's failure, as a script's run words it
         else

@@ -1,13 +1,13 @@
 #include "cli/LogCommand.h"
 
-#include "app/core/Charset.h"
 #include "cli/Options.h"
+#include "cli/Terminal.h"
 #include "db/Tsignalwatch.h"
 #include "engine/Clogadmin.h"
+#include "locale/Messages.h"
 
 #include <CLI/CLI.hpp>
 
-#include <langinfo.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -27,22 +27,13 @@ void EndProgress()
 
 using Norvane::TLogDatabase;
 
-// The core's texts are UTF-8; a terminal in another character set gets
-// them converted.
-std::string ForTerminal(const std::string& utf8)
-{
-    const std::string codeset = nl_langinfo(CODESET);
-    if (codeset.empty() || codeset == "UTF-8" || codeset == "ANSI_X3.4-1968")
-        return utf8;
-    return Transliterated(utf8, "UTF-8", codeset);
-}
-
-void Print(const std::string& utf8) { std::cout << ForTerminal(utf8); }
+// The core's reports and failures are UTF-8.
+void Print(const std::string& utf8) { std::cout << ForTerminal(utf8, "UTF-8"); }
 
 void Complain(const std::string& utf8)
 {
     std::cout.flush();
-    std::cerr << ForTerminal(utf8) << '\n';
+    std::cerr << ForTerminal(utf8, "UTF-8") << '\n';
 }
 
 TLogDatabase Database(const LogOptions& o) { return {o.database, o.user, o.password}; }
@@ -58,7 +49,9 @@ void Purge(const LogOptions& o)
     const bool terminal = isatty(STDERR_FILENO) != 0;
     const Norvane::TPurgeReport report = Norvane::PurgeLog(Database(o), request, [&](long long done, long long total) {
         if (terminal && total > 0) {
-            std::fprintf(stderr, "\rPurging: %lld of %lld entries (%lld%%)", done, total, 100 * done / total);
+            const std::string line = ForTerminal(FormatMessage(
+                msgPurging, {std::to_string(done), std::to_string(total), std::to_string(100 * done / total)}));
+            std::fputs(("\r" + line).c_str(), stderr);
             std::fflush(stderr);
             progressShown = true;
         }
@@ -78,6 +71,13 @@ CLI::App* Action(CLI::App& log, const char* name, const char* description, LogOp
         ->type_name("LOCATION");
     action->add_option("-u,--user", o.user, "user name (default: $ISC_USER, else SYSDBA)")->type_name("NAME");
     action->add_option("-p,--password", o.password, "password (default: $ISC_PASSWORD, else none)")->type_name("PASS");
+    action->add_option("--language", o.language, "language of what it says (default en)")
+        ->check(CLI::Validator(
+            [](std::string& word) {
+                return word == "en" || word == "ru" ? std::string() : "'" + word + "' is not one of en, ru";
+            },
+            ""))
+        ->type_name("en|ru");
     action->callback([&o, name] { o.action = name; });
     return action;
 }

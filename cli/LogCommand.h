@@ -15,6 +15,7 @@ struct LogOptions {
     std::string database;
     std::string user;
     std::string password;
+    std::string language = "en";  // of what the command says: en or ru
     // purge
     TDateTime before = 0;
     std::vector<std::string> applied;  // targets of apply that must have received an entry

@@ -1,6 +1,7 @@
 #include "cli/Output.h"
 
 #include "db/Tsignalwatch.h"
+#include "locale/Messages.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -33,7 +34,7 @@ TTemporaryFiles& TemporaryFiles()
 
 WriteError CannotWrite(const std::string& name, int err)
 {
-    return WriteError("Cannot write " + name + ": " + std::strerror(err));
+    return WriteError(FormatMessage(msgCannotWritePath, {name, std::strerror(err)}));
 }
 
 // A pipe that takes nothing is looked at again this often, for a signal and
@@ -51,7 +52,7 @@ public:
     {
         TSignalWatch::StopIfCaught();
         if (seconds > 0 && std::chrono::steady_clock::now() - since >= std::chrono::seconds(seconds))
-            throw TimeoutError("nothing was read from " + name + " for " + std::to_string(seconds) + " s");
+            throw TimeoutError(FormatMessage(msgNothingRead, {name, std::to_string(seconds)}));
     }
 
 private:
@@ -81,7 +82,7 @@ TFileDescriptor OpenTarget(const std::string& path, TPatience& patience)
 
 }  // namespace
 
-TOutput::TOutput(std::string aTarget) : target(std::move(aTarget)), name(target.empty() ? "standard output" : target)
+TOutput::TOutput(std::string aTarget) : target(std::move(aTarget)), name(target.empty() ? msgStandardOutput : target)
 {
     if (!target.empty()) {
         auto atomic = std::make_unique<TAtomicFile>(target);
@@ -100,8 +101,11 @@ TOutput::TOutput(std::string aTarget) : target(std::move(aTarget)), name(target.
     // The stream keeps the reason of a failed write, which fwrite and
     // libxml2 drop.
     stream.reset(fopencookie(this, "w", cookie_io_functions_t{nullptr, &TOutput::Write, nullptr, nullptr}));
-    if (!stream)
-        throw WriteError(file ? "Cannot write " + name + ": " + std::strerror(errno) : SpoolWriteError(errno));
+    if (!stream) {
+        if (file)
+            throw CannotWrite(name, errno);
+        throw SpoolError(errno);
+    }
     std::setvbuf(stream.get(), nullptr, _IOFBF, 1 << 16);
 }
 
@@ -139,8 +143,10 @@ ssize_t TOutput::Write(void* cookie, const char* data, size_t size)
 
 void TOutput::CheckWritten() const
 {
+    if (writeError && file)
+        throw CannotWrite(name, writeError);
     if (writeError)
-        throw file ? CannotWrite(name, writeError) : WriteError(SpoolWriteError(writeError));
+        throw SpoolError(writeError);
 }
 
 void TOutput::Finish()
@@ -175,7 +181,7 @@ void TOutput::PassOn(int timeoutSeconds)
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            throw WriteError(SpoolWriteError(errno));
+            throw SpoolError(errno);
         if (got == 0)
             return;
         for (size_t done = 0; done < static_cast<size_t>(got);) {

@@ -4,8 +4,10 @@
 #include "cli/Apply.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
+#include "cli/Terminal.h"
 #include "db/Tdbmanager.h"
 #include "db/Tsignalwatch.h"
+#include "engine/Cfieldvalue.h"
 #include "engine/Clogadmin.h"
 #include "engine/Cnorvane.h"
 #include "engine/Cselection.h"
@@ -15,7 +17,6 @@
 #include "res/TextIds.h"
 
 #include <fcntl.h>
-#include <langinfo.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -42,19 +43,11 @@ enum ExitCode {
     exTimedOut = 10
 };
 
-// Messages are Windows-1251; a terminal in another character set gets them
-// converted, so Russian texts stay readable.
-std::string ForTerminal(const std::string& text)
+// Writes a line to standard error; the text is Windows-1251, or bytes of
+// the encoding given.
+void Say(const std::string& text, const std::string& encoding = "CP1251")
 {
-    std::string codeset = nl_langinfo(CODESET);
-    if (codeset.empty() || codeset == "CP1251" || codeset == "ANSI_X3.4-1968")
-        return text;
-    return Transliterated(text, "CP1251", codeset);
-}
-
-void Say(const std::string& text)
-{
-    std::string t = ForTerminal(text);
+    std::string t = ForTerminal(text, encoding);
     std::fwrite(t.data(), 1, t.size(), stderr);
     if (t.empty() || t.back() != '\n')
         std::fputc('\n', stderr);
@@ -102,8 +95,9 @@ private:
 // Whether the failure of the run has been told already.
 std::atomic<bool> reported{false};
 
-// What an interrupted run says when the program ends at once.
-const char* interruptedText = "Interrupted: no file was written.";
+// What an interrupted run says when the program ends at once, in the
+// terminal's character set (made before the signal watch starts).
+std::string interruptedText;
 
 // A second signal ends the program at once, as does a run that has not
 // ended a few seconds after it was stopped (TSignalWatch::kStuckAfter):
@@ -118,14 +112,16 @@ void OnSignal(int signal)
 
 void OnStuck(int signal)
 {
-    const std::string text = signal ? interruptedText
-                                    : "Timed out: the database did not answer within " +
-                                          std::to_string(TSignalWatch::TimedOut()) + " s";
+    const std::string text =
+        signal ? interruptedText
+               : ForTerminal(FormatMessage(msgTimedOut,
+                                           {FormatMessage(msgNoAnswer, {std::to_string(TSignalWatch::TimedOut())})}));
     EndAbruptly(reported ? std::string() : text, signal ? 128 + signal : exTimedOut);
 }
 
-// A failure of the run, as the terminal shows it.
-void Report(const Norvane::TFailure& failure)
+// A failure of the run, as the terminal shows it. The texts of the errors
+// that name a log's tables and values are bytes of the run's encoding.
+void Report(const Norvane::TFailure& failure, const std::string& encoding)
 {
     using Norvane::TFailureKind;
     switch (failure.kind) {
@@ -133,7 +129,7 @@ void Report(const Norvane::TFailure& failure)
         Say(msgInterrupted);
         return;
     case TFailureKind::TimedOut:
-        Say("Timed out: " + failure.text);
+        Say(FormatMessage(msgTimedOut, {failure.text}));
         return;
     case TFailureKind::NoConnect:
         Say(msgNoConnect);
@@ -149,6 +145,17 @@ void Report(const Norvane::TFailure& failure)
         // operation letter) does not say that the log was being read.
         Say(msgCannotReadLog);
         break;
+    case TFailureKind::IncompleteValue:
+    case TFailureKind::InvalidEntry:
+    case TFailureKind::NoSQLForm:
+    case TFailureKind::Conflict:
+    case TFailureKind::Bookkeeping:
+    case TFailureKind::TargetRefused:
+    case TFailureKind::TriggersLeftOff:
+        Say(failure.text, encoding);
+        if (!failure.typeName.empty())
+            Say(FormatMessage(msgSQLType, {failure.typeName}));
+        return;
     default:
         break;
     }
@@ -158,37 +165,49 @@ void Report(const Norvane::TFailure& failure)
         Say(FormatMessage(msgSQLType, {failure.typeName}));
 }
 
-// Lists the log entries the run left out as invalid; whether there were any.
-bool ReportSkipped(const Norvane::CNorvane::TSkipped& skipped)
+// Lists the log entries the run left out as invalid (their texts in the
+// run's encoding); whether there were any.
+bool ReportSkipped(const Norvane::CNorvane::TSkipped& skipped, const std::string& encoding)
 {
     if (skipped.count == 0)
         return false;
     Say(skipped.count == 1 ? msgSkippedEntry : FormatMessage(msgSkippedEntries, {std::to_string(skipped.count)}));
     for (const std::string& message : skipped.first)
-        Say("  " + message);
+        Say("  " + message, encoding);
     if (skipped.count > skipped.first.size())
         Say("  " + FormatMessage(msgSkippedMore, {std::to_string(skipped.count - skipped.first.size())}));
     return true;
 }
 
-// Warns of the statements that find their row by too few logged values.
-void ReportPartialMatches(const Norvane::CNorvane::TPartialMatches& partial)
+// Warns of the statements that find their row by too few logged values;
+// the tables' names are bytes of the run's encoding.
+void ReportPartialMatches(const Norvane::CNorvane::TPartialMatches& partial, const std::string& encoding)
 {
     if (partial.statements == 0)
         return;
     std::string tables;
     for (const std::string& table : partial.tables)
         tables += (tables.empty() ? "" : ", ") + table;
-    Say("Warning: " + std::to_string(partial.statements) + (partial.statements == 1 ? " statement" : " statements") +
-        " of the script (" + (partial.tables.size() == 1 ? "table " : "tables ") + tables +
-        ") find their row by the logged values of a table without a key, and the log left out some of its "
-        "columns: such a statement may change another row that is equal in the values logged.");
+    tables = ForTerminal(tables, encoding);
+    const std::string count = std::to_string(partial.statements);
+    std::string warning;
+    if (partial.statements == 1)
+        warning = FormatMessage(ForTerminal(msgPartialMatch), {tables});
+    else if (partial.tables.size() == 1)
+        warning = FormatMessage(ForTerminal(msgPartialMatchesTable), {count, tables});
+    else
+        warning = FormatMessage(ForTerminal(msgPartialMatchesTables), {count, tables});
+    std::fwrite(warning.data(), 1, warning.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
 }
 
 int Run(const CliOptions& o)
 {
-    if (o.language == "ru")
-        UseRussian();
+    // The errors of the run are worded in its character set, as the names
+    // and values they hold come.
+    const TCharset charset = CharsetOf(o.charset);
+    const NorvaneImpl::TScriptCharset errorTexts(charset.name, charset.encoding);
 
     // The outputs are written while the log is read and reach their
     // targets only when the whole run has succeeded (cli/Output.h), so that
@@ -265,7 +284,7 @@ int Run(const CliOptions& o)
             break;
         }
         progress.Finish();
-        Report(failure);
+        Report(failure, charset.encoding);
         reported = true;
         return failure.exitStatus;
     }
@@ -274,8 +293,8 @@ int Run(const CliOptions& o)
     // the terminal gets the program's own.
     if (records == 0 && !o.sqlFile.empty())
         Say(msgNoMatchedRecords);
-    ReportPartialMatches(engine.PartialMatches());
-    return ReportSkipped(engine.Skipped()) ? exSkipped : exDone;
+    ReportPartialMatches(engine.PartialMatches(), charset.encoding);
+    return ReportSkipped(engine.Skipped(), charset.encoding) ? exSkipped : exDone;
 }
 
 // A standard stream that was closed when the program started, now open on
@@ -301,6 +320,10 @@ int main(int argc, char** argv)
 {
     OpenClosedStandardStreams();
     std::setlocale(LC_ALL, "");
+    // The system's reasons (strerror) go into the messages of --language,
+    // which are Windows-1251: they are taken in English, which every
+    // character set holds, not in the locale's language and character set.
+    std::setlocale(LC_MESSAGES, "C");
     TCommandLine commandLine;
     CliOptions options;
     try {
@@ -310,8 +333,13 @@ int main(int argc, char** argv)
                   << "Try 'norvane-cli --help' for more information.\n";
         return exUsage;
     }
+    // One language for every text from here on; the command line's own
+    // (usage errors, --help) is English.
+    if ((options.log.action.empty() ? options.language : options.log.language) == "ru")
+        UseRussian();
+    interruptedText = ForTerminal(options.log.action.empty() ? msgInterrupted : msgLogInterrupted);
     if ((options.help || options.version || options.sqlFile.empty()) && streamClosed[STDOUT_FILENO]) {
-        Say(std::string("Cannot write standard output: ") + std::strerror(EBADF));
+        Say(FormatMessage(msgCannotWritePath, {msgStandardOutput, std::strerror(EBADF)}));
         return exNotWritten;
     }
     if (options.help) {
@@ -326,7 +354,6 @@ int main(int argc, char** argv)
         std::signal(SIGPIPE, SIG_IGN);
         // Between the batches of a purge a signal stops it; a statement under
         // way is rolled back with the program when it does not end soon.
-        interruptedText = Norvane::kLogInterrupted;
         const TSignalWatch signals(OnSignal, OnStuck);
         return RunLogCommand(options.log);
     }
@@ -344,9 +371,13 @@ int main(int argc, char** argv)
     // would shut the connection down under it. The watch also bounds each
     // database call by --timeout.
     const TSignalWatch signals(OnSignal, OnStuck, options.timeout);
+    const TSay say = [](const std::string& text) { Say(text); };
+    const TReport report = [&options](const Norvane::TFailure& failure) {
+        Report(failure, CharsetOf(options.charset).encoding);
+    };
     int status = exFailure;
     try {
-        status = options.apply ? RunApply(options, Say, Report) : Run(options);
+        status = options.apply ? RunApply(options, say, report) : Run(options);
     } catch (const std::exception&) {
         Say(Norvane::DescribeFailure(std::current_exception()).text);
     }

@@ -3,6 +3,7 @@
 #include "db/Dbmanagererror.h"
 #include "db/Ibclient.h"
 #include "db/Tservercall.h"
+#include "locale/Messages.h"
 
 #include <cstdlib>
 #include <sstream>
@@ -164,7 +165,7 @@ TTableStatistics ReadTableStatistics(const std::string& location, const std::str
         while (std::getline(lines, line))
             if (line.find_first_not_of(" \t\r") != std::string::npos)
                 last = line.substr(0, line.find_last_not_of(" \t\r") + 1);
-        throw DBManagerError(last.empty() ? "The statistics name none of the tables" : last);
+        throw DBManagerError(last.empty() ? msgStatsNoTables : last);
     }
     return statistics;
 }

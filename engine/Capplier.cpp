@@ -6,6 +6,7 @@
 #include "engine/Cfieldvalue.h"
 #include "engine/Clogreader.h"
 #include "engine/Cselection.h"
+#include "locale/Messages.h"
 
 #include <algorithm>
 #include <charconv>
@@ -82,7 +83,7 @@ std::string Shown(const CFieldValue& field, const CFieldCast& value)
         text = Quoted(shown.value);
     }
     if (cut)
-        text += "... (" + std::to_string(value.value.size()) + " bytes)";
+        text += ScriptMessage(msgCutShort, {std::to_string(value.value.size())});
     return Printable(text);
 }
 
@@ -94,28 +95,30 @@ std::string OneLine(std::string text)
     return Printable(text);
 }
 
-// What an operation letter does, for messages: "an update of".
-std::string Doing(char action)
+// What an operation letter did to the table, for messages: "an update of
+// GOODS".
+std::string Doing(char action, const std::string& table)
 {
     switch (action) {
-    case 'I': return "an insert into ";
-    case 'U': return "an update of ";
-    case 'D': return "a delete from ";
-    default: return "a change of ";
+    case 'I': return ScriptMessage(msgDoingInsert, {table});
+    case 'U': return ScriptMessage(msgDoingUpdate, {table});
+    case 'D': return ScriptMessage(msgDoingDelete, {table});
+    default: return ScriptMessage(msgDoingChange, {table});
     }
 }
 
 std::string Quote(const std::string& name, bool quoteNames) { return SQLName(Trimmed(name), quoteNames); }
 
 // Does a piece of the program's own work on the target: a statement the
-// target refuses there is no log's doing, and says what was being done.
+// target refuses there is no log's doing, and the message (with the
+// server's reason for "%1") says what was being done.
 template <class Work>
-auto OnTarget(const char* what, Work work)
+auto OnTarget(const std::string& message, Work work)
 {
     try {
         return work();
     } catch (const StatementError& e) {
-        throw CETargetRefused("The target refuses " + std::string(what) + ": " + OneLine(e.LibraryMessage));
+        throw CETargetRefused(ScriptMessage(message, {OneLine(e.LibraryMessage)}));
     }
 }
 
@@ -238,9 +241,7 @@ public:
         } catch (const StatementError& e) {
             if (!lock)
                 throw;
-            throw CEBookkeeping("Another run for the source '" + Printable(source) +
-                                "' is changing this database, or changed it after this run began: " +
-                                OneLine(e.LibraryMessage));
+            throw CEBookkeeping(ScriptMessage(msgAnotherRun, {Printable(source), OneLine(e.LibraryMessage)}));
         }
         auto id = [&row](int column) { return row.IsNull(column) ? TReceivedLog::kNone : row.Integer(column); };
         const long long floor = id(0), finalId = id(1);
@@ -368,7 +369,7 @@ public:
             if (run != 'I')
                 found = statement.Fetch() && !statement.IsNull(0);
         } catch (const StatementError& e) {
-            Conflict(record, logId, match, "the target refuses it: " + OneLine(e.LibraryMessage));
+            Conflict(record, logId, match, ScriptMessage(msgConflictRefused, {OneLine(e.LibraryMessage)}));
         }
         if (!found)
             Conflict(record, logId, match, Diagnose(record, match));
@@ -469,7 +470,7 @@ private:
     std::string Diagnose(const CLogRecord& record, const TRowMatch& match)
     {
         if (!match.byKey)
-            return "no row of the table holds the logged values";
+            return ScriptMessage(msgConflictNoMatch);
         std::string select, where;
         std::vector<const TMatchTerm*> checked;
         for (const TMatchTerm& term : match.terms) {
@@ -491,18 +492,18 @@ private:
                 Bind(probe, index++, term.value);
         probe.Execute();
         if (!probe.Fetch())
-            return "the target has no such row";
+            return ScriptMessage(msgConflictNoRow);
         for (std::size_t i = 0; i < checked.size(); ++i) {
             const int column = static_cast<int>(2 * i);
             if (probe.Integer(column) == 1)
                 continue;
             const CFieldValue& field = *checked[i]->field;
             const CFieldCast holds(probe.IsNull(column + 1), probe.Text(column + 1));
-            return std::string(reproducing ? "the target's row" : "the row") + " holds " + Quote(field.GetName(), quoteNames) +
-                   " = " + Shown(field, holds) + ", where the " + (reproducing ? "log has " : "entry left ") +
-                   Shown(field, *checked[i]->value) + (reproducing ? " before the change" : "");
+            return ScriptMessage(
+                reproducing ? msgConflictTargetHolds : msgConflictRowHolds,
+                {Quote(field.GetName(), quoteNames), Shown(field, holds), Shown(field, *checked[i]->value)});
         }
-        return "the row holds the logged values, yet the change did not find it";
+        return ScriptMessage(msgConflictNotFound);
     }
 
     [[noreturn]] void Conflict(const CLogRecord& record, long long logId, const TRowMatch& match,
@@ -513,13 +514,11 @@ private:
             if (term.key)
                 key += (key.empty() ? "" : ", ") + Quote(term.field->GetName(), quoteNames) + " = " +
                        Shown(*term.field, *term.value);
-        std::string text = std::string("Conflict ") + (reproducing ? "at" : "undoing") + " log entry " +
-                           std::to_string(logId) + ", " + Doing(record.GetAction()) +
-                           Printable(record.GetTableName()) + (key.empty() ? "" : " (" + key + ")") + ": " + what;
-        if (blocker)
-            text += "; " + blocker(record, logId, match);
-        throw CEConflict(text + (reproducing ? ". Nothing was applied: the target is as it was."
-                                             : ". Nothing was undone: the database is as it was."));
+        const std::string change =
+            Doing(record.GetAction(), Printable(record.GetTableName())) + (key.empty() ? "" : " (" + key + ")");
+        throw CEConflict(ScriptMessage(
+            reproducing ? msgConflictApply : msgConflictUndo,
+            {std::to_string(logId), change, blocker ? what + "; " + blocker(record, logId, match) : what}));
     }
 
     TDBTransaction& work;
@@ -607,7 +606,7 @@ std::string LaterChange(TDBTransaction& work, int sourceCharset, const CLogRecor
                         const TRowMatch& match, const std::vector<long long>& undone, long long ownAbove)
 {
     if (!match.byKey)
-        return "the table has no key by which to find the later change";
+        return ScriptMessage(msgNoKeyForLater);
     std::string sql = "select lt.id, lt.operation, lt.user_name, lt.date_time from ibe$log_tables lt where "
                       "lt.table_name = ? and lt.id > ? and lt.id <= ?";
     for (const TMatchTerm& term : match.terms)
@@ -634,11 +633,12 @@ std::string LaterChange(TDBTransaction& work, int sourceCharset, const CLogRecor
         if (std::binary_search(undone.begin(), undone.end(), id))
             continue;
         const std::string operation = later.Text(1);
-        return "the later change that stands in the way is log entry " + std::to_string(id) + ", " +
-               Doing(operation.empty() ? '?' : operation[0]) + Printable(record.GetTableName()) + " by " +
-               Printable(later.Text(2)) + " at " + later.Text(3);
+        return ScriptMessage(msgLaterChange,
+                             {std::to_string(id),
+                              Doing(operation.empty() ? '?' : operation[0], Printable(record.GetTableName())),
+                              Printable(later.Text(2)), later.Text(3)});
     }
-    return "no later entry of the log changed that row: it was changed without the log";
+    return ScriptMessage(msgNoLaterChange);
 }
 
 // Reads the log's records in a thread of its own, ahead of the target
@@ -653,7 +653,15 @@ public:
         int total = 0;  // CLogReader::Total when it was read
     };
 
-    explicit TReadAhead(CLogReader& aReader) : reader(aReader), thread([this] { Read(); }) {}
+    // The reading thread words the errors of the log in the character set
+    // of the caller's script (TScriptCharset), as the caller would.
+    explicit TReadAhead(CLogReader& aReader)
+        : reader(aReader), thread([this, name = TScriptCharset::Name(), encoding = TScriptCharset::Encoding()] {
+              const TScriptCharset charset(name, encoding);
+              Read();
+          })
+    {
+    }
 
     // Stops the reading (the call under way ends first) and waits for it.
     ~TReadAhead()
@@ -781,9 +789,8 @@ TApplySummary CApplier::Run()
                        options.undo ? options.user : options.targetUser,
                        options.undo ? options.password : options.targetPassword,
                        options.undo ? charset.name : options.targetCharset);
-    TBook book = OnTarget("its bookkeeping tables", [&] { return TBook(target); });
-    summary.restored = OnTarget("to switch on the triggers an earlier run left off",
-                                [&] { return book.Restore(kLeftOver); });
+    TBook book = OnTarget(msgRefusesBookTables, [&] { return TBook(target); });
+    summary.restored = OnTarget(msgRefusesRestore, [&] { return book.Restore(kLeftOver); });
 
     TDBManager& db = TDBManager::GetInstance();
     // The source's snapshot only reads: it ends by roll-back on every way out.
@@ -812,20 +819,18 @@ TApplySummary CApplier::Run()
     TReceivedLog early;
     {
         TDBTransaction look(target, TTransactionMode::Read);
-        early = OnTarget("to read its bookkeeping", [&] { return book.Load(look, summary.sourceName, false); });
+        early = OnTarget(msgRefusesReadBook, [&] { return book.Load(look, summary.sourceName, false); });
     }
     const std::vector<std::string> tables = SelectedTables(TEntrySelection{options.periodBegin, options.periodEnd,
                                                                            &early}
                                                                .Params());
     const auto generators = reproducing ? SourceGenerators(sourceQuotes) : decltype(SourceGenerators(true)){};
 
-    summary.triggers =
-        OnTarget("to switch its triggers off", [&] { return book.SwitchOff(tables, options.undo); });
+    summary.triggers = OnTarget(msgRefusesSwitchOff, [&] { return book.SwitchOff(tables, options.undo); });
     std::exception_ptr failure;
     try {
         TDBTransaction work(target, TTransactionMode::Write);
-        TReceivedLog received =
-            OnTarget("to read its bookkeeping", [&] { return book.Load(work, summary.sourceName, true); });
+        TReceivedLog received = OnTarget(msgRefusesReadBook, [&] { return book.Load(work, summary.sourceName, true); });
         received.Begin(mark);
         // Entries the undo writes to the log itself are no entries to undo
         // later: above the highest id it can see now, the ones it sees at
@@ -890,11 +895,11 @@ TApplySummary CApplier::Run()
                 received.Add(own->Integer(0));
         }
         FillFinalGaps(received);
-        OnTarget("to write its bookkeeping",
+        OnTarget(msgRefusesWriteBook,
                  [&] { book.Save(work, summary.sourceName, received, options.source, summary.entries); });
         TSignalWatch::StopIfCaught();
         work.Commit();
-        summary.generators = OnTarget("to move its generators", [&] { return MoveGeneratorsUp(target, generators); });
+        summary.generators = OnTarget(msgRefusesGenerators, [&] { return MoveGeneratorsUp(target, generators); });
     } catch (...) {
         failure = std::current_exception();
     }
@@ -903,13 +908,12 @@ TApplySummary CApplier::Run()
     try {
         book.Restore(kOurs);
     } catch (const std::exception& e) {
-        std::string text = "The target's triggers that this run switched off could not be switched on again (" +
-                           std::string(e.what()) + "); run norvane-cli apply --restore-triggers on it";
+        std::string text = ScriptMessage(msgTriggersLeftOff, {e.what()});
         if (failure) {
             try {
                 std::rethrow_exception(failure);
             } catch (const std::exception& first) {
-                text += ". The run had failed before: " + std::string(first.what());
+                text = ScriptMessage(msgTriggersLeftOffAfter, {e.what(), first.what()});
             } catch (...) {
             }
         }

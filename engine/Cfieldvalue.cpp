@@ -2,6 +2,7 @@
 
 #include "app/core/Charset.h"
 #include "engine/Cnumberliteral.h"
+#include "locale/Messages.h"
 
 #include <algorithm>
 #include <cstring>
@@ -304,6 +305,11 @@ std::string TScriptCharset::ProgramText(const std::string& text)
     return Recode(text, "WINDOWS-1251", scriptCharset->encoding);
 }
 
+std::string ScriptMessage(const std::string& message, std::initializer_list<std::string> args)
+{
+    return FormatMessage(TScriptCharset::ProgramText(message), args);
+}
+
 std::string Quoted(const std::string& text)
 {
     // A NUL ends a line for the tools that run scripts, and isql drops a
@@ -337,8 +343,9 @@ void CEUnknownIBType::SetTableName(const std::string& name)
 
 void CEUnknownIBType::Compose()
 {
-    message = "Unknown field type.\nTable name: '" + tableName + "'\nField name: '" + fieldName +
-              "'\nField type: " + std::to_string(typeCode);
+    message = ScriptMessage(msgUnknownFieldType) + "\n" + ScriptMessage(msgFieldTable, {tableName}) + "\n" +
+              ScriptMessage(msgFieldName, {fieldName}) + "\n" +
+              ScriptMessage(msgFieldTypeCode, {std::to_string(typeCode)});
 }
 
 const char* CEUnknownIBType::what() const noexcept

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -45,6 +46,11 @@ private:
     std::string encoding;
     const TScriptCharset* outer;
 };
+
+// A message of the catalogue in the script's character set with "%1", "%2",
+// ... filled in: the text of an error of the run, whose names and values
+// come in that set.
+std::string ScriptMessage(const std::string& message, std::initializer_list<std::string> args = {});
 
 // A table or column name as a statement names it. With quoting (dialect 3
 // databases) a name that is not a regular identifier (upper-case Latin

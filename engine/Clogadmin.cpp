@@ -49,6 +49,13 @@ const char kUserTable[] =
     "coalesce(r.rdb$system_flag, 0) = 0 and r.rdb$view_blr is null "
     "and r.rdb$relation_name not starting with 'IBE$' and r.rdb$relation_name not starting with 'NORVANE$'";
 
+// A message of the catalogue (Windows-1251) in UTF-8, as the log commands
+// speak, with "%1", "%2", ... filled in by UTF-8 texts.
+std::string Utf8Message(const std::string& message, std::initializer_list<std::string> args = {})
+{
+    return FormatMessage(Recode(message, "CP1251", "UTF-8"), args);
+}
+
 std::string Quoted(const std::string& name, bool dialect3)
 {
     if (!dialect3)
@@ -108,8 +115,9 @@ bool TableExists(TDBTransaction& transaction, const std::string& name)
 // Refuses a user who may not change the database's structure. The log's
 // tables are granted to everyone (the triggers write them for whoever
 // changes a table), so the check is made here, for every command that
-// changes the log.
-void CheckRights(TDBTransaction& transaction, const std::string& location, const std::string& doing)
+// changes the log; the message (%1 the user, %2 the database, %3 who may)
+// says what the user may not do.
+void CheckRights(TDBTransaction& transaction, const std::string& location, const std::string& message)
 {
     TDBStatement who(transaction,
                      "select trim(current_user), trim(current_role), trim(m.mon$owner) from mon$database m");
@@ -118,10 +126,10 @@ void CheckRights(TDBTransaction& transaction, const std::string& location, const
     const std::string user = who.Text(0), role = who.Text(1), owner = who.Text(2);
     if (user == "SYSDBA" || user == owner || role == "RDB$ADMIN")
         return;
-    throw CELogAdmin(TLogProblem::NoRights, user + " may not " + doing + " on " + location + ": that takes " +
-                                                (owner == "SYSDBA" ? std::string("SYSDBA, the database's owner,")
-                                                                   : "the database's owner (" + owner + "), SYSDBA") +
-                                                " or the role RDB$ADMIN. Nothing was changed.");
+    throw CELogAdmin(TLogProblem::NoRights,
+                     Utf8Message(message, {user, location,
+                                           owner == "SYSDBA" ? Utf8Message(msgRightsSysdba)
+                                                             : Utf8Message(msgRightsOwner, {owner})}));
 }
 
 // The actions each table's active log triggers fire on: bit 1 insert, 2
@@ -290,10 +298,7 @@ void AddMissingColumns(TDBTransaction& transaction, const std::string& table, co
             continue;
         // Rows there already would have no value for it.
         if (Holds(definition, "NOT NULL") || Holds(definition, "PRIMARY KEY"))
-            throw CELogAdmin(TLogProblem::Failed, "The change log on " + location + " is of another shape: " + table +
-                                                      " has no column " + column +
-                                                      ", which cannot be added to the rows it holds. Nothing was "
-                                                      "changed.");
+            throw CELogAdmin(TLogProblem::Failed, Utf8Message(msgLogOtherShape, {location, table, column}));
         TDBStatement(transaction, "alter table " + table + " add " + definition).Execute();
         report.addedColumns.push_back(table + "." + column);
     }
@@ -336,8 +341,7 @@ void RunText(TDBTransaction& transaction, int text, TInstallReport& report, cons
             TCharset charset;
             const std::string encoding =
                 FindCharset(transaction.Connection().CharacterSet(), charset) ? charset.encoding : "UTF-8";
-            throw CELogAdmin(TLogProblem::Failed, "The change log cannot be installed on " + location +
-                                                      "; nothing was changed. The database said:\n" +
+            throw CELogAdmin(TLogProblem::Failed, Utf8Message(msgLogNotInstalled, {location}) + "\n" +
                                                       Recode(e.LibraryMessage, encoding, "UTF-8"));
         }
     }
@@ -375,16 +379,12 @@ TIdRanges Received(const TLogDatabase& target, const std::string& source)
     TConnection connection(target.location, target.user, target.password, "UTF8");
     TDBTransaction transaction(connection, TTransactionMode::Read);
     if (!TableExists(transaction, "NORVANE$SOURCES") || !TableExists(transaction, "NORVANE$RECEIVED"))
-        throw CELogAdmin(TLogProblem::NotApplied, target.location +
-                                                      " keeps no record of what it received (no NORVANE$SOURCES): "
-                                                      "it is no target of norvane-cli apply. Nothing was purged.");
+        throw CELogAdmin(TLogProblem::NotApplied, Utf8Message(msgNoRecordKept, {target.location}));
     TDBStatement floor(transaction, "select FLOOR_ID from NORVANE$SOURCES where SOURCE_NAME = ?");
     floor.SetText(0, source, kNoCharset);
     floor.Execute();
     if (!floor.Fetch())
-        throw CELogAdmin(TLogProblem::NotApplied, target.location + " has received nothing from the source " + source +
-                                                      " (--source-name names the source as apply knows it)."
-                                                      " Nothing was purged.");
+        throw CELogAdmin(TLogProblem::NotApplied, Utf8Message(msgReceivedNothing, {target.location, source}));
     TIdRanges ranges;
     if (!floor.IsNull(0))
         ranges.emplace_back(kLowest, floor.Integer(0));
@@ -411,12 +411,13 @@ std::string IsoMoment(TDateTime moment)
     return text;
 }
 
-void CheckLogThere(TDBTransaction& transaction, const std::string& location, const std::string& what)
+// The message (%1 the database, %2 the log table it lacks) says what
+// follows for the command.
+void CheckLogThere(TDBTransaction& transaction, const std::string& location, const std::string& message)
 {
     for (const std::string& table : kLogTables)
         if (!TableExists(transaction, table))
-            throw CELogAdmin(TLogProblem::NoLog,
-                             "No change log is installed on " + location + " (no " + table + "): " + what);
+            throw CELogAdmin(TLogProblem::NoLog, Utf8Message(message, {location, table}));
 }
 
 }  // namespace
@@ -435,7 +436,7 @@ TInstallReport InstallLog(const TLogDatabase& database)
     }
     TConnection connection(database.location, database.user, database.password, report.charset);
     TDBTransaction transaction(connection, TTransactionMode::Write);
-    CheckRights(transaction, database.location, "install the change log");
+    CheckRights(transaction, database.location, msgRightsInstall);
     const std::vector<std::string> before = FullyLogged(transaction);
 
     RunText(transaction, BuiltinTexts::kInstallLogTables, report, database.location);
@@ -477,8 +478,8 @@ TInstallReport InstallLog(const TLogDatabase& database)
     try {
         transaction.Commit();
     } catch (const TranError& e) {
-        throw CELogAdmin(TLogProblem::Failed, "The change log cannot be installed on " + database.location +
-                                                  "; nothing was changed. The database said:\n" + e.Message);
+        throw CELogAdmin(TLogProblem::Failed, Utf8Message(msgLogNotInstalled, {database.location}) + "\n" +
+                                                  Recode(e.Message, "CP1251", "UTF-8"));
     }
     return report;
 }
@@ -494,7 +495,7 @@ TLogStatus ReadStatus(const TLogDatabase& database)
     TDBTransaction transaction(connection, TTransactionMode::Read);
     status.dialect = connection.Dialect();
     status.charset = DatabaseCharset(transaction);
-    CheckLogThere(transaction, database.location, "norvane-cli log install -d " + database.location + " installs one.");
+    CheckLogThere(transaction, database.location, msgNoLogStatus);
 
     const std::map<std::string, int> triggers = LogTriggers(transaction);
     for (const std::string& table : UserTables(transaction)) {
@@ -532,7 +533,8 @@ TLogStatus ReadStatus(const TLogDatabase& database)
                 if (pages.table == size.table)
                     size.bytes = pages.pages * statistics.pageSize;
     } catch (const Exception& e) {
-        status.sizeProblem = e.Message;
+        // The database layer words its errors in Windows-1251.
+        status.sizeProblem = Recode(e.Message, "CP1251", "UTF-8");
     }
     return status;
 }
@@ -547,8 +549,7 @@ TLogStatus ReadLogStatus(const TLogDatabase& database)
         // The log's tables are granted to everyone unless someone revoked it.
         if (e.LibraryMessage.find("no permission") == std::string::npos)
             throw;
-        throw CELogAdmin(TLogProblem::NoRights, "The change log of " + database.location +
-                                                    " cannot be read by this user: " + e.LibraryMessage);
+        throw CELogAdmin(TLogProblem::NoRights, Utf8Message(msgLogUnreadable, {database.location, e.LibraryMessage}));
     }
 }
 
@@ -561,8 +562,8 @@ TPurgeReport PurgeLog(const TLogDatabase& database, const TPurgeRequest& request
     TConnection connection(database.location, database.user, database.password, "UTF8");
     {
         TDBTransaction transaction(connection, TTransactionMode::Read);
-        CheckRights(transaction, database.location, "purge the change log");
-        CheckLogThere(transaction, database.location, "nothing was purged.");
+        CheckRights(transaction, database.location, msgRightsPurge);
+        CheckLogThere(transaction, database.location, msgNoLogPurge);
     }
     // Each target's record is read before anything is deleted, so that one
     // that cannot be read leaves the log as it was.
@@ -648,7 +649,7 @@ TRemoveReport RemoveLog(const TLogDatabase& database, bool dropData)
     TRemoveReport report;
     TConnection connection(database.location, database.user, database.password, "UTF8");
     TDBTransaction transaction(connection, TTransactionMode::Write);
-    CheckRights(transaction, database.location, "remove the change log");
+    CheckRights(transaction, database.location, msgRightsRemove);
     const bool dialect3 = connection.Dialect() >= 3;
     report.droppedTriggers =
         Column(transaction, "select " + Utf8Name("t.rdb$trigger_name") + " from rdb$triggers t where " + kLogTrigger +
@@ -669,9 +670,7 @@ TRemoveReport RemoveLog(const TLogDatabase& database, bool dropData)
     if (report.droppedTriggers.empty() && report.droppedObjects.empty()) {
         const bool tables = TableExists(transaction, kLogTables[0]);
         throw CELogAdmin(TLogProblem::NoLog,
-                         "No change log is installed on " + database.location +
-                             (tables ? " (its tables are there, without triggers; --drop-data drops them)" : "") +
-                             ": nothing was removed.");
+                         Utf8Message(tables ? msgNoLogRemoveTables : msgNoLogRemove, {database.location}));
     }
     transaction.Commit();
     return report;
@@ -681,15 +680,36 @@ TRemoveReport RemoveLog(const TLogDatabase& database, bool dropData)
 
 namespace {
 
-// "Tables logged (2): A, B", or "Tables logged: none", and a line feed.
-std::string Listed(const std::string& what, const std::vector<std::string>& items)
+// "Tables logged (2): A, B", or "Tables logged: none", and a line feed; the
+// heading is a message of the catalogue.
+std::string Listed(const std::string& heading, const std::vector<std::string>& items)
 {
+    const std::string what = Utf8Message(heading);
     if (items.empty())
-        return what + ": none\n";
+        return what + ": " + Utf8Message(msgNone) + "\n";
     std::string text = what + " (" + std::to_string(items.size()) + "): ";
     for (std::size_t i = 0; i < items.size(); ++i)
         text += (i ? ", " : "") + items[i];
     return text + "\n";
+}
+
+// The objects of a report ("table IBE$LOG_KEYS", "index ...") in words.
+std::vector<std::string> InWords(const std::vector<std::string>& objects)
+{
+    static const std::pair<const char*, const std::string*> kinds[] = {
+        {"table", &msgObjectTable},         {"generator", &msgObjectGenerator}, {"function", &msgObjectFunction},
+        {"procedure", &msgObjectProcedure}, {"index", &msgObjectIndex},
+    };
+    std::vector<std::string> words;
+    for (const std::string& object : objects) {
+        const std::size_t blank = object.find(' ');
+        std::string said = object;
+        for (const auto& [kind, message] : kinds)
+            if (blank != std::string::npos && object.compare(0, blank, kind) == 0)
+                said = Utf8Message(*message, {object.substr(blank + 1)});
+        words.push_back(said);
+    }
+    return words;
 }
 
 // 1234567 as "1,234,567".
@@ -704,11 +724,12 @@ std::string Count(long long n)
 std::string Bytes(long long bytes)
 {
     char text[32];
-    if (bytes < 1024 * 1024)
-        std::snprintf(text, sizeof text, "%lld KiB", (bytes + 1023) / 1024);
-    else
-        std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1024.0 * 1024.0));
-    return text;
+    if (bytes < 1024 * 1024) {
+        std::snprintf(text, sizeof text, "%lld", (bytes + 1023) / 1024);
+        return Utf8Message(msgSizeKiB, {text});
+    }
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / (1024.0 * 1024.0));
+    return Utf8Message(msgSizeMiB, {text});
 }
 
 }  // namespace
@@ -716,69 +737,66 @@ std::string Bytes(long long bytes)
 std::string InstallText(const TInstallReport& report, const std::string& location)
 {
     std::string text =
-        std::string(report.created.empty() ? "Change log brought up to date on " : "Change log installed on ") +
-        location + " (character set " + report.charset + ").\n";
+        Utf8Message(report.created.empty() ? msgLogUpdated : msgLogInstalled, {location, report.charset}) + "\n";
     if (!report.created.empty())
-        text += Listed("Created", report.created);
+        text += Listed(msgListCreated, InWords(report.created));
     if (!report.addedColumns.empty())
-        text += Listed("Columns added", report.addedColumns);
-    text += Listed("Tables logged", report.logged);
+        text += Listed(msgListColumnsAdded, report.addedColumns);
+    text += Listed(msgListLogged, report.logged);
     if (!report.newlyLogged.empty() && report.newlyLogged.size() != report.logged.size())
-        text += Listed("Newly logged", report.newlyLogged);
+        text += Listed(msgListNewlyLogged, report.newlyLogged);
     if (!report.droppedTriggers.empty())
-        text += Listed("Triggers of tables no longer logged, dropped", report.droppedTriggers);
+        text += Listed(msgListStaleTriggers, report.droppedTriggers);
     if (report.generatorRaisedTo > 0)
-        text +=
-            "IBE$LOG_TABLES_GEN moved up to the log's highest id, " + std::to_string(report.generatorRaisedTo) + ".\n";
+        text += Utf8Message(msgGeneratorRaised, {std::to_string(report.generatorRaisedTo)}) + "\n";
     return text;
 }
 
 std::string StatusText(const TLogStatus& status, const std::string& location)
 {
-    std::string text = "Change log of " + location + " (character set " + status.charset + ", dialect " +
-                       std::to_string(status.dialect) + ")\n" + Listed("Tables logged", status.logged);
+    std::string text = Utf8Message(msgLogStatusOf, {location, status.charset, std::to_string(status.dialect)}) + "\n" +
+                       Listed(msgListLogged, status.logged);
     if (!status.partlyLogged.empty())
-        text += Listed("Tables partly logged (a log trigger missing or inactive; log install mends it)",
-                       status.partlyLogged);
-    text += Listed("Tables not logged", status.notLogged);
-    text += "Entries: " + Count(status.entries) +
-            (status.entries ? ", from " + status.oldest + " to " + status.newest : std::string()) + "\n";
-    text += "Incomplete entries: " +
-            (status.incomplete < 0 ? std::string("not marked by this log's shape") : Count(status.incomplete)) + "\n";
+        text += Listed(msgListPartlyLogged, status.partlyLogged);
+    text += Listed(msgListNotLogged, status.notLogged);
+    text += (status.entries ? Utf8Message(msgStatusEntriesFrom, {Count(status.entries), status.oldest, status.newest})
+                            : Utf8Message(msgStatusEntries, {Count(status.entries)})) +
+            "\n";
+    text += Utf8Message(msgStatusIncomplete,
+                        {status.incomplete < 0 ? Utf8Message(msgIncompleteNotMarked) : Count(status.incomplete)}) +
+            "\n";
     std::string sizes;
     for (const TLogStatus::TTableSize& table : status.tables)
-        sizes += std::string(sizes.empty() ? "" : "; ") + table.table + " " + Count(table.rows) + " rows" +
+        sizes += std::string(sizes.empty() ? "" : "; ") + Utf8Message(msgTableRows, {table.table, Count(table.rows)}) +
                  (table.bytes >= 0 ? ", " + Bytes(table.bytes) : std::string());
-    text += "Log tables: " + sizes + "\n";
+    text += Utf8Message(msgStatusLogTables, {sizes}) + "\n";
     if (!status.sizeProblem.empty())
-        text += "Their size is not known: " + status.sizeProblem + "\n";
+        text += Utf8Message(msgSizeUnknown, {status.sizeProblem}) + "\n";
     return text;
 }
 
 std::string PurgeText(const TPurgeReport& report, TDateTime before, const std::string& location)
 {
-    std::string text = "Purged " + Count(report.entries) + " log entries stamped before " +
-                       IsoMoment(before).substr(0, 10) + " from " + location + " (" + Count(report.keys) +
-                       " key rows, " + Count(report.fields) + " field rows).\n";
+    std::string text = Utf8Message(msgPurged, {Count(report.entries), IsoMoment(before).substr(0, 10), location,
+                                               Count(report.keys), Count(report.fields)}) +
+                       "\n";
     if (report.kept > 0)
-        text += "Kept " + Count(report.kept) + " entries as old that not every target has received.\n";
+        text += Utf8Message(msgPurgeKept, {Count(report.kept)}) + "\n";
     return text;
 }
 
 std::string RemoveText(const TRemoveReport& report, bool dropData, const std::string& location)
 {
     std::string text =
-        "Change log removed from " + location + ".\n" + Listed("Triggers dropped", report.droppedTriggers);
+        Utf8Message(msgLogRemoved, {location}) + "\n" + Listed(msgListTriggersDropped, report.droppedTriggers);
     if (!report.droppedObjects.empty())
-        text += Listed(dropData ? "Dropped with every entry" : "Dropped", report.droppedObjects);
+        text += Listed(dropData ? msgListDroppedData : msgListDropped, InWords(report.droppedObjects));
     if (!dropData)
-        text += "The log's tables and entries are kept; --drop-data drops them.\n";
+        text += Utf8Message(msgLogDataKept) + "\n";
     return text;
 }
 
 // ------------------------------------------------------------ failures
-
-const char kLogInterrupted[] = "Interrupted: what was under way was rolled back.";
 
 TLogFailure DescribeLogFailure(std::exception_ptr error)
 {
@@ -807,10 +825,10 @@ TLogFailure DescribeLogFailure(std::exception_ptr error)
     } catch (const std::exception& e) {
         failure.text = e.what();
     } catch (...) {
-        failure.text = "Unknown error";
+        failure.text = Utf8Message(msgUnforeseen);
     }
     if (const int signal = TSignalWatch::Caught()) {
-        failure.text = kLogInterrupted;
+        failure.text = Utf8Message(msgLogInterrupted);
         failure.exitStatus = 128 + signal;
         failure.interrupted = true;
     }

@@ -123,8 +123,8 @@ struct TRemoveReport {
 // ConnectError, DBManagerError.
 TRemoveReport RemoveLog(const TLogDatabase& database, bool dropData);
 
-// The reports in words, lines of UTF-8 each ending with a line feed, as
-// norvane-cli prints them and the window shows them.
+// The reports in words of the message catalogue, lines of UTF-8 each ending
+// with a line feed, as norvane-cli prints them and the window shows them.
 std::string InstallText(const TInstallReport& report, const std::string& location);
 std::string StatusText(const TLogStatus& status, const std::string& location);
 std::string PurgeText(const TPurgeReport& report, TDateTime before, const std::string& location);
@@ -143,8 +143,7 @@ struct TLogFailure {
 
 // What the error is; call it with std::current_exception() in a handler.
 // Any failure after a signal the watch caught is the signal's doing, told
-// as kLogInterrupted.
-extern const char kLogInterrupted[];
+// as msgLogInterrupted.
 TLogFailure DescribeLogFailure(std::exception_ptr error);
 
 }  // namespace Norvane

@@ -3,6 +3,7 @@
 #include "app/core/Resfuncs.h"
 #include "db/Tdbmanager.h"
 #include "engine/Cnorvane.h"
+#include "locale/Messages.h"
 #include "res/TextIds.h"
 
 #include <algorithm>
@@ -291,10 +292,8 @@ std::string Printable(const std::string& text)
 }
 
 CEInvalidEntry::CEInvalidEntry(long long aLogId, const std::string& tableName, const std::string& aReason)
-    : std::range_error("Log entry " + std::to_string(aLogId) + ", table '" + Printable(tableName) +
-                       "': " + aReason + ", so no statement is made of it"),
-      logId(aLogId),
-      reason(aReason)
+    : std::range_error(ScriptMessage(msgInvalidEntry, {std::to_string(aLogId), Printable(tableName), aReason})),
+      logId(aLogId), reason(aReason)
 {
 }
 
@@ -328,14 +327,15 @@ std::string NameList(const std::vector<std::string>& names)
     return list;
 }
 
-// Why the name cannot stand in a statement; empty when it can.
-std::string NameRefusal(const char* what, const std::string& name, bool quoteNames)
+// Why the name cannot stand in a statement, in the words of the message for
+// a control character or of the one for a name that needs quotes; empty
+// when it can.
+std::string NameRefusal(const std::string& control, const std::string& quotes, const std::string& name, bool quoteNames)
 {
     if (HasControlCharacter(name))
-        return std::string("its ") + what + " name '" + Printable(name) + "' holds a control character";
+        return ScriptMessage(control, {Printable(name)});
     if (!quoteNames && !IsBareName(name))
-        return std::string("its ") + what + " name '" + name + "' cannot be written without quotes, which a "
-               "dialect 1 database does not have";
+        return ScriptMessage(quotes, {name});
     return {};
 }
 
@@ -345,50 +345,49 @@ std::string EntryRefusal(const TEntryRow& entry, const std::vector<TValueRow>& k
                          const std::vector<TValueRow>& fields, const CSchema& schema, bool quoteNames)
 {
     if (entry.operation.empty())
-        return "it has no operation letter";
+        return ScriptMessage(msgNoOperationLetter);
     const char letter = entry.operation[0];
     if (letter != 'I' && letter != 'U' && letter != 'D')
-        return "its operation letter '" + Printable(std::string(1, letter)) + "' is none of I, U and D";
+        return ScriptMessage(msgBadOperationLetter, {Printable(std::string(1, letter))});
     const TTableInfo* table = schema.Table(entry.tableName);
     if (!table)
-        return "the database has no table of that name";
+        return ScriptMessage(msgNoSuchTable);
     if (!table->writable)
-        return "it is not a user table of the database (a system table, a view, a temporary or external "
-               "table, or the change log's own)";
-    std::string refusal = NameRefusal("table", table->name, quoteNames);
+        return ScriptMessage(msgNotUserTable);
+    std::string refusal = NameRefusal(msgTableNameControl, msgTableNameQuotes, table->name, quoteNames);
     if (!refusal.empty())
         return refusal;
     if (HasControlCharacter(entry.userName))
-        return "its user name '" + Printable(entry.userName) + "' holds a control character";
+        return ScriptMessage(msgUserNameControl, {Printable(entry.userName)});
 
     // Each key column once, and exactly the key's columns.
     std::vector<std::string> named;
     for (const TValueRow& key : keys) {
         const std::string name = Trimmed(key.name);
         if (std::find(named.begin(), named.end(), name) != named.end())
-            return "its key field '" + Printable(name) + "' is logged twice";
+            return ScriptMessage(msgKeyFieldTwice, {Printable(name)});
         if (std::find(table->key.begin(), table->key.end(), name) == table->key.end())
-            return table->key.empty() ? "it names a key field, '" + Printable(name) + "', but the table has no key"
-                                      : "its key field '" + Printable(name) + "' is not a column of the table's key (" +
-                                            NameList(table->key) + ")";
+            return table->key.empty() ? ScriptMessage(msgKeyFieldNoKey, {Printable(name)})
+                                      : ScriptMessage(msgKeyFieldNotInKey, {Printable(name), NameList(table->key)});
         named.push_back(name);
     }
     // A table without a primary key may have been logged without key rows:
     // its rows are then matched by their values.
     if (named.size() != table->key.size() && !(named.empty() && !table->primaryKey))
-        return "its key rows do not name every column of the table's key (" + NameList(table->key) + ")";
+        return ScriptMessage(msgKeyIncomplete, {NameList(table->key)});
 
     named.clear();
     for (const TValueRow& field : fields) {
         const std::string name = Trimmed(field.name);
         if (std::find(named.begin(), named.end(), name) != named.end())
-            return "its field '" + Printable(name) + "' is logged twice";
+            return ScriptMessage(msgFieldTwice, {Printable(name)});
         named.push_back(name);
-        if (table->Column(name) && !(refusal = NameRefusal("field", name, quoteNames)).empty())
+        if (table->Column(name) &&
+            !(refusal = NameRefusal(msgFieldNameControl, msgFieldNameQuotes, name, quoteNames)).empty())
             return refusal;
     }
     for (const std::string& name : table->key)
-        if (!(refusal = NameRefusal("key field", name, quoteNames)).empty())
+        if (!(refusal = NameRefusal(msgKeyFieldNameControl, msgKeyFieldNameQuotes, name, quoteNames)).empty())
             return refusal;
     return {};
 }

@@ -33,7 +33,7 @@ struct TReleaseDatabase {
 }  // namespace
 
 CEIncompleteValue::CEIncompleteValue(long long logId, const std::string& tableName, const std::string& fieldName)
-    : std::range_error(FormatMessage(msgIncompleteValue, {std::to_string(logId), tableName, fieldName}))
+    : std::range_error(NorvaneImpl::ScriptMessage(msgIncompleteValue, {std::to_string(logId), tableName, fieldName}))
 {
 }
 
@@ -221,7 +221,7 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
         !undo,
         [script](const char* data, std::size_t size) {
             if (std::fwrite(data, 1, size, script) != size)
-                throw Exception("Cannot write the script");
+                throw Exception(msgCannotWriteScript);
         },
         disableTriggers);
     int done = 0;
@@ -237,7 +237,7 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
         // After the switching on of the triggers, an empty line of its own.
         const std::string tail = (disableTriggers ? "\n" : "") + NorvaneImpl::GeneratorsUp(generators, quoteNames);
         if (std::fwrite(tail.data(), 1, tail.size(), script) != tail.size())
-            throw Exception("Cannot write the script");
+            throw Exception(msgCannotWriteScript);
     }
     if (received)
         NorvaneImpl::FillFinalGaps(*received);

@@ -169,11 +169,11 @@ void TScriptWriter::Add(const CLogRecord& record)
         TFileDescriptor file = CreateSpoolFile();
         spool.reset(fdopen(file.Get(), "w+b"));
         if (!spool)
-            throw WriteError(SpoolWriteError(errno));
+            throw SpoolError(errno);
         file.Release();
     }
     if (std::fwrite(statement.data(), 1, statement.size(), spool.get()) != statement.size())
-        throw WriteError(SpoolWriteError(errno));
+        throw SpoolError(errno);
     const auto number = static_cast<std::uint32_t>(lengths.size());
     lengths.push_back(static_cast<std::uint32_t>(statement.size()));
     if (!reproducing) {
@@ -213,7 +213,7 @@ void TScriptWriter::Finish()
     }
     if (spool) {
         if (std::fflush(spool.get()) != 0)
-            throw WriteError(SpoolWriteError(errno));
+            throw SpoolError(errno);
         if (reproducing)
             CopyForward();
         else
@@ -237,7 +237,7 @@ void TScriptWriter::CopyForward()
     while ((size = std::fread(&piece[0], 1, piece.size(), spool.get())) > 0)
         write(piece.data(), size);
     if (std::ferror(spool.get()))
-        throw Exception("Cannot read the script's temporary file");
+        throw Exception(msgCannotReadTemp);
 }
 
 void TScriptWriter::CopyBackward()
@@ -252,7 +252,7 @@ void TScriptWriter::CopyBackward()
         piece.resize(size);
         end -= static_cast<long>(size);
         if (std::fseek(spool.get(), end, SEEK_SET) != 0 || std::fread(&piece[0], 1, size, spool.get()) != size)
-            throw Exception("Cannot read the script's temporary file");
+            throw Exception(msgCannotReadTemp);
         std::size_t to = size;
         for (std::size_t i = last; i > first; --i) {
             to -= lengths[i - 1];
@@ -285,7 +285,7 @@ void TScriptWriter::CopyFollowers(std::uint32_t statement)
         text.resize(place.length);
         if (std::fseek(spool.get(), static_cast<long>(place.offset), SEEK_SET) != 0 ||
             std::fread(&text[0], 1, place.length, spool.get()) != place.length)
-            throw Exception("Cannot read the script's temporary file");
+            throw Exception(msgCannotReadTemp);
         write(text.data(), text.size());
         push(effect);
     }

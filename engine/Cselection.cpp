@@ -1,6 +1,7 @@
 #include "engine/Cselection.h"
 
 #include "db/Tdbmanager.h"
+#include "locale/Messages.h"
 
 #include <algorithm>
 #include <charconv>
@@ -86,11 +87,8 @@ long long TReceivedLog::Highest() const { return ranges.empty() ? floor : ranges
 void TReceivedLog::Begin(const TSourceMark& mark)
 {
     if (mark.hasGenerator && Highest() != kNone && Highest() > mark.generator)
-        throw CEBookkeeping("The source's log ids went back: its generator IBE$LOG_TABLES_GEN stands at " +
-                            std::to_string(mark.generator) + ", but entries up to " + std::to_string(Highest()) +
-                            " were received from it already. The log was emptied and begun again, or this is "
-                            "another database of the same name: give the source a new name (--source-name) to "
-                            "start its bookkeeping anew");
+        throw CEBookkeeping(
+            ScriptMessage(msgLogIdsWentBack, {std::to_string(mark.generator), std::to_string(Highest())}));
     if (promisedBelow > 0 && mark.oldestActive >= promisedBelow) {
         finalId = std::max(finalId, promisedId);
         promisedId = promisedBelow = 0;
@@ -191,16 +189,16 @@ TReceivedLog TReceivedLog::FromText(const std::string& text)
             read = true;
         }
         if (!read)
-            throw CEBookkeeping("Not a line of a state file: '" + Printable(line) + "'");
+            throw CEBookkeeping(ScriptMessage(msgStateBadLine, {Printable(line)}));
     }
     if (!hasFloor)
-        throw CEBookkeeping("Not a state file: it has no line floor=");
+        throw CEBookkeeping(ScriptMessage(msgStateNoFloor));
     log.Restore(log.floor, std::move(ranges), log.finalId, log.promisedId, log.promisedBelow);
     // Ranges that overlap or touch the floor are no log this program wrote.
     long long below = log.floor;
     for (const TRange& range : log.ranges) {
         if (below != kNone && range.first <= below + 1)
-            throw CEBookkeeping("The state file's received ids overlap; it was not written by this program");
+            throw CEBookkeeping(ScriptMessage(msgStateOverlap));
         below = range.last;
     }
     return log;

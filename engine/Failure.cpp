@@ -8,6 +8,7 @@
 #include "engine/Clogreader.h"
 #include "engine/Cnorvane.h"
 #include "engine/Cselection.h"
+#include "locale/Messages.h"
 
 #include <csignal>
 #include <string>
@@ -20,8 +21,7 @@ TFailure DescribeFailure(std::exception_ptr error)
     if (const int signal = TSignalWatch::Caught())
         return {TFailureKind::Interrupted, "Interrupted", {}, 128 + signal, {}};
     if (const int seconds = TSignalWatch::TimedOut())
-        return {TFailureKind::TimedOut, "the database did not answer within " + std::to_string(seconds) + " s",
-                {}, 10, {}};
+        return {TFailureKind::TimedOut, FormatMessage(msgNoAnswer, {std::to_string(seconds)}), {}, 10, {}};
     try {
         std::rethrow_exception(error);
     } catch (const InterruptedError& e) {
@@ -42,6 +42,15 @@ TFailure DescribeFailure(std::exception_ptr error)
         failure = {TFailureKind::IncompleteValue, e.what(), {}, 5, {}};
     } catch (const NorvaneImpl::CEUnknownIBType& e) {
         failure = {TFailureKind::NoSQLForm, e.what(), {}, 5, NorvaneImpl::IBTypeName(e.TypeCode())};
+    } catch (const FileError& e) {
+        // The core words its file errors in English; the catalogue's words.
+        failure = {TFailureKind::NotWritten,
+                   FormatMessage(e.creating ? msgCannotCreateFile : msgCannotWriteFile, {e.path, e.reason}),
+                   {},
+                   9,
+                   {}};
+    } catch (const SpoolError& e) {
+        failure = {TFailureKind::NotWritten, FormatMessage(msgCannotWriteTempIn, {e.folder, e.reason}), {}, 9, {}};
     } catch (const WriteError& e) {
         failure = {TFailureKind::NotWritten, e.Message, {}, 9, {}};
     } catch (const TimeoutError& e) {

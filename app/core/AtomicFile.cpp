@@ -173,9 +173,10 @@ std::string TemporaryFolder()
     return folder && *folder ? folder : "/tmp";
 }
 
-std::string SpoolWriteError(int err)
+SpoolError::SpoolError(int error)
+    : WriteError("Cannot write a temporary file in " + TemporaryFolder() + ": " + std::strerror(error)),
+      folder(TemporaryFolder()), reason(std::strerror(error))
 {
-    return "Cannot write a temporary file in " + TemporaryFolder() + ": " + std::strerror(err);
 }
 
 TFileDescriptor CreateSpoolFile()
@@ -191,6 +192,6 @@ TFileDescriptor CreateSpoolFile()
             unlink(path.c_str());
     }
     if (!fd)
-        throw WriteError(SpoolWriteError(errno));
+        throw SpoolError(errno);
     return fd;
 }

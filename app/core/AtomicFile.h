@@ -93,10 +93,17 @@ void WriteFileAtomically(const std::string& path, const std::string& data,
 // The folder of temporary files: $TMPDIR when it is set, else /tmp.
 std::string TemporaryFolder();
 
+// A temporary file of TemporaryFolder() that cannot be made or written. The
+// message is English ("Cannot write a temporary file in FOLDER: reason"); a
+// front end with a message catalogue words it again from the parts.
+class SpoolError : public WriteError {
+public:
+    explicit SpoolError(int error);
+    std::string folder;
+    std::string reason;  // the system's text of the error
+};
+
 // A temporary file without a name in TemporaryFolder(), open for reading and
 // writing, for data kept aside during a run: nothing is left of it once it
-// is closed, however the program ends. Throws WriteError "Cannot write a
-// temporary file in FOLDER: reason".
+// is closed, however the program ends. Throws SpoolError.
 TFileDescriptor CreateSpoolFile();
-// The text of that WriteError for the system's reason.
-std::string SpoolWriteError(int err);

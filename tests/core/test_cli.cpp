@@ -233,6 +233,10 @@ TEST_F(Cli, ScriptsToStdoutAndFiles)
     EXPECT_EQ(partial.err, "Warning: 1 statement of the script (table N) find their row by the logged values of a "
                            "table without a key, and the log left out some of its columns: such a statement may "
                            "change another row that is equal in the values logged.\n");
+    EXPECT_EQ(Run({"-d", keyless.Location(), "--from", "2003-02-01", "--to", "2003-02-01", "--language", "ru"}).err,
+              Cp1251("Предупреждение: 1 оператор скрипта (таблица N) ищет свою строку по значениям из журнала для "
+                     "таблицы без ключа, а журнал сохранил не все её столбцы: такой оператор может изменить другую "
+                     "строку с теми же значениями в этих столбцах.\n"));
     EXPECT_NE(partial.out.find("update N\nset B = 7\nwhere B is null\nrows 1;\n\n/* Each generator below"),
               std::string::npos) << partial.out;
     EXPECT_NE(partial.out.find("    execute procedure raise_to('G', 5);\nend^\n"), std::string::npos);
@@ -457,6 +461,12 @@ TEST_F(Cli, ApplyThroughInterruptionsAndKill)
         EXPECT_EQ(conflict.err.rfind("Conflict at log entry 1, an insert into GOODS (ID = 1): the target refuses it", 0),
                   0u) << conflict.err;
         EXPECT_EQ(conflict.out, "");
+        std::vector<std::string> inRussian(apply.begin() + 1, apply.end());
+        inRussian.insert(inRussian.end(), {"--language", "ru"});
+        EXPECT_EQ(Run(inRussian).err.rfind(Cp1251("Конфликт на записи журнала 1, вставка в GOODS (ID = 1): целевая "
+                                                  "база данных его отвергает: "),
+                                           0),
+                  0u);
         target.Exec("delete from GOODS;\ndelete from IBE$LOG_KEYS;\ndelete from IBE$LOG_FIELDS;\n"
                     "delete from IBE$LOG_TABLES;\n");
         const std::string empty = target.Exec(goods);
@@ -488,6 +498,8 @@ TEST_F(Cli, ApplyThroughInterruptionsAndKill)
         EXPECT_NE(completed.out.find("3 triggers that an earlier run had left off were switched on first."),
                   std::string::npos) << completed.out;
         EXPECT_EQ(Run(std::vector<std::string>(apply.begin() + 1, apply.end())).out.rfind("Applied no entries", 0), 0u);
+        EXPECT_EQ(Run(inRussian).out, Cp1251("Ничего не применено: в периоде не осталось записей для применения ('") +
+                                          fs::path(source.Path()).filename().string() + "').\n");
         const std::string applied = target.Exec(goods);
         const std::string original = source.Exec(goods);
         EXPECT_EQ(applied, original);
@@ -809,6 +821,42 @@ INSTANTIATE_TEST_SUITE_P(
                      return std::make_pair(LogDatabase(keep, LogTables() + kTable),
                                            Outcome{{"--sql", "/dev/full"}, 9,
                                                    "Cannot write /dev/full: No space left on device\n"});
+                 }},
+        // One language at a time: the same failures told in Russian.
+        BadInput{"RussianEntryThatCannotBeTrusted", false,
+                 [](const fs::path&, Databases& keep) {
+                     return std::make_pair(
+                         LogDatabase(keep, LogTables() + kTable +
+                                               "insert into IBE$LOG_TABLES values (1, 'T', 'X', "
+                                               "'2003-02-01 10:15:00', 'SYSDBA');\n"),
+                         Outcome{{"--language", "ru"}, 7,
+                                 Cp1251("Запись журнала 1, таблица 'T': её буква операции 'X' — не I, не U и не D, "
+                                        "поэтому оператор по ней не создаётся\n")});
+                 }},
+        BadInput{"RussianValueWithoutSqlForm", false,
+                 [](const fs::path&, Databases& keep) {
+                     return std::make_pair(
+                         LogDatabase(keep, LogTables() + kTable +
+                                               "insert into IBE$LOG_TABLES values (1, 'T', 'I', "
+                                               "'2003-02-01 10:15:00', 'SYSDBA');\n" +
+                                               LogRows::Key(1, "ID", "'1'") + LogRows::Field(1, "PIC", "null", "'x'")),
+                         Outcome{{"--language", "ru"}, 5,
+                                 Cp1251("Неизвестный тип поля.\nТаблица: 'T'\nПоле: 'PIC'\nКод типа поля: 9\n"
+                                        "Тип SQL: ARRAY\n")});
+                 }},
+        BadInput{"RussianOutputInAMissingFolder", false,
+                 [](const fs::path& dir, Databases& keep) {
+                     const std::string target = (dir / "no" / "log.xml").string();
+                     return std::make_pair(LogDatabase(keep, LogTables() + kTable),
+                                           Outcome{{"--xml", target, "--language", "ru"}, 9,
+                                                   Cp1251("Не удаётся создать файл \"") + target +
+                                                       "\". No such file or directory\n"});
+                 }},
+        BadInput{"RussianOutputToAFullDevice", false,
+                 [](const fs::path&, Databases& keep) {
+                     return std::make_pair(LogDatabase(keep, LogTables() + kTable),
+                                           Outcome{{"--sql", "/dev/full", "--language", "ru"}, 9,
+                                                   Cp1251("Не удаётся записать в /dev/full: No space left on device\n")});
                  }},
         BadInput{"DateWithLetters", false,
                  [](const fs::path& dir, Databases&) {

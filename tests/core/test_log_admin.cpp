@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
 
@@ -145,6 +146,15 @@ TEST_P(LogCommands, InstallStatusPurgeRemove)
         << status.out;
     EXPECT_NE(status.out.find("Incomplete entries: 0\nLog tables: IBE$LOG_TABLES 4 rows, "), std::string::npos);
     EXPECT_EQ(status.out.find("size is not known"), std::string::npos) << status.out;
+    // One language at a time: nothing but ASCII in English, the report in
+    // Russian (UTF-8, as the log commands write) with --language ru.
+    EXPECT_TRUE(std::all_of(status.out.begin(), status.out.end(), [](char c) { return c > 0; })) << status.out;
+    const Result russian = Cli(Command({"log", "status"}, db, {"--language", "ru"}));
+    EXPECT_NE(russian.out.find("Журналируемые таблицы (5): CUSTOMERS, GOODS, NOTES, ORDERS, ORDER_LINES\n"
+                               "Нежурналируемые таблицы: нет\nЗаписей: 4, с "),
+              std::string::npos)
+        << russian.out;
+    EXPECT_NE(russian.out.find("Неполных записей: 0\nТаблицы журнала: IBE$LOG_TABLES: строк 4, "), std::string::npos);
 
     // A target that received nothing from this source holds the purge back.
     const std::vector<std::string> purge = {"log", "purge", "--before", "2999-01-01"};

@@ -12,8 +12,10 @@
 #include <iconv.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <set>
 
 namespace {
 
@@ -166,6 +168,7 @@ const Entry kFormTexts[] = {
     {"MenuItems", "miFile", "&File", "&Файл"},
     {"MenuItems", "miLanguage", "&Language", "&Язык"},
     {"MenuItems", "miHelp", nullptr, "&?"},
+    {"MenuItems", "miChangeLog", "Change &log", "Журнал &изменений"},
     {"Actions", "actSave.Hint", "Save the editor contents to file", "Сохранить содержимое окна редактирования в файле"},
     {"Actions", "actSave.Caption", "&Save as", "&Сохранить как"},
     {"Actions", "actExecute.Hint", "Build script whith IB Expert log of the specified DB file",
@@ -177,6 +180,8 @@ const Entry kFormTexts[] = {
     {"Actions", "actSelectDatabase.Caption", "Select &database file", "&Выбрать файл базы данных"},
     {"Actions", "actAbout.Caption", "&About", "&О программе"},
     {"Actions", "actShowReadme.Caption", "R&eadme", "&ReadMe.txt"},
+    {"Actions", "actLogInstall.Caption", "&Install or update...", "&Установить или обновить..."},
+    {"Actions", "actLogStatus.Caption", "&Status", "&Состояние"},
 };
 
 void CheckFormTexts(const std::string& path, bool russian)
@@ -231,7 +236,9 @@ TEST_F(LanguageFiles, RussianFormTextsAndMessagesInWindows1251)
 }
 
 // Every message of the catalogue is in both built-in languages, so that no
-// text of the other language is left over when one is chosen.
+// text of the other language is left over when one is chosen: the English
+// file holds the built-in text, the Russian one a translation, and both fill
+// in the same parts.
 TEST_F(LanguageFiles, EveryMessageInBothLanguages)
 {
     TextFile exported("");
@@ -239,11 +246,29 @@ TEST_F(LanguageFiles, EveryMessageInBothLanguages)
     const std::string keys = NorvaneTest::ReadFile(exported.path);
     TextFile english(LoadResourceText(10120, "LOCALE"));
     TextFile russian(LoadResourceText(10121, "LOCALE"));
+    const auto parts = [](const std::string& text) {
+        std::set<std::string> found;
+        for (size_t at = text.find('%'); at != std::string::npos && at + 1 < text.size(); at = text.find('%', at + 1))
+            if (text[at + 1] >= '1' && text[at + 1] <= '9')
+                found.insert(text.substr(at, 2));
+        return found;
+    };
     int count = 0;
     for (size_t line = keys.find("\nmsg"); line != std::string::npos; line = keys.find("\nmsg", line + 1), ++count) {
         const std::string key = keys.substr(line + 1, keys.find('=', line) - line - 1);
         EXPECT_TRUE(TIniFile(english.path).ValueExists("Messages", key)) << key;
         EXPECT_TRUE(TIniFile(russian.path).ValueExists("Messages", key)) << key;
+        const std::string builtIn = TIniFile(exported.path).ReadString("Messages", key, "");
+        const std::string inEnglish = TIniFile(english.path).ReadString("Messages", key, "");
+        const std::string inRussian = TIniFile(russian.path).ReadString("Messages", key, "");
+        // The script's no-records comment reads as a plain text in the English file.
+        if (key != "msgNoMatchedRecords") {
+            EXPECT_EQ(inEnglish, builtIn) << key;
+        }
+        EXPECT_TRUE(std::any_of(inRussian.begin(), inRussian.end(), [](char c) {
+            return static_cast<unsigned char>(c) >= 0xC0;  // a Cyrillic letter in Windows-1251
+        })) << key;
+        EXPECT_EQ(parts(inRussian), parts(builtIn)) << key;
     }
     EXPECT_GT(count, 50);
     // "%1", "%2", ... are filled in order; any other "%" stays.

@@ -129,6 +129,8 @@ private slots:
         QCOMPARE(w.Find<QRadioButton>("rdbUndoScript")->text(), QStringLiteral("Отменяющий скрипт"));
         QCOMPARE(MenuTitle(w, "miFile"), QStringLiteral("&Файл"));
         QCOMPARE(MenuTitle(w, "miLanguage"), QStringLiteral("&Язык"));
+        QCOMPARE(w.Find<QMenu>("miChangeLog")->title(), QStringLiteral("Журнал &изменений"));
+        QCOMPARE(w.Action("actLogStatus")->text(), QStringLiteral("&Состояние"));
         QCOMPARE(w.Action("actExecute")->text(), QStringLiteral("С&оздать скрипт"));
         QCOMPARE(w.Action("actExecute")->statusTip(),
                  QStringLiteral("Создать скрипт на основе журнала IBExpert указанного файла базы данных"));
@@ -254,6 +256,7 @@ private slots:
             "miEnglish=&English\r\n"
             "miRussian=&Русский\r\n"
             "miHelp=&?\r\n"
+            "miChangeLog=Change &log\r\n"
             "[Actions]\r\n"
             "actSelectDatabase.Hint=Select Database file for creating log script\r\n"
             "actSelectDatabase.Caption=Select &database file\r\n"
@@ -277,6 +280,10 @@ private slots:
             "actFindNext.Caption=Find &next\r\n"
             "actFindPrevious.Hint=\r\n"
             "actFindPrevious.Caption=Find &previous\r\n"
+            "actLogInstall.Hint=Install the change log on the database, or bring it up to date\r\n"
+            "actLogInstall.Caption=&Install or update...\r\n"
+            "actLogStatus.Hint=Which tables are logged, the entries and the size of the change log\r\n"
+            "actLogStatus.Caption=&Status\r\n"
             "[Messages]\r\n"));
         // Then every message of the catalogue, as the catalogue writes them.
         ExportMessages(QFile::encodeName(dir.Path("messages.ini")).toStdString());
