@@ -14,6 +14,16 @@ struct TFileDialogSetup {
     QString defaultSuffix;
 };
 
+// The sister database an apply goes to, as the user gives it: its location
+// (a file, or host:path on a server), user and password, and whether the
+// password is to be kept in the settings.
+struct TApplyTarget {
+    QString location;
+    QString user;
+    QString password;
+    bool rememberPassword = false;
+};
+
 // What a message is, for its box's icon: news (information) or something
 // that went wrong or needs mending (warning).
 enum class TMessageKind { Information, Warning };
@@ -34,4 +44,8 @@ public:
     virtual QString GetOpenFileName(QWidget* parent, const TFileDialogSetup& setup, const QString& fileName);
     // Asks before replacing an existing file.
     virtual QString GetSaveFileName(QWidget* parent, const TFileDialogSetup& setup, const QString& fileName);
+    // Asks for the database an apply goes to, starting from the target
+    // given; its file is picked through GetOpenFileName with the setup.
+    // Whether the user said OK (with a location).
+    virtual bool GetApplyTarget(QWidget* parent, TApplyTarget& target, const TFileDialogSetup& pick);
 };

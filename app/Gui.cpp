@@ -18,6 +18,7 @@
 #include "app/core/Textfile.h"
 #include "db/Tdbmanager.h"
 #include "db/Tsignalwatch.h"
+#include "engine/Capplier.h"
 #include "engine/Cnorvane.h"
 #include "engine/Failure.h"
 #include "locale/Localize.h"
@@ -60,6 +61,7 @@
 
 #include <optional>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -269,6 +271,7 @@ void TfrmGUI::ConnectActions()
     });
     connect(actSelectDatabase, &QAction::triggered, this, [this] { Handle([this] { actSelectDatabaseExecute(); }); });
     connect(actExecute, &QAction::triggered, this, [this] { Handle([this] { actExecuteExecute(); }); });
+    connect(actApply, &QAction::triggered, this, [this] { Handle([this] { actApplyExecute(); }); });
     connect(actCancel, &QAction::triggered, this, [this] { actCancelExecute(); });
     connect(actSave, &QAction::triggered, this, [this] { Handle([this] { actSaveExecute(); }); });
     connect(actClose, &QAction::triggered, this, [this] { Handle([this] { actCloseExecute(); }); });
@@ -296,8 +299,8 @@ void TfrmGUI::ConnectActions()
 void TfrmGUI::SetRunning(bool on)
 {
     running = on;
-    for (QAction* a : {actSelectDatabase, actExecute, actSave, actClose, actAbout, actShowReadme, actCreateIntFile,
-                       miEnglish, miRussian})
+    for (QAction* a : {actSelectDatabase, actExecute, actApply, actSave, actClose, actAbout, actShowReadme,
+                       actCreateIntFile, miEnglish, miRussian})
         a->setEnabled(!on);
     actCancel->setEnabled(on);
     SpeedButton1->setEnabled(!on);
@@ -360,41 +363,104 @@ void TfrmGUI::ShowMistake(const std::string& text, QWidget* field)
         edit->selectAll();
 }
 
-void TfrmGUI::actExecuteExecute()
+bool TfrmGUI::PeriodTime(const QLineEdit* field, bool endOfDay, TDateTime& time)
 {
-    if (running)
-        return;
+    const QString text = field->text().trimmed();
+    time = endOfDay ? 1.0 : 0.0;
+    if (text.isEmpty())
+        return true;
+    const QStringList parts = text.split(QLatin1Char(':'));
+    bool hourRead = false, minuteRead = false;
+    const int hour = parts.value(0).toInt(&hourRead);
+    const int minute = parts.value(1).toInt(&minuteRead);
+    if (parts.size() != 2 || !hourRead || !minuteRead || parts[1].size() != 2 || hour < 0 || minute < 0 ||
+        minute > 59 || hour > 24 || (hour == 24 && (minute > 0 || !endOfDay)))
+        return false;
+    time = hour == 24 ? 1.0 : EncodeTime(hour, minute, 0);
+    return true;
+}
+
+bool TfrmGUI::ReadRunInput(TRunInput& input)
+{
     // What the run needs, each checked before it starts.
     if (edtDatabaseFile->text().trimmed().isEmpty()) {
         ShowMistake(msgNoDatabase, edtDatabaseFile);
-        return;
+        return false;
     }
-    TCharset charset;
-    if (!FindCharset(cmbCharset->currentText().trimmed().toStdString(), charset)) {
+    if (!FindCharset(cmbCharset->currentText().trimmed().toStdString(), input.charset)) {
         ShowMistake(FormatMessage(msgUnknownCharset, {ToCp1251(cmbCharset->currentText())}), cmbCharset);
-        return;
+        return false;
     }
-    cmbCharset->setEditText(QString::fromStdString(charset.name));
+    cmbCharset->setEditText(QString::fromStdString(input.charset.name));
     TDateTime begin = 0, end = 0;
     try {
         begin = PeriodDate(meDateBegin);
         end = PeriodDate(meDateEnd);
     } catch (const TDateMistake& mistake) {
         ShowDateMistake(mistake.field);
-        return;
+        return false;
     }
     if (begin > end) {
         ShowMistake(FormatMessage(msgPeriodReversed, {DateToStr(begin), DateToStr(end)}), meDateBegin);
-        return;
+        return false;
     }
-    const std::string databaseFile = PathBytes(edtDatabaseFile->text());
-    const std::string userName = ToCp1251(edtUserName->text());
-    const std::string password = ToCp1251(edtPassword->text());
+    TDateTime beginTime = 0, endTime = 0;
+    for (auto [field, endOfDay, time] :
+         {std::tuple{meTimeBegin, false, &beginTime}, std::tuple{meTimeEnd, true, &endTime}})
+        if (!PeriodTime(field, endOfDay, *time)) {
+            ShowMistake(msgBadTime, field);
+            return false;
+        }
+    input.begin = begin + beginTime;
+    input.end = end + endTime;
+    if (input.begin > input.end) {
+        ShowMistake(FormatMessage(msgPeriodReversed, {DateToStr(begin) + " " + ToCp1251(meTimeBegin->text().trimmed()),
+                                                      DateToStr(end) + " " + ToCp1251(meTimeEnd->text().trimmed())}),
+                    meTimeBegin);
+        return false;
+    }
+    // The log's names come in the run's character set.
+    const auto names = [&input](const QLineEdit* field) {
+        std::vector<std::string> list;
+        for (const QString& name : field->text().split(QLatin1Char(','), Qt::SkipEmptyParts))
+            if (!name.trimmed().isEmpty())
+                list.push_back(ToEncoding(name.trimmed(), input.charset.encoding));
+        return list;
+    };
+    input.filter.tables = names(edtTables);
+    input.filter.excludedTables = names(edtExceptTables);
+    input.filter.users = names(edtUsers);
+    input.filter.operations.clear();
+    for (auto [box, letter] : {std::pair{chbInserts, 'I'}, std::pair{chbUpdates, 'U'}, std::pair{chbDeletes, 'D'}})
+        if (box->isChecked())
+            input.filter.operations += letter;
+    if (input.filter.operations.empty()) {
+        ShowMistake(msgNoOperation, chbInserts);
+        return false;
+    }
+    if (input.filter.operations == "IUD")
+        input.filter.operations.clear();
+    input.databaseFile = PathBytes(edtDatabaseFile->text());
+    input.userName = ToCp1251(edtUserName->text());
+    input.password = ToCp1251(edtPassword->text());
+    input.undo = !rdbReproducingScript->isChecked();
+    input.comments = chbIncludeComments->isChecked();
+    return true;
+}
+
+void TfrmGUI::actExecuteExecute()
+{
+    if (running)
+        return;
+    TRunInput input;
+    if (!ReadRunInput(input))
+        return;
+    const TCharset& charset = input.charset;
+    const std::string& databaseFile = input.databaseFile;
     const bool english = !miRussian->isChecked();
-    const bool comments = chbIncludeComments->isChecked();
-    const bool undo = !rdbReproducingScript->isChecked();
     engine->SetDisableTriggers(chbDisableTriggers->isChecked());
     engine->SetSyncGenerators(chbSyncGenerators->isChecked());
+    engine->SetFilter(input.filter);
 
     // The run writes the script and the XML log to files of their own; the
     // pages show them once it has succeeded, so that a run cancelled leaves
@@ -408,9 +474,8 @@ void TfrmGUI::actExecuteExecute()
         TRun run(*this);
         error = RunInWorker([&] {
             try {
-                // The engine takes the start of the day after the last day.
-                records = engine->WriteLog(databaseFile, userName, password, begin, end + 1.0, comments, undo,
-                                           script->File(), xml->File(), charset.name);
+                records = engine->WriteLog(databaseFile, input.userName, input.password, input.begin, input.end,
+                                           input.comments, input.undo, script->File(), xml->File(), charset.name);
             } catch (...) {
                 // A run cut short keeps its XML writer, on a file about to go.
                 engine->Clear();
@@ -459,6 +524,142 @@ void TfrmGUI::actExecuteExecute()
     }
     if (PageControl->currentWidget() == tsXML)
         FillXMLPage();
+}
+
+void TfrmGUI::actApplyExecute()
+{
+    if (running)
+        return;
+    TRunInput input;
+    if (!ReadRunInput(input))
+        return;
+    Norvane::TApplyOptions options;
+    options.source = input.databaseFile;
+    options.user = input.userName;
+    options.password = input.password;
+    options.charset = input.charset.name;
+    options.periodBegin = input.begin;
+    options.periodEnd = input.end;
+    options.undo = input.undo;
+    options.filter = input.filter;
+    // An undo stays in the database itself; an apply goes where the user says.
+    QString target = PathText(input.databaseFile);
+    if (!input.undo) {
+        TApplyTarget chosen = LoadApplyTarget();
+        if (!chosen.rememberPassword)
+            chosen.password = targetPassword;
+        if (!dialogs.GetApplyTarget(this, chosen, OpenDialogSetup()))
+            return;
+        targetPassword = chosen.password;
+        SaveApplyTarget(chosen);
+        target = chosen.location;
+        options.target = PathBytes(chosen.location);
+        options.targetUser = ToCp1251(chosen.user);
+        options.targetPassword = ToCp1251(chosen.password);
+        options.targetCharset = input.charset.name;
+    }
+    // Asked from the run's thread once the entries are counted, in the
+    // run's snapshot of the log: the window's thread shows the question.
+    options.confirm = [this, &input, &target](const Norvane::TApplySummary& planned) {
+        bool yes = false;
+        QMetaObject::invokeMethod(
+            this,
+            [&] {
+                if (planned.entries > 0)
+                    yes = dialogs.Confirm(this, ApplyQuestion(planned, input, target));
+                else
+                    dialogs.ShowMessage(this, WithPath(FormatMessage(input.undo ? msgUndoNothing : msgApplyNothing,
+                                                                     {PathBytes(target)}),
+                                                       PathBytes(target)));
+            },
+            Qt::BlockingQueuedConnection);
+        return yes;
+    };
+
+    Norvane::TApplySummary summary;
+    std::exception_ptr error;
+    bool cancelled = false;
+    {
+        TRun run(*this);
+        error = RunInWorker([&] {
+            // As a script's run, the apply lets go of the source when it ends.
+            struct TRelease {
+                ~TRelease() { TDBManager::GetInstance().Release(); }
+            } release;
+            summary = Norvane::CApplier(options, [this](int& total, int& done) {
+                          progressTotal = total;
+                          progressDone = done;
+                          if (cancelRequested)
+                              throw TRunCancelled();
+                      }).Run();
+        });
+        // A cancel that came after the last entry changes nothing: the
+        // apply committed.
+        cancelled = error && cancelRequested;
+        emit RunEnded();
+        if (run.Closing())
+            return;
+    }
+    if (cancelled) {
+        runStatus = TRunStatus::Cancelled;
+        ShowStatus();
+        return;
+    }
+    if (error) {
+        const Norvane::TFailure failure = Norvane::DescribeFailure(error);
+        if (failure.kind == Norvane::TFailureKind::Interrupted)
+            return;
+        // Not the log's failure: the target's, said as it is.
+        if (failure.kind == Norvane::TFailureKind::Failed)
+            dialogs.ShowMessage(this, WithPath(failure.text, options.target), TMessageKind::Warning);
+        else
+            ShowRunFailure(failure, input.databaseFile, input.charset.encoding, !miRussian->isChecked());
+        return;
+    }
+    if (summary.declined)
+        return;
+    runStatus = input.undo ? TRunStatus::Undone : TRunStatus::Applied;
+    entriesRead = summary.entries;
+    ShowStatus();
+    dialogs.ShowMessage(this, ApplySummary(summary, input, target));
+}
+
+namespace {
+
+// The lines of a plan or a summary: each table with its inserts, updates
+// and deletes. The names are in the run's encoding, the words Windows-1251.
+QString TableLines(const Norvane::TApplySummary& summary, const std::string& encoding)
+{
+    QString lines;
+    for (const Norvane::TApplySummary::TTable& table : summary.tables)
+        lines += QStringLiteral("\n") + FromCp1251(FormatMessage(msgApplyTable, {"\x01", std::to_string(table.inserts),
+                                                                                 std::to_string(table.updates),
+                                                                                 std::to_string(table.deletes)}))
+                                            .replace(QChar(1), FromEncoding(table.name, encoding));
+    return lines;
+}
+
+}  // namespace
+
+QString TfrmGUI::ApplyQuestion(const Norvane::TApplySummary& planned, const TRunInput& input,
+                               const QString& target) const
+{
+    const std::string entries = std::to_string(planned.entries);
+    const std::string text = input.undo ? FormatMessage(msgUndoQuestion, {entries, "\x02"})
+                                        : FormatMessage(msgApplyQuestion, {entries, "\x03", "\x02"});
+    return FromCp1251(text)
+               .replace(QChar(2), target)
+               .replace(QChar(3), PathText(input.databaseFile)) +
+           TableLines(planned, input.charset.encoding);
+}
+
+QString TfrmGUI::ApplySummary(const Norvane::TApplySummary& summary, const TRunInput& input,
+                              const QString& target) const
+{
+    const std::string seconds = QString::number(summary.seconds, 'f', 1).toStdString();
+    const std::string text = FormatMessage(input.undo ? msgUndoDone : msgApplyDone,
+                                           {std::to_string(summary.entries), "\x02", seconds});
+    return FromCp1251(text).replace(QChar(2), target) + TableLines(summary, input.charset.encoding);
 }
 
 void TfrmGUI::ShowPage(TPage& page)
@@ -523,6 +724,9 @@ void TfrmGUI::ShowStatus()
     QString text;
     if (runStatus == TRunStatus::Read)
         text = FromCp1251(FormatMessage(msgEntriesRead, {std::to_string(entriesRead)}));
+    else if (runStatus == TRunStatus::Applied || runStatus == TRunStatus::Undone)
+        text = FromCp1251(FormatMessage(runStatus == TRunStatus::Applied ? msgEntriesApplied : msgEntriesUndone,
+                                        {std::to_string(entriesRead)}));
     else if (runStatus == TRunStatus::Cancelled)
         text = FromCp1251(msgCancelled);
     StatusBar->Panel(0)->setText(text);
@@ -549,7 +753,7 @@ void TfrmGUI::ShowRunFailure(const Norvane::TFailure& failure, const std::string
         break;
     case TFailureKind::IncompleteValue:
     case TFailureKind::InvalidEntry:
-    // The window applies nothing; these come from norvane-cli apply alone.
+    // Those of an apply: the conflict names the entry and the row.
     case TFailureKind::Conflict:
     case TFailureKind::Bookkeeping:
     case TFailureKind::TargetRefused:

@@ -1,6 +1,8 @@
 #pragma once
 #include "app/Dialogs.h"
+#include "app/core/Charset.h"
 #include "app/core/ProgramPath.h"
+#include "engine/Cselection.h"
 #include "locale/Regional.h"
 
 #include <QElapsedTimer>
@@ -39,6 +41,7 @@ class TSignalWatch;
 
 namespace Norvane {
 class CNorvane;
+struct TApplySummary;
 struct TFailure;
 }
 
@@ -101,7 +104,7 @@ private:
         bool pending = false;
     };
     // What the status bar says about the last run.
-    enum class TRunStatus { None, Read, Cancelled };
+    enum class TRunStatus { None, Read, Applied, Undone, Cancelled };
 
     // The form (GuiForm.cpp): the controls, then the menus and actions.
     void CreateControls();
@@ -110,6 +113,12 @@ private:
     void ConnectActions();
 
     void actExecuteExecute();
+    // Applies the period's changes that the filters take to a sister
+    // database the user picks, or with Undo script chosen undoes them in the
+    // database itself (GuiApply.cpp): after a question that says how many
+    // entries of each table and operation, on a thread of its own with the
+    // progress bar and Cancel; the summary or the conflict at the end.
+    void actApplyExecute();
     void actCancelExecute();
     void actSaveExecute();
     void actCloseExecute();
@@ -159,8 +168,34 @@ private:
     // The settings file (Inimanage.cpp).
     void LoadSettings();
     void SaveSettings();
+    // The database the last apply went to, kept when it was picked.
+    TApplyTarget LoadApplyTarget() const;
+    void SaveApplyTarget(const TApplyTarget& target);
     // Brings a window stored on a screen no longer there onto the nearest one.
     void KeepOnScreen();
+
+    // What a run or an apply takes from the window, checked.
+    struct TRunInput {
+        std::string databaseFile;
+        std::string userName;
+        std::string password;
+        TCharset charset;
+        TDateTime begin = 0;  // the period's first moment
+        TDateTime end = 0;    // and the moment it ends, itself excluded
+        NorvaneImpl::TEntryFilter filter;
+        bool undo = false;
+        bool comments = true;
+    };
+    // Reads it; false after the user was told what to mend, the focus put
+    // there.
+    bool ReadRunInput(TRunInput& input);
+    // The time of day in the field: false when it is none; an empty field
+    // is 00:00, or with endOfDay the end of the day (24:00, which it may
+    // also say).
+    static bool PeriodTime(const QLineEdit* field, bool endOfDay, TDateTime& time);
+    // The question before an apply, and its summary after.
+    QString ApplyQuestion(const Norvane::TApplySummary& planned, const TRunInput& input, const QString& target) const;
+    QString ApplySummary(const Norvane::TApplySummary& summary, const TRunInput& input, const QString& target) const;
 
     // A period date the user typed that is no date: which field.
     struct TDateMistake {
@@ -207,6 +242,14 @@ private:
     QCheckBox* chbSyncGenerators;
     QLineEdit* meDateBegin;
     QLineEdit* meDateEnd;
+    QLineEdit* meTimeBegin;
+    QLineEdit* meTimeEnd;
+    QLineEdit* edtTables;
+    QLineEdit* edtExceptTables;
+    QLineEdit* edtUsers;
+    QCheckBox* chbInserts;
+    QCheckBox* chbUpdates;
+    QCheckBox* chbDeletes;
     QWidget* pnlProgressBar;
     QProgressBar* ProgressBar1;
     QToolButton* btnCancel;
@@ -228,6 +271,7 @@ private:
     QMenu* PopupMenu1;
     QAction* actSelectDatabase;
     QAction* actExecute;
+    QAction* actApply;
     QAction* actCancel;
     QAction* actFind;
     QAction* actFindNext;
@@ -255,7 +299,11 @@ private:
     std::atomic<int> progressDone{0};
     QTimer progressTimer;
     TRunStatus runStatus = TRunStatus::None;
+    // The entries the last run read, applied or undid.
     std::size_t entriesRead = 0;
+    // The password of the last apply's target for the session, when it is
+    // not kept in the settings.
+    QString targetPassword;
     QPointer<QDialog> frmReadme;
     std::unique_ptr<TSignalWatch> signalWatch;
     QElapsedTimer sinceEvents;

@@ -182,17 +182,63 @@ void TfrmGUI::CreateControls()
         e->setInputMask(DateMask());
         e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("00.00.00000")) + 16);
     }
+    // A time of day narrows a day: empty, the period starts at the first
+    // day's 00:00 and ends with its last day.
+    meTimeBegin = Own(new QLineEdit(pnlDates), "meTimeBegin");
+    meTimeEnd = Own(new QLineEdit(pnlDates), "meTimeEnd");
+    meTimeBegin->setPlaceholderText(QStringLiteral("00:00"));
+    meTimeEnd->setPlaceholderText(QStringLiteral("24:00"));
+    for (QLineEdit* e : {meTimeBegin, meTimeEnd}) {
+        e->setMaxLength(5);
+        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("00:000")) + 16);
+    }
     lblPeriodSince->setBuddy(meDateBegin);
     lblPeriodTo->setBuddy(meDateEnd);
     auto* dates = new QHBoxLayout(pnlDates);
     dates->setContentsMargins(8, 4, 8, 6);
     dates->addWidget(lblPeriodSince);
     dates->addWidget(meDateBegin);
+    dates->addWidget(meTimeBegin);
     dates->addSpacing(4);
     dates->addWidget(lblPeriodTo);
     dates->addWidget(meDateEnd);
+    dates->addWidget(meTimeEnd);
     dates->addStretch();
     column->addWidget(pnlDates);
+
+    // Which of the period's changes: names as the log has them, separated
+    // by commas; an empty field takes every one.
+    auto* pnlFilters = Own(new QWidget(central), "pnlFilters");
+    auto* lblTables = Own(new QLabel("Tables:", pnlFilters), "lblTables");
+    edtTables = Own(new QLineEdit(pnlFilters), "edtTables");
+    auto* lblExceptTables = Own(new QLabel("but not:", pnlFilters), "lblExceptTables");
+    edtExceptTables = Own(new QLineEdit(pnlFilters), "edtExceptTables");
+    auto* lblUsers = Own(new QLabel("Users:", pnlFilters), "lblUsers");
+    edtUsers = Own(new QLineEdit(pnlFilters), "edtUsers");
+    chbInserts = Own(new QCheckBox("Inserts", pnlFilters), "chbInserts");
+    chbUpdates = Own(new QCheckBox("Updates", pnlFilters), "chbUpdates");
+    chbDeletes = Own(new QCheckBox("Deletes", pnlFilters), "chbDeletes");
+    lblTables->setBuddy(edtTables);
+    lblExceptTables->setBuddy(edtExceptTables);
+    lblUsers->setBuddy(edtUsers);
+    auto* filters = new TFlowLayout(pnlFilters, 6);
+    filters->setContentsMargins(8, 0, 8, 6);
+    for (auto [label, edit] : {std::pair{lblTables, edtTables}, std::pair{lblExceptTables, edtExceptTables},
+                               std::pair{lblUsers, edtUsers}}) {
+        edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("ORDER_LINES, GOODS")));
+        // A label and its field stay on one line.
+        auto* pair = new QWidget(pnlFilters);
+        auto* row = new QHBoxLayout(pair);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->addWidget(label);
+        row->addWidget(edit);
+        filters->addWidget(pair);
+    }
+    for (QCheckBox* box : {chbInserts, chbUpdates, chbDeletes}) {
+        box->setChecked(true);
+        filters->addWidget(box);
+    }
+    column->addWidget(pnlFilters);
 
     pnlProgressBar = Own(new QWidget(central), "pnlProgressBar");
     ProgressBar1 = Own(new QProgressBar(pnlProgressBar), "ProgressBar1");
@@ -317,6 +363,9 @@ void TfrmGUI::CreateActions()
                                "Select Database file for creating log script", QKeySequence(Qt::CTRL | Qt::Key_O));
     actExecute = action("actExecute", "&Create script",
                         "Build script whith IB Expert log of the specified DB file", QKeySequence(Qt::Key_F9));
+    actApply = action("actApply", "&Apply to database...",
+                      "Apply the period's changes to a sister database (with Undo script: undo them in this one)",
+                      QKeySequence(Qt::CTRL | Qt::Key_F9));
     actSave = action("actSave", "&Save as", "Save the editor contents to file", QKeySequence(Qt::CTRL | Qt::Key_S));
     actClose = action("actClose", "E&xit", "", {});
     actAbout = action("actAbout", "&About", "", {});
@@ -337,6 +386,7 @@ void TfrmGUI::CreateActions()
 
     miFile->addAction(actSelectDatabase);
     miFile->addAction(actExecute);
+    miFile->addAction(actApply);
     miFile->addAction(actSave);
     miFile->addAction(actFind);
     miFile->addSeparator();

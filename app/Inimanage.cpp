@@ -22,6 +22,8 @@ const char kForm[] = "Form";
 const char kSettings[] = "Settings";
 const char kPeriod[] = "Period";
 const char kLanguage[] = "Language";
+const char kFilters[] = "Filters";
+const char kApply[] = "Apply";
 
 }  // namespace
 
@@ -52,6 +54,16 @@ void TfrmGUI::LoadSettings()
         begin = EncodeDate(1901, 1, 1);
     meDateBegin->setText(FromCp1251(DateToStr(begin)));
     meDateEnd->setText(FromCp1251(DateToStr(Date())));
+    // As the dates: the start is kept, the end is the end of today.
+    meTimeBegin->setText(FromCp1251(ini.ReadString(kPeriod, "Begin time", "")));
+    meTimeEnd->clear();
+
+    edtTables->setText(FromCp1251(ini.ReadString(kFilters, "Tables", "")));
+    edtExceptTables->setText(FromCp1251(ini.ReadString(kFilters, "Except tables", "")));
+    edtUsers->setText(FromCp1251(ini.ReadString(kFilters, "Users", "")));
+    const std::string operations = ini.ReadString(kFilters, "Operations", "IUD");
+    for (auto [box, letter] : {std::pair{chbInserts, 'I'}, std::pair{chbUpdates, 'U'}, std::pair{chbDeletes, 'D'}})
+        box->setChecked(operations.find(letter) != std::string::npos);
 
     // One radio group: checking one item unchecks the other, so when both
     // read true the Russian one stays checked.
@@ -88,11 +100,43 @@ void TfrmGUI::SaveSettings()
     ini.WriteBool(kSettings, "Sync Generators", chbSyncGenerators->isChecked());
     ini.WriteBool(kSettings, "Reproducing", rdbReproducingScript->isChecked());
 
+    std::string operations;
+    for (auto [box, letter] : {std::pair{chbInserts, 'I'}, std::pair{chbUpdates, 'U'}, std::pair{chbDeletes, 'D'}})
+        if (box->isChecked())
+            operations += letter;
+    ini.WriteString(kFilters, "Tables", ToCp1251(edtTables->text()));
+    ini.WriteString(kFilters, "Except tables", ToCp1251(edtExceptTables->text()));
+    ini.WriteString(kFilters, "Users", ToCp1251(edtUsers->text()));
+    ini.WriteString(kFilters, "Operations", operations);
+
     // A begin date that is not a date stops here, before the language.
     ini.WriteString(kPeriod, "Begin", DateToStr(PeriodDate(meDateBegin)));
+    ini.WriteString(kPeriod, "Begin time", ToCp1251(meTimeBegin->text().trimmed()));
 
     ini.WriteBool(kLanguage, "English", miEnglish->isChecked());
     ini.WriteBool(kLanguage, "Russian", miRussian->isChecked());
+}
+
+TApplyTarget TfrmGUI::LoadApplyTarget() const
+{
+    TIniFile& ini = *settings;
+    // A first apply starts with the source's user.
+    return {PathFromSetting(ini.ReadString(kApply, "Target", "")),
+            FromCp1251(ini.ReadString(kApply, "Target user", ToCp1251(edtUserName->text()))),
+            FromCp1251(ini.ReadString(kApply, "Target password", "")),
+            ini.ReadBool(kApply, "Remember target password", false)};
+}
+
+void TfrmGUI::SaveApplyTarget(const TApplyTarget& target)
+{
+    TIniFile& ini = *settings;
+    ini.WriteString(kApply, "Target", PathToSetting(target.location));
+    ini.WriteString(kApply, "Target user", ToCp1251(target.user));
+    if (target.rememberPassword)
+        ini.WriteString(kApply, "Target password", ToCp1251(target.password));
+    else
+        ini.DeleteKey(kApply, "Target password");
+    ini.WriteBool(kApply, "Remember target password", target.rememberPassword);
 }
 
 void TfrmGUI::KeepOnScreen()

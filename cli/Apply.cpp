@@ -152,7 +152,8 @@ int RunApply(const CliOptions& o, const TSay& say, const TReport& report)
         options.targetCharset = o.targetCharset;
         options.sourceName = o.sourceName;
         options.periodBegin = o.from;
-        options.periodEnd = o.to + 1.0;
+        options.periodEnd = o.to;
+        options.filter = o.filter;
         options.undo = o.undo;
         options.keyOnly = o.keyOnly;
         const Norvane::TApplySummary summary =

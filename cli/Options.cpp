@@ -4,8 +4,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include <langinfo.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <tuple>
 
 namespace {
 
@@ -32,16 +35,83 @@ bool TryIsoDate(const std::string& text, TDateTime& result)
     return y >= 0 && m >= 0 && d >= 0 && TryEncodeDate(y, m, d, result);
 }
 
+// YYYY-MM-DD, or with a time of day: YYYY-MM-DDTHH:MM or YYYY-MM-DDTHH:MM:SS
+// (a blank for the T too, as a date and a time are often written).
+bool TryIsoMoment(const std::string& text, TDateTime& result, bool& hasTime)
+{
+    hasTime = text.size() > 10;
+    if (!TryIsoDate(text.substr(0, 10), result))
+        return false;
+    if (!hasTime)
+        return true;
+    const std::string time = text.substr(11);
+    if ((text[10] != 'T' && text[10] != ' ') || (time.size() != 5 && time.size() != 8) || time[2] != ':' ||
+        (time.size() == 8 && time[5] != ':'))
+        return false;
+    int parts[3] = {0, 0, 0};
+    for (size_t part = 0; part * 3 < time.size(); ++part) {
+        const char high = time[part * 3], low = time[part * 3 + 1];
+        if (high < '0' || high > '9' || low < '0' || low > '9')
+            return false;
+        parts[part] = (high - '0') * 10 + (low - '0');
+    }
+    if (parts[0] > 23 || parts[1] > 59 || parts[2] > 59)
+        return false;
+    result += EncodeTime(parts[0], parts[1], parts[2]);
+    return true;
+}
+
 // CLI11 puts the option's name before a validator's text:
-// "--from: '2003-O1-01' is not a date in the form YYYY-MM-DD".
-CLI::Validator IsoDate()
+// "--from: '2003-O1-01' is not a date in the form YYYY-MM-DD ...".
+CLI::Validator PeriodBound()
 {
     return CLI::Validator(
         [](std::string& text) {
-            TDateTime date = 0;
-            return TryIsoDate(text, date) ? std::string() : "'" + text + "' is not a date in the form YYYY-MM-DD";
+            TDateTime moment = 0;
+            bool hasTime = false;
+            return TryIsoMoment(text, moment, hasTime)
+                       ? std::string()
+                       : "'" + text + "' is not a date in the form YYYY-MM-DD, nor one with a time of day in the "
+                                      "form YYYY-MM-DDTHH:MM";
         },
-        "YYYY-MM-DD");
+        "YYYY-MM-DD[THH:MM]");
+}
+
+// A name of --table, --exclude-table or --by-user.
+CLI::Validator Named()
+{
+    return CLI::Validator(
+        [](std::string& name) { return name.empty() ? std::string("a name cannot be empty") : std::string(); },
+        "NAME");
+}
+
+// Letters of I, U and D, separated by commas: "I,U"; the value becomes the
+// letters alone, in capitals.
+CLI::Validator Operations()
+{
+    return CLI::Validator(
+        [](std::string& list) {
+            std::string letters;
+            bool letterNext = true;
+            for (const char c : list) {
+                const char upper = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+                if (letterNext && (upper == 'I' || upper == 'U' || upper == 'D')) {
+                    if (letters.find(upper) == std::string::npos)
+                        letters += upper;
+                    letterNext = false;
+                } else if (!letterNext && c == ',') {
+                    letterNext = true;
+                } else {
+                    letters.clear();
+                    break;
+                }
+            }
+            if (letters.empty() || letterNext)
+                return "'" + list + "' is not a list of the operations I, U and D, such as I,U";
+            list = letters;
+            return std::string();
+        },
+        "I,U,D");
 }
 
 // A known character set, given in any case; the value becomes Firebird's
@@ -92,6 +162,28 @@ CLI::Validator Seconds(int most)
         "SECONDS");
 }
 
+// The period and the filters, alike in the plain form and in apply.
+void AddSelectionOptions(CLI::App& app, CliOptions& o)
+{
+    app.add_option_function<std::string>(
+           "--from", [&o](const std::string& text) { o.from = ParsePeriodBound(text, "--from", false); },
+           "first day (or moment) of the period")
+        ->check(PeriodBound());
+    app.add_option_function<std::string>(
+           "--to", [&o](const std::string& text) { o.to = ParsePeriodBound(text, "--to", true); },
+           "last day of the period (or the moment it ends)")
+        ->check(PeriodBound());
+    // Each may be given again for another name; one name each time.
+    for (auto [name, names, help] : {std::tuple{"--table", &o.filter.tables, "only the changes of this table"},
+                                     std::tuple{"--exclude-table", &o.filter.excludedTables, "none of this table"},
+                                     std::tuple{"--by-user", &o.filter.users, "only the changes of this user"}})
+        app.add_option(name, *names, help)
+            ->check(Named())
+            ->expected(1)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option("--operation", o.filter.operations, "only these operations")->transform(Operations());
+}
+
 // The plain form's help is the text of UsageText, written to be read in a
 // terminal; a subcommand's is CLI11's, made from its options.
 class TFormatter : public CLI::Formatter {
@@ -119,8 +211,15 @@ std::string UsageText()
            "  -d, --database LOCATION  database file, or host:path, host/port:path\n"
            "  -u, --user NAME          user name (default: $ISC_USER, else SYSDBA)\n"
            "  -p, --password PASS      password (default: $ISC_PASSWORD, else none)\n"
-           "      --from YYYY-MM-DD    first day of the period (default 1901-01-01)\n"
-           "      --to YYYY-MM-DD      last day of the period, included whole (default today)\n"
+           "      --from YYYY-MM-DD    first day of the period (default 1901-01-01); with a\n"
+           "                           time of day, YYYY-MM-DDTHH:MM[:SS], from that moment\n"
+           "      --to YYYY-MM-DD      last day of the period, included whole (default today);\n"
+           "                           with a time of day, up to (not including) that moment\n"
+           "      --table NAME         only the changes of this table, as the log names it\n"
+           "                           (again for more tables)\n"
+           "      --exclude-table NAME none of the changes of this table (again for more)\n"
+           "      --by-user NAME       only the changes this user made (again for more)\n"
+           "      --operation I,U,D    only these operations: inserts, updates, deletes\n"
            "      --undo               write the undo script (newest change first)\n"
            "      --no-comments        leave out the date-and-user comment lines\n"
            "      --disable-triggers   make the target's own triggers on the changed tables\n"
@@ -135,7 +234,8 @@ std::string UsageText()
            "      --sql FILE           write the script to FILE instead of standard output\n"
            "      --xml FILE           save the XML log to FILE\n"
            "      --state FILE         leave out the entries written before according to FILE,\n"
-           "                           and note the ones written now in it (made when missing)\n"
+           "                           and note the ones written now in it (made when missing);\n"
+           "                           entries the filters leave out are not noted\n"
            "      --source-name NAME   the name FILE knows the database by (default: its file\n"
            "                           name, so that a copy or a move is the same source)\n"
            "      --charset NAME       character set of the connection and of the outputs:\n"
@@ -149,6 +249,9 @@ std::string UsageText()
            "  -h, --help               show this text\n"
            "      --version            show the version\n"
            "\n"
+           "The filters take the changes a referential action (ON UPDATE/DELETE CASCADE,\n"
+           "SET NULL, SET DEFAULT) made with the change that caused them, or leave them\n"
+           "out with it, whatever they say of the changes themselves.\n"
            "The script is text in the character set of --charset, for isql's -ch option;\n"
            "the XML log declares its encoding. Nothing reaches an output (a file, a pipe,\n"
            "standard output) unless the run succeeds; until then each waits in a temporary\n"
@@ -193,8 +296,15 @@ std::string ApplyUsageText()
            "      --target-user NAME   its user name (default: the source's)\n"
            "      --target-password P  its password (default: the source's)\n"
            "      --target-charset N   character set of its connection (default: the source's)\n"
-           "      --from YYYY-MM-DD    first day of the period (default 1901-01-01)\n"
-           "      --to YYYY-MM-DD      last day of the period, included whole (default today)\n"
+           "      --from YYYY-MM-DD    first day of the period (default 1901-01-01); with a\n"
+           "                           time of day, YYYY-MM-DDTHH:MM[:SS], from that moment\n"
+           "      --to YYYY-MM-DD      last day of the period, included whole (default today);\n"
+           "                           with a time of day, up to (not including) that moment\n"
+           "      --table NAME         only the changes of this table, as the log names it\n"
+           "                           (again for more tables)\n"
+           "      --exclude-table NAME none of the changes of this table (again for more)\n"
+           "      --by-user NAME       only the changes this user made (again for more)\n"
+           "      --operation I,U,D    only these operations: inserts, updates, deletes\n"
            "      --source-name NAME   the name TARGET knows the source by (default: its file\n"
            "                           name, so that a copy or a move is the same source)\n"
            "      --key-only           find each row by its key alone, without checking the\n"
@@ -205,6 +315,9 @@ std::string ApplyUsageText()
            "      --language en|ru     language of messages (default en)\n"
            "  -h, --help               show this text\n"
            "\n"
+           "An entry the filters leave out is not received: a later run still applies it.\n"
+           "The changes a referential action (ON UPDATE/DELETE CASCADE, SET NULL, SET\n"
+           "DEFAULT) made go with the change that caused them, whatever the filters say.\n"
            "TARGET's own triggers on the changed tables are off while the changes apply\n"
            "(and its log's triggers stay on for an undo); its generators are then moved up\n"
            "to the source's. A summary goes to standard output.\n"
@@ -216,6 +329,16 @@ std::string ApplyUsageText()
            "triggers could not be switched on again, 14 TARGET refuses the tool's own work\n"
            "(its bookkeeping, triggers or generators: rights), 130 interrupted by Ctrl+C\n"
            "(143 by SIGTERM). On any failure TARGET is as it was.\n";
+}
+
+TDateTime ParsePeriodBound(const std::string& text, const std::string& option, bool endOfDay)
+{
+    TDateTime result = 0;
+    bool hasTime = false;
+    if (!TryIsoMoment(text, result, hasTime))
+        throw UsageError(option + ": '" + text + "' is not a date in the form YYYY-MM-DD, nor one with a time of day "
+                         "in the form YYYY-MM-DDTHH:MM");
+    return hasTime || !endOfDay ? result : result + 1.0;
 }
 
 TDateTime ParseIsoDate(const std::string& text, const std::string& option)
@@ -239,14 +362,7 @@ TCommandLine::TCommandLine() : app(std::make_unique<CLI::App>("", "norvane-cli")
     app->add_option("-d,--database", o.database, "database file, or host:path, host/port:path");
     app->add_option("-u,--user", o.user, "user name");
     app->add_option("-p,--password", o.password, "password");
-    app->add_option_function<std::string>(
-           "--from", [&o](const std::string& text) { o.from = ParseIsoDate(text, "--from"); },
-           "first day of the period")
-        ->check(IsoDate());
-    app->add_option_function<std::string>(
-           "--to", [&o](const std::string& text) { o.to = ParseIsoDate(text, "--to"); },
-           "last day of the period")
-        ->check(IsoDate());
+    AddSelectionOptions(*app, o);
     app->add_flag("--undo", o.undo, "write the undo script");
     app->add_flag_function(
         "--no-comments", [&o](std::int64_t) { o.comments = false; }, "leave out the comment lines");
@@ -271,13 +387,7 @@ TCommandLine::TCommandLine() : app(std::make_unique<CLI::App>("", "norvane-cli")
     apply->add_option("--target-user", o.targetUser, "target user name");
     apply->add_option("--target-password", o.targetPassword, "target password");
     apply->add_option("--target-charset", o.targetCharset, "target character set")->check(KnownCharset());
-    apply->add_option_function<std::string>(
-             "--from", [&o](const std::string& text) { o.from = ParseIsoDate(text, "--from"); },
-             "first day of the period")
-        ->check(IsoDate());
-    apply->add_option_function<std::string>(
-             "--to", [&o](const std::string& text) { o.to = ParseIsoDate(text, "--to"); }, "last day of the period")
-        ->check(IsoDate());
+    AddSelectionOptions(*apply, o);
     apply->add_option("--source-name", o.sourceName, "the source's name");
     apply->add_flag("--key-only", o.keyOnly, "match rows by their keys alone");
     apply->add_flag("--undo", o.undo, "undo in place");
@@ -294,7 +404,7 @@ CliOptions TCommandLine::Parse(const std::vector<std::string>& args)
     options.user = Env("ISC_USER", "SYSDBA");
     options.password = Env("ISC_PASSWORD", "");
     options.from = EncodeDate(1901, 1, 1);
-    options.to = Date();
+    options.to = Date() + 1.0;
     options.log.user = options.user;
     options.log.password = options.password;
     // CLI11 takes the arguments last first.
@@ -309,6 +419,16 @@ CliOptions TCommandLine::Parse(const std::vector<std::string>& args)
     }
     if (options.version)
         return options;
+    // The filters' names come in the terminal's character set, the log's in
+    // the run's; without a locale (C) they are taken as the bytes given.
+    const std::string codeset = nl_langinfo(CODESET);
+    if (!codeset.empty() && codeset != "ANSI_X3.4-1968") {
+        const std::string encoding = CharsetOf(options.charset).encoding;
+        for (std::vector<std::string>* names :
+             {&options.filter.tables, &options.filter.excludedTables, &options.filter.users})
+            for (std::string& name : *names)
+                name = Recode(name, codeset, encoding);
+    }
     if (app->get_subcommands().empty()) {
         if (app->count("--database") == 0 || options.database.empty())
             throw UsageError("the database location is missing (-d LOCATION)");

@@ -1,5 +1,6 @@
 #pragma once
 #include "cli/LogCommand.h"
+#include "engine/Cselection.h"
 #include "locale/Regional.h"
 
 #include <memory>
@@ -17,7 +18,12 @@ struct CliOptions {
     std::string user;
     std::string password;
     TDateTime from = 0;
-    TDateTime to = 0;  // the last day of the period, at 00:00
+    // The end of the period, itself excluded: 00:00 after the last day given,
+    // or the moment given with its time of day.
+    TDateTime to = 0;
+    // Which of the period's entries the run takes: --table,
+    // --exclude-table, --by-user, --operation.
+    NorvaneImpl::TEntryFilter filter;
     bool undo = false;
     bool comments = true;
     bool disableTriggers = false;
@@ -72,7 +78,7 @@ public:
 
     // Reads the arguments after the program's name. The user defaults to
     // $ISC_USER, else SYSDBA; the password to $ISC_PASSWORD, else none;
-    // --from to 1901-01-01 and --to to today. Throws UsageError.
+    // --from to 1901-01-01 and --to to the end of today. Throws UsageError.
     CliOptions Parse(const std::vector<std::string>& args);
     // What --help shows: UsageText() for the plain form, a subcommand's own
     // help for a subcommand.
@@ -87,6 +93,10 @@ private:
 CliOptions ParseOptions(const std::vector<std::string>& args);
 // Reads YYYY-MM-DD; throws UsageError for anything that is not a date.
 TDateTime ParseIsoDate(const std::string& text, const std::string& option);
+// Reads a bound of the period: YYYY-MM-DD, or YYYY-MM-DDTHH:MM[:SS] (a blank
+// may stand for the T). A date alone is its 00:00, or with endOfDay the
+// 00:00 after it; a time of day is that moment. Throws UsageError.
+TDateTime ParsePeriodBound(const std::string& text, const std::string& option, bool endOfDay);
 // The help of the plain form.
 std::string UsageText();
 // The help of norvane-cli apply.

@@ -231,6 +231,7 @@ int Run(const CliOptions& o)
     engine.SetDisableTriggers(o.disableTriggers);
     engine.SetSkipInvalid(o.skipInvalid);
     engine.SetSyncGenerators(o.syncGenerators);
+    engine.SetFilter(o.filter);
     // The entries written before are left out; the file takes the ones
     // written now only once the script is out.
     NorvaneImpl::TReceivedLog written;
@@ -243,7 +244,7 @@ int Run(const CliOptions& o)
         script = std::make_unique<TOutput>(o.sqlFile);
         if (!o.xmlFile.empty())
             xml = std::make_unique<TOutput>(o.xmlFile);
-        records = engine.WriteLog(o.database, o.user, o.password, o.from, o.to + 1.0, o.comments, o.undo,
+        records = engine.WriteLog(o.database, o.user, o.password, o.from, o.to, o.comments, o.undo,
                                   script->Stream(), xml ? xml->Stream() : nullptr, o.charset);
         // The database is let go before the outputs wait for their readers.
         TDBManager::GetInstance().Disconnect();

@@ -651,6 +651,7 @@ public:
         std::unique_ptr<CLogRecord> record;
         long long id = 0;
         int total = 0;  // CLogReader::Total when it was read
+        int read = 0;   // and CLogReader::Read
     };
 
     // The reading thread words the errors of the log in the character set
@@ -712,6 +713,7 @@ private:
                 if (more) {
                     item.id = reader.Entry().id;
                     item.total = reader.Total();
+                    item.read = reader.Read();
                     reading.push_back(std::move(item));
                     if (reading.size() < kBatch)
                         continue;
@@ -821,9 +823,29 @@ TApplySummary CApplier::Run()
         TDBTransaction look(target, TTransactionMode::Read);
         early = OnTarget(msgRefusesReadBook, [&] { return book.Load(look, summary.sourceName, false); });
     }
+    // Every table of the period, the filter's or not: the effects of
+    // referential actions go with their sources whatever their tables.
     const std::vector<std::string> tables = SelectedTables(TEntrySelection{options.periodBegin, options.periodEnd,
-                                                                           &early}
+                                                                           &early, {}}
                                                                .Params());
+    if (options.confirm) {
+        TApplySummary planned = summary;
+        const TEntrySelection plan{options.periodBegin, options.periodEnd, &early, options.filter};
+        CLogReader reader(plan.Params(), sourceQuotes, false, {},
+                          [&plan](const TEntryRow& entry) { return plan.Choice(entry); });
+        while (std::unique_ptr<CLogRecord> record = reader.Next()) {
+            Count(planned, *record);
+            TSignalWatch::StopIfCaught();
+            if (onProgress) {
+                int total = reader.Total(), done = reader.Read();
+                onProgress(total, done);
+            }
+        }
+        if (!options.confirm(planned)) {
+            summary.declined = true;
+            return summary;
+        }
+    }
     const auto generators = reproducing ? SourceGenerators(sourceQuotes) : decltype(SourceGenerators(true)){};
 
     summary.triggers = OnTarget(msgRefusesSwitchOff, [&] { return book.SwitchOff(tables, options.undo); });
@@ -844,9 +866,9 @@ TApplySummary CApplier::Run()
             return id.Fetch() ? id.Integer(0) : kNoCharset;
         }());
 
-        const TEntrySelection selection{options.periodBegin, options.periodEnd, &received};
+        const TEntrySelection selection{options.periodBegin, options.periodEnd, &received, options.filter};
         CLogReader reader(selection.Params(), sourceQuotes, false, {},
-                          [&selection](const TEntryRow& entry) { return selection.Selects(entry); });
+                          [&selection](const TEntryRow& entry) { return selection.Choice(entry); });
         std::vector<long long> undone;  // the ids read for an undo, ascending
         TChanges changes(work, reproducing, !options.keyOnly, sourceCharset, charset.name, target.Dialect() >= 3,
                          options.undo ? TChanges::TBlocker([&](const CLogRecord& record, long long logId,
@@ -855,9 +877,11 @@ TApplySummary CApplier::Run()
                          })
                                       : TChanges::TBlocker());
         int done = 0;
-        auto advance = [&](int total) {
+        // How far the run has come: by the entries read (those the filter
+        // passes over too), and for an undo's second pass by the records.
+        auto advance = [&](int total, int at) {
             TSignalWatch::StopIfCaught();
-            ++done;
+            done = at;
             if (onProgress)
                 onProgress(total, done);
         };
@@ -867,7 +891,7 @@ TApplySummary CApplier::Run()
             while (std::unique_ptr<CLogRecord> record = reader.Next()) {
                 records.push_back(*record);
                 undone.push_back(reader.Entry().id);
-                advance(reader.Total());
+                advance(reader.Total(), reader.Read());
             }
         } else {
             TReadAhead ahead(reader);
@@ -876,7 +900,7 @@ TApplySummary CApplier::Run()
                 changes.Make(*item.record, item.id);
                 received.Add(item.id);
                 Count(summary, *item.record);
-                advance(item.total);
+                advance(item.total, item.read);
             }
         }
         if (options.undo) {
@@ -886,7 +910,7 @@ TApplySummary CApplier::Run()
                 changes.Make(record, undone[i]);
                 received.Add(undone[i]);
                 Count(summary, record);
-                advance(static_cast<int>(records.size()));
+                advance(static_cast<int>(records.size()), done + 1);
             }
             std::unique_ptr<TDBStatement> own = std::make_unique<TDBStatement>(
                 work, "select id from ibe$log_tables where id > " + std::to_string(highestBefore));

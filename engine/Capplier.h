@@ -23,9 +23,11 @@
 #include "engine/Clogrecord.h"
 #include "engine/Cnorvane.h"
 #include "engine/Crecordstore.h"
+#include "engine/Cselection.h"
 #include "locale/Regional.h"
 
 #include <cstddef>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,6 +60,23 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+struct TApplySummary {
+    struct TTable {
+        std::string name;
+        std::size_t inserts = 0;
+        std::size_t updates = 0;
+        std::size_t deletes = 0;
+    };
+    std::string sourceName;
+    std::size_t entries = 0;       // entries applied (or undone)
+    std::vector<TTable> tables;    // in the order first met
+    std::size_t generators = 0;    // the target's generators moved up
+    std::size_t triggers = 0;      // the target's triggers switched off and on again
+    std::size_t restored = 0;      // triggers an earlier run had left off, switched on first
+    double seconds = 0;
+    bool declined = false;         // the confirmation said no: nothing was changed
+};
+
 struct TApplyOptions {
     std::string source;  // the database whose log is read
     std::string user;
@@ -76,30 +95,25 @@ struct TApplyOptions {
     // Match a row by its key alone, without the logged values of the
     // columns the entry changed.
     bool keyOnly = false;
-};
-
-struct TApplySummary {
-    struct TTable {
-        std::string name;
-        std::size_t inserts = 0;
-        std::size_t updates = 0;
-        std::size_t deletes = 0;
-    };
-    std::string sourceName;
-    std::size_t entries = 0;       // entries applied (or undone)
-    std::vector<TTable> tables;    // in the order first met
-    std::size_t generators = 0;    // the target's generators moved up
-    std::size_t triggers = 0;      // the target's triggers switched off and on again
-    std::size_t restored = 0;      // triggers an earlier run had left off, switched on first
-    double seconds = 0;
+    // Which of the period's entries it takes by their tables, users and
+    // operations (NorvaneImpl::TEntrySelection); the default takes all.
+    NorvaneImpl::TEntryFilter filter;
+    // Asked, when given, with what the run would apply per table and
+    // operation (read in the run's own snapshot of the source, with the
+    // target's record as it stands), before anything on the target
+    // changes; false ends the run there, declined. The entries are
+    // checked on the way: a log entry that cannot be trusted stops the run
+    // before the question.
+    std::function<bool(const TApplySummary& planned)> confirm;
 };
 
 class CApplier {
 public:
     explicit CApplier(TApplyOptions options, TProgressEvent onProgress = {});
 
-    // Applies (or undoes) the entries of the period not received before.
-    // Throws CEConflict, CETargetRefused, CETriggersLeftOff,
+    // Applies (or undoes) the entries of the period not received before
+    // that the filter takes, with the effects of referential actions that
+    // go with them. Throws CEConflict, CETargetRefused, CETriggersLeftOff,
     // NorvaneImpl::CEBookkeeping, the
     // run's errors (CEInvalidEntry, CEIncompleteValue, CEUnknownIBType),
     // the database manager's and InterruptedError; the target is then as it

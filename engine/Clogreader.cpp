@@ -252,24 +252,73 @@ std::unique_ptr<CLogRecord> CLogReader::Next()
 {
     while (merger->Next(entry, keyRows, fieldRows)) {
         ++read;
-        if (selects && !selects(entry))
+        const TEntryChoice choice = selects ? selects(entry) : TEntryChoice::Take;
+        if (choice == TEntryChoice::Skip)
+            continue;
+        // An entry filtered out matters only as the source, or the effect,
+        // of a referential action.
+        const bool filtered = choice == TEntryChoice::Filtered;
+        if (filtered && schema.ForeignKeys().empty())
             continue;
         const std::string refusal = EntryRefusal(entry, keyRows, fieldRows, schema, quoteNames);
-        if (refusal.empty()) {
-            std::unique_ptr<CLogRecord> record =
-                MakeRecord(entry, keyRows, fieldRows, schema, quoteNames, includeComments);
-            cascades.Examine(*record, ++made);
-            if (onPartialMatch && keyRows.empty() &&
-                static_cast<int>(record->GetFields().size()) < schema.StoredColumns(record->GetTableName()))
-                onPartialMatch(record->GetAction(), record->GetTableName());
-            return record;
+        if (!refusal.empty()) {
+            if (filtered)
+                continue;
+            const CEInvalidEntry invalid(entry.id, entry.tableName, refusal);
+            if (!onSkip)
+                throw invalid;
+            onSkip(invalid);
+            continue;
         }
-        const CEInvalidEntry invalid(entry.id, entry.tableName, refusal);
-        if (!onSkip)
-            throw invalid;
-        onSkip(invalid);
+        std::unique_ptr<CLogRecord> record;
+        try {
+            record = MakeRecord(entry, keyRows, fieldRows, schema, quoteNames, includeComments);
+        } catch (const Norvane::CEIncompleteValue&) {
+            if (!filtered)
+                throw;
+            continue;
+        }
+        const std::size_t sequence = ++made;
+        cascades.Examine(*record, sequence);
+        if (!Give(*record, sequence, filtered))
+            continue;
+        if (onPartialMatch && keyRows.empty() &&
+            static_cast<int>(record->GetFields().size()) < schema.StoredColumns(record->GetTableName()))
+            onPartialMatch(record->GetAction(), record->GetTableName());
+        return record;
     }
     return nullptr;
+}
+
+bool CLogReader::Give(CLogRecord& record, std::size_t sequence, bool filtered)
+{
+    // Until the first record left out, each record is given as the number
+    // it was made as.
+    if (filtered && givenAs.empty()) {
+        givenAs.resize(kCascadeWindow);
+        for (std::size_t earlier = sequence > kCascadeWindow ? sequence - kCascadeWindow + 1 : 1; earlier < sequence;
+             ++earlier)
+            givenAs[earlier % kCascadeWindow] = earlier;
+    }
+    // An effect goes with its source, whatever the filters say of it.
+    const std::size_t distance = record.GetCascade().sourceDistance;
+    std::size_t source = 0;
+    bool give = !filtered;
+    if (distance > 0) {
+        source = givenAs.empty() ? sequence - distance : givenAs[(sequence - distance) % kCascadeWindow];
+        give = source != 0;
+    }
+    if (!givenAs.empty())
+        givenAs[sequence % kCascadeWindow] = give ? given + 1 : 0;
+    if (!give)
+        return false;
+    ++given;
+    if (distance > 0 && given - source != distance) {
+        TCascade cascade = record.GetCascade();
+        cascade.sourceDistance = given - source;
+        record.SetCascade(std::move(cascade));
+    }
+    return true;
 }
 
 // ------------------------------------------------------ checks of an entry

@@ -138,8 +138,16 @@ private:
 
 // Hears of an entry left out as invalid: its log id, table and reason.
 using TSkipEvent = std::function<void(const CEInvalidEntry& entry)>;
-// Whether a run takes an entry (TEntrySelection::Selects).
-using TSelectEvent = std::function<bool(const TEntryRow& entry)>;
+// What a run makes of a log entry (TEntrySelection::Choice).
+enum class TEntryChoice {
+    Skip,      // none of the run's: received before
+    Take,
+    // The run's filters leave it out; it is taken all the same when it is the
+    // effect of a referential action whose source the run takes, and it is
+    // left out, whatever it is, when it is the effect of one left out.
+    Filtered,
+};
+using TSelectEvent = std::function<TEntryChoice(const TEntryRow& entry)>;
 
 // A query of the period's entries that starts above the log id in the
 // parameter FLOOR, when the period's parameters have one; as it is
@@ -162,8 +170,11 @@ using TPartialMatchEvent = std::function<void(char operation, const std::string&
 // through their own index, without a join: a join with the entries to
 // test each value's period costs a lookup a row, several times the reading. An entry EntryRefusal refuses stops the run with CEInvalidEntry,
 // or, when a skip event is given, is told to it and left out. An entry the
-// select event declines is passed over before it is checked. The period's
-// parameters are BEGD and ENDD, and FLOOR for a log read above an id.
+// select event skips is passed over before it is checked; one it filters
+// out is made into a record only to tell the effects of referential actions
+// that follow it (when the database has such actions), and is never
+// refused: it goes with its source, if at all. The period's parameters are
+// BEGD and ENDD, and FLOOR for a log read above an id.
 class CLogReader {
 public:
     CLogReader(const TParams& period, bool quoteNames, bool includeComments, TSkipEvent onSkip = {},
@@ -181,6 +192,8 @@ public:
     // The number of entries of the period, known once the first record has
     // been read (0 before); never less than the records read.
     int Total() const { return schema.Entries() > read ? schema.Entries() : read; }
+    // The entries read so far, those passed over included.
+    int Read() const { return read; }
 
 private:
     struct TValueQuery;
@@ -188,6 +201,9 @@ private:
     void ReadLogColumns();
     std::string ValuesQuery(const TValueQuery& query) const;
     bool NextValue(TValueQuery& query, TValueRow& row);
+    // Whether the record made as the sequence-th goes to the caller, an
+    // effect's distance to its source then counted in records given.
+    bool Give(CLogRecord& record, std::size_t sequence, bool filtered);
 
     const std::unique_ptr<const TParams> period;
     const bool quoteNames;
@@ -198,6 +214,11 @@ private:
     bool schemaRead = false;
     int read = 0;
     std::size_t made = 0;
+    std::size_t given = 0;
+    // For each of the last kCascadeWindow records made, the number it was
+    // given as (1 for the first), 0 for one left out; empty as long as every
+    // record made was given.
+    std::vector<std::size_t> givenAs;
     CSchema schema;
     TCascadeFinder cascades{schema};
     std::unordered_set<std::string> logColumns;  // the log tables' columns, by table and column name

@@ -104,10 +104,10 @@ std::unique_ptr<CLogReader> CNorvane::Open(const std::string& databaseFile, cons
             if (received)
                 received->Add(entry.LogId());
         };
-    const NorvaneImpl::TEntrySelection selection{periodBegin, periodEnd, received};
+    const NorvaneImpl::TEntrySelection selection{periodBegin, periodEnd, received, filter};
     auto reader = std::make_unique<CLogReader>(selection.Params(), quoteNames, includeComments, std::move(onSkip),
                                                [selection](const NorvaneImpl::TEntryRow& entry) {
-                                                   return selection.Selects(entry);
+                                                   return selection.Choice(entry);
                                                });
     // An update finds its row in either script; a delete is the reproducing
     // script's statement of a D entry and the undo script's of an I entry.
@@ -253,7 +253,8 @@ void CNorvane::Advance(const CLogReader& reader, int& done)
 {
     TSignalWatch::StopIfCaught();
     if (onProgress) {
-        ++done;
+        // By the entries read: those a filter passes over count too.
+        done = reader.Read();
         int total = reader.Total();
         onProgress(total, done);
     }

@@ -3,6 +3,7 @@
 #include "engine/Clogrecord.h"
 #include "engine/Crecordstore.h"
 #include "engine/Cscriptwriter.h"
+#include "engine/Cselection.h"
 #include "locale/Regional.h"
 #include "xml/Xmlutil.h"
 #include "xml/Xmlwriter.h"
@@ -16,7 +17,6 @@
 
 namespace NorvaneImpl {
 class CLogReader;
-class TReceivedLog;
 }
 
 namespace Norvane {
@@ -116,6 +116,10 @@ public:
     // it leaves out as invalid, to it. The caller keeps it, and keeps it
     // only when the script was written.
     void SetReceived(NorvaneImpl::TReceivedLog* log) { received = log; }
+    // Which of the period's entries a run takes by their tables, users and
+    // operations (NorvaneImpl::TEntrySelection says what it means for the
+    // received log and for referential actions); the default takes all.
+    void SetFilter(NorvaneImpl::TEntryFilter aFilter) { filter = std::move(aFilter); }
     // The XML log as text in the run's character set (as its declaration
     // says), or the failure text of its build.
     std::string GetXMLLog();
@@ -172,6 +176,7 @@ private:
     std::vector<NorvaneImpl::TGeneratorValue> generators;  // of the last run, when carried
     TPartialMatches partialMatches;
     NorvaneImpl::TReceivedLog* received = nullptr;
+    NorvaneImpl::TEntryFilter filter;
     TCharset charset = CharsetOf(kDefaultCharset);
 };
 

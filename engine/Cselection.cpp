@@ -238,7 +238,28 @@ TParams TEntrySelection::Params() const
     return params;
 }
 
-bool TEntrySelection::Selects(const TEntryRow& entry) const { return !received || !received->Contains(entry.id); }
+TEntryChoice TEntrySelection::Choice(const TEntryRow& entry) const
+{
+    if (received && received->Contains(entry.id))
+        return TEntryChoice::Skip;
+    return filter.Takes(entry) ? TEntryChoice::Take : TEntryChoice::Filtered;
+}
+
+// ---------------------------------------------------------------- TEntryFilter
+
+bool TEntryFilter::Takes(const TEntryRow& entry) const
+{
+    const auto named = [](const std::vector<std::string>& names, const std::string& name) {
+        return std::find(names.begin(), names.end(), name) != names.end();
+    };
+    if (!operations.empty() && (entry.operation.empty() || operations.find(entry.operation[0]) == std::string::npos))
+        return false;
+    if (tables.empty() && excludedTables.empty() && users.empty())
+        return true;
+    const std::string table = Trimmed(entry.tableName);
+    return (tables.empty() || named(tables, table)) && !named(excludedTables, table) &&
+           (users.empty() || named(users, Trimmed(entry.userName)));
+}
 
 std::string DefaultSourceName(const std::string& location)
 {

@@ -115,19 +115,42 @@ private:
 // database manager's snapshot of the change log holds no entry in.
 void FillFinalGaps(TReceivedLog& received);
 
+// Which entries a run wants by what they are: their tables, the users who
+// made them and their operations. An empty list takes every one. Names are
+// compared exactly as the log has them (its trailing blanks aside): the
+// table as logged, the user as the logging trigger wrote CURRENT_USER.
+struct TEntryFilter {
+    std::vector<std::string> tables;          // only these
+    std::vector<std::string> excludedTables;  // none of these
+    std::vector<std::string> users;           // only changes these users made
+    std::string operations;                   // only these letters of I, U and D; empty: all three
+
+    bool Empty() const { return tables.empty() && excludedTables.empty() && users.empty() && operations.empty(); }
+    bool Takes(const TEntryRow& entry) const;
+};
+
 // Which entries a run takes: those of the period, and when a received log
-// is given, those it does not hold. The period and the floor go into the
-// log's queries; Selects is asked of each entry as it comes, before the
-// entry is checked or made into a record. Filters by table, user,
-// operation or time of day belong in Selects.
+// is given, those it does not hold, and of them those the filter takes. The
+// period and the floor go into the log's queries; Choice is asked of each
+// entry as it comes, before the entry is checked or made into a record.
+//
+// An entry the filter leaves out is not received: a later run with other
+// filters, or none, still takes it. The reader takes the effects of a
+// referential action with their source whatever the filter says of them
+// (TEntryChoice::Filtered), since either half alone does not fit the
+// target: replayed, the source makes the target's engine repeat the action,
+// so an effect left behind could never be applied after it; an effect
+// without its source refers to a key the target does not have (or, undone,
+// no longer has).
 struct TEntrySelection {
     TDateTime periodBegin = 0;
     TDateTime periodEnd = 0;  // excluded
     const TReceivedLog* received = nullptr;
+    TEntryFilter filter;
 
     // BEGD and ENDD, and FLOOR when the selection starts above the floor.
     TParams Params() const;
-    bool Selects(const TEntryRow& entry) const;
+    TEntryChoice Choice(const TEntryRow& entry) const;
 };
 
 // The name a source is known by when none is given: the file name of its

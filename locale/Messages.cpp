@@ -240,6 +240,28 @@ const Entry kEntries[] = {
     {"msgFilterSQL", "SQL-Files"},
     {"msgFilterText", "Text files"},
     {"msgFilterXML", "XML-Files"},
+
+    {"msgBadTime",
+     "The time of day is not valid: type it as hh:mm (14:30, say), or leave the field empty for the whole day."},
+    {"msgNoOperation", "Choose at least one of inserts, updates and deletes."},
+    {"msgEntriesApplied", "%1 log entries applied"},
+    {"msgEntriesUndone", "%1 log entries undone"},
+    {"msgApplyTargetTitle", "Apply to database"},
+    {"msgApplyTargetNote", "The database the changes go to: its file, or host:path on a server. It keeps a record "
+                           "of what it received, so that no change is applied twice."},
+    {"msgApplyTargetLocation", "Database:"},
+    {"msgApplyTargetUser", "User name:"},
+    {"msgApplyTargetPassword", "Password:"},
+    {"msgApplyTargetRemember", "Remember password"},
+    {"msgApplyQuestion", "Apply these %1 log entries of %2 to %3, in one transaction that commits only when every "
+                         "change finds its row as the log says?"},
+    {"msgUndoQuestion", "Undo these %1 log entries in %2 itself, newest first, in one transaction that commits only "
+                        "when every row still holds what its change left?"},
+    {"msgApplyTable", "%1: %2 inserts, %3 updates, %4 deletes"},
+    {"msgApplyNothing", "None of the period's log entries that the filters take is left to apply to %1."},
+    {"msgUndoNothing", "None of the period's log entries that the filters take is left to undo in %1."},
+    {"msgApplyDone", "Applied %1 log entries to %2 in %3 s."},
+    {"msgUndoDone", "Undid %1 log entries in %2 in %3 s."},
 };
 
 constexpr std::size_t kCount = std::size(kEntries);
@@ -461,6 +483,23 @@ const std::string& msgFilterAll = Text("msgFilterAll");
 const std::string& msgFilterSQL = Text("msgFilterSQL");
 const std::string& msgFilterText = Text("msgFilterText");
 const std::string& msgFilterXML = Text("msgFilterXML");
+const std::string& msgBadTime = Text("msgBadTime");
+const std::string& msgNoOperation = Text("msgNoOperation");
+const std::string& msgEntriesApplied = Text("msgEntriesApplied");
+const std::string& msgEntriesUndone = Text("msgEntriesUndone");
+const std::string& msgApplyTargetTitle = Text("msgApplyTargetTitle");
+const std::string& msgApplyTargetNote = Text("msgApplyTargetNote");
+const std::string& msgApplyTargetLocation = Text("msgApplyTargetLocation");
+const std::string& msgApplyTargetUser = Text("msgApplyTargetUser");
+const std::string& msgApplyTargetPassword = Text("msgApplyTargetPassword");
+const std::string& msgApplyTargetRemember = Text("msgApplyTargetRemember");
+const std::string& msgApplyQuestion = Text("msgApplyQuestion");
+const std::string& msgUndoQuestion = Text("msgUndoQuestion");
+const std::string& msgApplyTable = Text("msgApplyTable");
+const std::string& msgApplyNothing = Text("msgApplyNothing");
+const std::string& msgUndoNothing = Text("msgUndoNothing");
+const std::string& msgApplyDone = Text("msgApplyDone");
+const std::string& msgUndoDone = Text("msgUndoDone");
 
 std::string FormatMessage(const std::string& text, std::initializer_list<std::string> args)
 {

@@ -227,6 +227,24 @@ extern const std::string& msgFilterAll;
 extern const std::string& msgFilterSQL;
 extern const std::string& msgFilterText;
 extern const std::string& msgFilterXML;
+// Filters, and applying from the window.
+extern const std::string& msgBadTime;
+extern const std::string& msgNoOperation;
+extern const std::string& msgEntriesApplied;  // %1 how many
+extern const std::string& msgEntriesUndone;   // %1 how many
+extern const std::string& msgApplyTargetTitle;
+extern const std::string& msgApplyTargetNote;
+extern const std::string& msgApplyTargetLocation;
+extern const std::string& msgApplyTargetUser;
+extern const std::string& msgApplyTargetPassword;
+extern const std::string& msgApplyTargetRemember;
+extern const std::string& msgApplyQuestion;  // %1 entries, %2 the source, %3 the target
+extern const std::string& msgUndoQuestion;   // %1 entries, %2 the database
+extern const std::string& msgApplyTable;     // %1 table, %2 inserts, %3 updates, %4 deletes
+extern const std::string& msgApplyNothing;   // %1 the target
+extern const std::string& msgUndoNothing;    // %1 the database
+extern const std::string& msgApplyDone;      // %1 entries, %2 the target, %3 seconds
+extern const std::string& msgUndoDone;       // %1 entries, %2 the database, %3 seconds
 
 // The message with "%1", "%2", ... replaced by the arguments in order; a
 // "%" before anything else stays as it is.

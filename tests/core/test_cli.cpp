@@ -120,6 +120,12 @@ TEST_F(Cli, HelpVersionAndBadUsage)
     EXPECT_NE(Run({"-d", "x.fdb", "--charset", "KLINGON"}).err.find("not a Firebird character set"), std::string::npos);
     EXPECT_NE(Run({"-d", "x.fdb", "--charset", "octets"}).err.find("Firebird refuses it"), std::string::npos);
     EXPECT_EQ(Run({"-d", "x.fdb", "--timeout", "1.5"}).status, 2);
+    EXPECT_EQ(Run({"-d", "x.fdb", "--operation", "I,X"}).err,
+              "norvane-cli: --operation: 'I,X' is not a list of the operations I, U and D, such as I,U\n"
+              "Try 'norvane-cli --help' for more information.\n");
+    EXPECT_EQ(Run({"-d", "x.fdb", "--to", "2003-02-01T24:00"}).status, 2);
+    EXPECT_EQ(Run({"apply", "-d", "x.fdb", "--target", "y.fdb", "--by-user", ""}).status, 2);
+    EXPECT_NE(help.out.find("      --by-user NAME       only the changes this user made"), std::string::npos);
 
     // One file under two names: as given, through a link, where nothing is
     // yet, and as the standard output that takes the script. The script was
@@ -171,6 +177,27 @@ TEST_F(Cli, ScriptsToStdoutAndFiles)
     EXPECT_EQ(undo.out, "insert into T\n(ID)\nvalues (1);\n\ndelete from T\nwhere ID = 1;\n\n");
     Result wrapped = Run({"-d", db.Location(), "--from", "2003-02-01", "--undo", "--no-comments", "--disable-triggers"});
     EXPECT_NE(wrapped.out.find("commit;\n\n" + undo.out + "commit;\n"), std::string::npos) << wrapped.out;
+
+    // Filters: a time of day bounds the period (its end excluded); tables,
+    // users and operations pick entries, for the XML log too.
+    const std::string inserted = "insert into T\n(ID, NAME)\nvalues (1, '\xC8\xE2\xE0\xED');\n\n";
+    const std::string deleted = "delete from T\nwhere ID = 1;\n\n";
+    const auto filtered = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), {"-d", db.Location(), "--no-comments"});
+        return Run(more).out;
+    };
+    EXPECT_EQ(filtered({"--from", "2003-02-01T10:16"}), deleted);
+    EXPECT_EQ(filtered({"--to", "2003-02-01T11:00"}), inserted);
+    EXPECT_EQ(filtered({"--from", "2003-02-01 10:15", "--to", "2003-02-01T11:00:01"}), inserted + deleted);
+    EXPECT_EQ(filtered({"--by-user", "OLGA"}), deleted);
+    EXPECT_EQ(filtered({"--by-user", "ANNA", "--by-user", "SYSDBA", "--operation", "i,u", "--undo"}), deleted);
+    EXPECT_EQ(filtered({"--table", "T", "--exclude-table", "T"}),
+              "/* Log has no matched records for specified period */");
+    const fs::path olga = dir / "olga.xml";
+    filtered({"--operation", "D", "--table", "T", "--xml", olga.string()});
+    const std::string olgaLog = ReadFile(olga);
+    EXPECT_EQ(olgaLog.find("<Record"), olgaLog.rfind("<Record"));
+    EXPECT_NE(olgaLog.find("OLGA"), std::string::npos) << olgaLog;
 
     fs::path sql = dir / "out.sql";
     fs::path xml = dir / "out.xml";
@@ -431,6 +458,31 @@ TEST_F(Cli, StateFileWritesEachEntryOnce)
     Result noState = Run({"-d", db.Location(), "--state", (dir / "stdout").string()});
     EXPECT_EQ(noState.status, 12);
     EXPECT_EQ(noState.out, "");
+
+    // An entry a filter leaves out is not noted: a run without it writes it.
+    const std::string split = (dir / "split.state").string();
+    EXPECT_EQ(Run({"-d", db.Location(), "--no-comments", "--state", split, "--by-user", "OLGA"}).out,
+              "delete from T\nwhere ID = 1;\n\n");
+    EXPECT_NE(ReadFile(split).find("\nreceived=2 2\n"), std::string::npos) << ReadFile(split);
+    EXPECT_EQ(Run({"-d", db.Location(), "--no-comments", "--state", split}).out,
+              "insert into T\n(ID, NAME)\nvalues (1, '\xC8\xE2\xE0\xED');\n\ninsert into T\n(ID)\nvalues (5);\n\n");
+    EXPECT_NE(ReadFile(split).find("\nreceived=1 3\n"), std::string::npos) << ReadFile(split);
+
+    // So is one of apply: the sister has none of the rows, so OLGA's delete
+    // alone conflicts; the insert of 09:00 goes alone, the rest after it.
+    TestDatabase twin;
+    twin.Exec("create table T (ID integer not null primary key, NAME varchar(20), PIC blob);\n");
+    const auto apply = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), {"apply", "-d", db.Location(), "--target", twin.Location()});
+        return Run(more);
+    };
+    EXPECT_EQ(apply({"--by-user", "OLGA"}).status, 11);
+    const Result early = apply({"--operation", "I", "--to", "2003-02-01T10:00"});
+    EXPECT_EQ(early.out.rfind("Applied 1 log entry of ", 0), 0u) << early.out << early.err;
+    const Result rest = apply({});
+    EXPECT_EQ(rest.out.rfind("Applied 2 log entries of ", 0), 0u) << rest.out << rest.err;
+    EXPECT_NE(twin.Exec("set list on;\nselect ID from T;\n").find("ID                              5"),
+              std::string::npos);
 }
 
 // norvane-cli apply end to end, on both engines: a conflict exits 11 and
@@ -863,6 +915,8 @@ INSTANTIATE_TEST_SUITE_P(
                      return std::make_pair((dir / "x.fdb").string(),
                                            Outcome{{"--from", "2003-O1-01"}, 2,
                                                    "norvane-cli: --from: '2003-O1-01' is not a date in the form "
-                                                   "YYYY-MM-DD\nTry 'norvane-cli --help' for more information.\n"});
+                                                   "YYYY-MM-DD, nor one with a time of day in the form "
+                                                   "YYYY-MM-DDTHH:MM\nTry 'norvane-cli --help' for more "
+                                                   "information.\n"});
                  }}),
     [](const ::testing::TestParamInfo<BadInput>& input) { return input.param.name; });

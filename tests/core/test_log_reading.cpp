@@ -217,9 +217,10 @@ TEST_P(LogReading, SameTextsAsReadingEachEntryAlone)
     // The entry stamped at the period's end belongs to the next period.
     ASSERT_EQ(engine.Records().size(), 32u);
     ExpectKept(engine, "period");
+    // Progress counts the entries read, those left out too: it ends whole.
     ASSERT_EQ(calls.size(), 32u);
     EXPECT_EQ(calls.front(), std::make_pair(34, 1));
-    EXPECT_EQ(calls.back(), std::make_pair(34, 32));
+    EXPECT_EQ(calls.back(), std::make_pair(34, 34));
 
     // Someone commits one more entry while the connection stays; the next run
     // on the same object reads it with the rest.

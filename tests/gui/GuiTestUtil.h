@@ -81,6 +81,14 @@ public:
     {
         return Answer(setup, fileName);
     }
+    bool GetApplyTarget(QWidget*, TApplyTarget& target, const TFileDialogSetup&) override
+    {
+        targetRequests << target.location;
+        if (applyTarget.location.isEmpty())
+            return false;
+        target = applyTarget;
+        return true;
+    }
 
     QStringList messages;
     QList<TMessageKind> kinds;
@@ -90,6 +98,8 @@ public:
     QList<FileRequest> fileRequests;
     std::deque<QString> fileAnswers;  // an empty answer cancels
     std::function<void(const QString&)> onMessage;
+    QStringList targetRequests;  // the location each apply's question started from
+    TApplyTarget applyTarget;    // the answer: none (cancel) without a location
 
 private:
     QString Answer(const TFileDialogSetup& setup, const QString& fileName)

@@ -125,6 +125,9 @@ private slots:
                  QStringLiteral("Norvane (инструмент создания скриптов на основе журнала IBExpert)"));
         QCOMPARE(Label(w, "lblDatabaseFile"), QStringLiteral("Файл базы данных:"));
         QCOMPARE(Label(w, "lblPeriodTo"), QStringLiteral("по"));
+        QCOMPARE(Label(w, "lblTables"), QStringLiteral("Таблицы:"));
+        QCOMPARE(w.Find<QCheckBox>("chbDeletes")->text(), QStringLiteral("Удаления"));
+        QCOMPARE(w.Action("actApply")->text(), QStringLiteral("&Применить к базе данных..."));
         QCOMPARE(w.Find<QCheckBox>("chbRememberPassword")->text(), QStringLiteral("Запомнить пароль"));
         QCOMPARE(w.Find<QRadioButton>("rdbUndoScript")->text(), QStringLiteral("Отменяющий скрипт"));
         QCOMPARE(MenuTitle(w, "miFile"), QStringLiteral("&Файл"));
@@ -231,6 +234,9 @@ private slots:
             "lblCharset=Character set:\r\n"
             "lblPeriodSince=Data changes period: since\r\n"
             "lblPeriodTo=to\r\n"
+            "lblTables=Tables:\r\n"
+            "lblExceptTables=but not:\r\n"
+            "lblUsers=Users:\r\n"
             "lblFind=Find:\r\n"
             "lblAboutTitle=Norvane\r\n"
             "lblAboutDescription=Makes SQL scripts on IBExpert\u00AE log\r\n"
@@ -244,6 +250,9 @@ private slots:
             "chbIncludeComments=Include date and user comments\r\n"
             "chbDisableTriggers=Switch off the target's triggers while the script runs\r\n"
             "chbSyncGenerators=Move the target's generators up to the source's\r\n"
+            "chbInserts=Inserts\r\n"
+            "chbUpdates=Updates\r\n"
+            "chbDeletes=Deletes\r\n"
             "[RadioButtons]\r\n"
             "rdbReproducingScript=Reproducing script\r\n"
             "rdbUndoScript=Undo script\r\n"
@@ -262,6 +271,9 @@ private slots:
             "actSelectDatabase.Caption=Select &database file\r\n"
             "actExecute.Hint=Build script whith IB Expert log of the specified DB file\r\n"
             "actExecute.Caption=&Create script\r\n"
+            "actApply.Hint=Apply the period's changes to a sister database (with Undo script: undo them in this "
+            "one)\r\n"
+            "actApply.Caption=&Apply to database...\r\n"
             "actSave.Hint=Save the editor contents to file\r\n"
             "actSave.Caption=&Save as\r\n"
             "actClose.Hint=\r\n"

@@ -9,6 +9,9 @@
 #include "db/Tdbmanager.h"
 
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QFileInfo>
 #include <QLabel>
 #include <QTimer>
@@ -452,6 +455,157 @@ set term ;^
         w.Action("actLogStatus")->trigger();
         QVERIFY2(dialogs.messages.value(2).contains("Tables logged (1): T\nTables not logged: none\nEntries: 0\n"),
                  qPrintable(dialogs.messages.value(2)));
+    }
+
+    // The filters and the times of day pick the script's entries (the end
+    // excluded); a time that is none, or no operation at all, is named
+    // before anything runs, the focus put there.
+    void filtersAndTimesOfDayPickTheEntries()
+    {
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.gui->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.gui.get()));
+        w.Edit("edtDatabaseFile")->setText(dir.Path("shop.fdb"));
+        w.Edit("edtPassword")->setText("");
+        w.Edit("meDateBegin")->setText("01.03.2024");
+        w.Edit("meDateEnd")->setText("02.03.2024");
+        w.Find<QCheckBox>("chbIncludeComments")->setChecked(false);
+        const auto script = [&w] {
+            w.Action("actExecute")->trigger();
+            return w.SqlText();
+        };
+        w.Edit("meTimeEnd")->setText("23:59");
+        QCOMPARE(script(), QStringLiteral("insert into CUSTOMER\n(ID, NAME)\nvalues (1, 'Иван');\n\n"));
+        w.Edit("meTimeEnd")->clear();
+        w.Edit("meDateBegin")->setText("02.03.2024");
+        w.Edit("meTimeBegin")->setText("23:59");
+        w.Edit("edtUsers")->setText(" ANNA ,");
+        w.Find<QCheckBox>("chbDeletes")->setChecked(false);
+        QCOMPARE(script(), QStringLiteral("update CUSTOMER\nset NAME = 'Пётр'\nwhere ID = 1;\n\n"));
+        QVERIFY(!w.XmlText().contains(QStringLiteral("O'Brien")));
+        w.Edit("edtExceptTables")->setText("CUSTOMER");
+        QCOMPARE(script(), QStringLiteral("/* Log has no matched records for specified period */"));
+        QCOMPARE(dialogs.messages, QStringList());
+
+        w.Edit("meTimeBegin")->setText("24:00");
+        script();
+        QCOMPARE(dialogs.messages.value(0), FromCp1251(msgBadTime));
+        QCOMPARE(QApplication::focusWidget(), w.Edit("meTimeBegin"));
+        w.Edit("meTimeBegin")->clear();
+        for (const char* name : {"chbInserts", "chbUpdates"})
+            w.Find<QCheckBox>(name)->setChecked(false);
+        script();
+        QCOMPARE(dialogs.messages.value(1), FromCp1251(msgNoOperation));
+    }
+
+    // The customers of a database, "ID NAME" a line.
+    static QString Customers(const QString& path)
+    {
+        QProcess isql;
+        isql.start("isql-fb", {"-q", "-ch", "WIN1251", "-u", "SYSDBA", path});
+        isql.write("set heading off;\nselect ID || ' ' || NAME from CUSTOMER order by ID;\n");
+        isql.closeWriteChannel();
+        if (!isql.waitForFinished(60000) || isql.exitCode() != 0)
+            return "isql failed: " + QString::fromLocal8Bit(isql.readAllStandardError());
+        QStringList rows;
+        for (const QString& line : FromCp1251(isql.readAllStandardOutput().toStdString()).split(QLatin1Char('\n')))
+            if (!line.trimmed().isEmpty())
+                rows << line.trimmed();
+        return rows.join(QLatin1Char('\n'));
+    }
+
+    // Apply to database: the target picked, then the question with the
+    // entries of each table and operation, then the summary; a second apply
+    // finds nothing left, and starts from the target kept in the settings; a
+    // sister that differs gets nothing, and the conflict is named. With Undo
+    // script chosen, the entries the filters take are undone in the database
+    // itself, which no one is asked for.
+    void applyToDatabaseAsksAndAppliesOnce()
+    {
+        const QString table = "create table CUSTOMER (ID integer not null primary key, NAME varchar(40));\n";
+        QString output;
+        QVERIFY2(CreateDatabase(dir.Path("twin.fdb"), table + "insert into CUSTOMER values (7, 'O''Brien');", &output),
+                 qPrintable(output));
+        QVERIFY2(CreateDatabase(dir.Path("other.fdb"), table, &output), qPrintable(output));
+        QVERIFY2(CreateDatabase(dir.Path("undo.fdb"), ShopSql() + "insert into CUSTOMER values (1, 'Пётр');",
+                                &output),
+                 qPrintable(output));
+        const QString shop = dir.Path("shop.fdb"), twin = dir.Path("twin.fdb");
+        TScriptedDialogs dialogs;
+        TWindow w(dialogs, dir.Program());
+        w.Edit("edtDatabaseFile")->setText(shop);
+        w.Edit("edtPassword")->setText("");
+        w.Edit("meDateBegin")->setText("01.03.2024");
+        w.Edit("meDateEnd")->setText("02.03.2024");
+        w.Action("actApply")->trigger();
+        QCOMPARE(dialogs.targetRequests, QStringList{QString()});
+        QCOMPARE(dialogs.questions, QStringList());
+        dialogs.applyTarget = {twin, "SYSDBA", "", false};
+        w.Action("actApply")->trigger();
+        const QString lines = QStringLiteral("\nCUSTOMER: 1 inserts, 1 updates, 1 deletes");
+        QCOMPARE(dialogs.questions.value(0), "Apply these 3 log entries of " + shop + " to " + twin +
+                                                 ", in one transaction that commits only when every change finds its "
+                                                 "row as the log says?" + lines);
+        QCOMPARE(Customers(twin), QStringLiteral("7 O'Brien"));
+        dialogs.confirm = true;
+        w.Action("actApply")->trigger();
+        QVERIFY2(dialogs.messages.value(0).startsWith("Applied 3 log entries to " + twin + " in ") &&
+                     dialogs.messages.value(0).endsWith(" s." + lines),
+                 qPrintable(dialogs.messages.value(0)));
+        QCOMPARE(w.Find<TStatusBar>("StatusBar")->Panel(0)->text(), QStringLiteral("3 log entries applied"));
+        QCOMPARE(Customers(twin), QStringLiteral("1 Пётр"));
+        w.Action("actApply")->trigger();
+        QCOMPARE(dialogs.messages.value(1),
+                 "None of the period's log entries that the filters take is left to apply to " + twin + ".");
+        QCOMPARE(dialogs.targetRequests.last(), twin);
+        QVERIFY(ReadBytes(dir.Settings()).contains("[Apply]\r\nTarget=" + QFile::encodeName(twin) + "\r\n"));
+
+        dialogs.applyTarget.location = dir.Path("other.fdb");
+        w.Action("actApply")->trigger();
+        QCOMPARE(dialogs.messages.value(2),
+                 QStringLiteral("Conflict at log entry 3, a delete from CUSTOMER (ID = 7): the "
+                                "target has no such row. Nothing was applied: the target is "
+                                "as it was."));
+        QCOMPARE(dialogs.kinds.value(2), TMessageKind::Warning);
+        QCOMPARE(Customers(dir.Path("other.fdb")), QString());
+
+        const int asked = dialogs.targetRequests.size();
+        w.Edit("edtDatabaseFile")->setText(dir.Path("undo.fdb"));
+        w.Find<QRadioButton>("rdbUndoScript")->setChecked(true);
+        w.Edit("edtUsers")->setText("ANNA");
+        w.Action("actApply")->trigger();
+        QCOMPARE(dialogs.targetRequests.size(), asked);
+        QCOMPARE(dialogs.questions.last(),
+                 "Undo these 2 log entries in " + dir.Path("undo.fdb") +
+                     " itself, newest first, in one transaction that commits only when every row still holds what "
+                     "its change left?\nCUSTOMER: 0 inserts, 1 updates, 1 deletes");
+        QVERIFY2(dialogs.messages.last().startsWith("Undid 2 log entries in " + dir.Path("undo.fdb")),
+                 qPrintable(dialogs.messages.last()));
+        QCOMPARE(Customers(dir.Path("undo.fdb")), QStringLiteral("1 Иван\n7 O'Brien"));
+    }
+
+    // The target's own dialog: OK only with a location, and what was typed
+    // comes back.
+    void applyTargetDialogNeedsALocation()
+    {
+        TDialogs real;
+        TApplyTarget target{QString(), "SYSDBA", "", false};
+        bool okEnabled = true;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+            okEnabled = ok->isEnabled();
+            dialog->findChild<QLineEdit*>("edtTarget")->setText(" server:/data/twin.fdb ");
+            dialog->findChild<QLineEdit*>("edtTargetPassword")->setText("secret");
+            ok->click();
+        });
+        QVERIFY(real.GetApplyTarget(nullptr, target, TFileDialogSetup{}));
+        QVERIFY(!okEnabled);
+        QCOMPARE(target.location, QStringLiteral("server:/data/twin.fdb"));
+        QCOMPARE(target.password, QStringLiteral("secret"));
+        QCOMPARE(target.user, QStringLiteral("SYSDBA"));
     }
 
     // norvane-cli's output of the same log: what the pages save, byte for byte.

@@ -74,6 +74,9 @@ private slots:
              QKeySequence("Ctrl+O")},
             {"actExecute", "&Create script", "Build script whith IB Expert log of the specified DB file",
              QKeySequence("F9")},
+            {"actApply", "&Apply to database...",
+             "Apply the period's changes to a sister database (with Undo script: undo them in this one)",
+             QKeySequence("Ctrl+F9")},
             {"actSave", "&Save as", "Save the editor contents to file", QKeySequence("Ctrl+S")},
             {"actClose", "E&xit", "", QKeySequence()},
             {"actAbout", "&About", "", QKeySequence()},
@@ -108,6 +111,11 @@ private slots:
             w.Find<QCheckBox>("chbSyncGenerators")->setChecked(true);
             w.Edit("meDateBegin")->setText("05.06.2021");
             w.Edit("meDateEnd")->setText("07.06.2021");
+            w.Edit("meTimeBegin")->setText("14:00");
+            w.Edit("meTimeEnd")->setText("15:30");
+            w.Edit("edtTables")->setText("GOODS, ORDERS");
+            w.Edit("edtUsers")->setText(QStringLiteral("\u0410\u041D\u041D\u0410"));
+            w.Find<QCheckBox>("chbDeletes")->setChecked(false);
             w.gui->move(100, 60);
             w.gui->resize(640, 500);
             w.Action("miRussian")->setChecked(true);
@@ -131,6 +139,10 @@ private slots:
         QVERIFY(file.contains("English=0\r\n"));
         QVERIFY(file.contains("Russian=1\r\n"));
         QVERIFY(!file.contains("07.06.2021"));
+        QVERIFY(file.contains("Begin time=14:00\r\n"));
+        QVERIFY(file.contains("[Filters]\r\nTables=GOODS, ORDERS\r\nExcept tables=\r\nUsers=" +
+                              Cp(QStringLiteral("\u0410\u041D\u041D\u0410")) + "\r\nOperations=IU\r\n"));
+        QVERIFY(!file.contains("15:30"));
         QVERIFY(!QByteArray(file).replace("\r\n", "").contains('\n'));
         // It may hold a password: readable and writable by its owner only.
         QCOMPARE(QFileInfo(dir.Settings()).permissions(),
@@ -152,6 +164,11 @@ private slots:
         QCOMPARE(again.Edit("meDateBegin")->text(), QStringLiteral("05.06.2021"));
         // The end of the period is today at every start.
         QCOMPARE(again.Edit("meDateEnd")->text(), Today());
+        QCOMPARE(again.Edit("meTimeBegin")->text(), QStringLiteral("14:00"));
+        QCOMPARE(again.Edit("meTimeEnd")->text(), QString());
+        QCOMPARE(again.Edit("edtTables")->text(), QStringLiteral("GOODS, ORDERS"));
+        QCOMPARE(again.Edit("edtUsers")->text(), QStringLiteral("\u0410\u041D\u041D\u0410"));
+        QVERIFY(again.Find<QCheckBox>("chbUpdates")->isChecked() && !again.Find<QCheckBox>("chbDeletes")->isChecked());
         QCOMPARE(again.gui->pos(), QPoint(100, 60));
         QCOMPARE(again.gui->size(), QSize(640, 500));
         QVERIFY(again.Action("miRussian")->isChecked());
