@@ -160,9 +160,9 @@ const TColumnInfo* CSchema::Column(const std::string& table, const std::string& 
     return known ? known->Column(column) : nullptr;
 }
 
-const TColumnInfo* TTableInfo::Column(const std::string& name) const
+const TColumnInfo* TTableInfo::Column(const std::string& column) const
 {
-    const auto found = Find(columns, name);
+    const auto found = Find(columns, column);
     return found == columns.end() ? nullptr : &found->second;
 }
 

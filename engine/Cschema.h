@@ -35,7 +35,7 @@ struct TTableInfo {
 
     // nullptr when the table has no such column (compared as SQL compares
     // names, trailing blanks aside).
-    const TColumnInfo* Column(const std::string& name) const;
+    const TColumnInfo* Column(const std::string& column) const;
 };
 
 // What the database does to the rows that refer to a row when that row's
