@@ -1,6 +1,6 @@
 #include "app/Cp1251.h"
 
-#include "app/core/Charset.h"
+#include "core/Charset.h"
 
 #include <QFile>
 

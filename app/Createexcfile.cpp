@@ -1,6 +1,6 @@
 #include "app/Createexcfile.h"
 
-#include "app/core/Textfile.h"
+#include "core/Textfile.h"
 #include "locale/Regional.h"
 
 const char kSupportMail[] = "support@norvane.org";

@@ -1,7 +1,7 @@
 #pragma once
 #include "app/Dialogs.h"
-#include "app/core/Charset.h"
-#include "app/core/ProgramPath.h"
+#include "core/Charset.h"
+#include "core/ProgramPath.h"
 #include "engine/Cselection.h"
 #include "locale/Regional.h"
 

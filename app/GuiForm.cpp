@@ -5,7 +5,7 @@
 #include "app/Localize.h"
 #include "app/Statusbar.h"
 #include "app/Textview.h"
-#include "app/core/Charset.h"
+#include "core/Charset.h"
 #include "locale/Regional.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
 // The settings file of the main window: the program's path with ".ini".
 #include "app/Cp1251.h"
 #include "app/Gui.h"
-#include "app/core/Charset.h"
-#include "app/core/IniFile.h"
+#include "core/Charset.h"
+#include "core/IniFile.h"
 #include "locale/Regional.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 #include "app/Runoutput.h"
 
-#include "app/core/AtomicFile.h"
-#include "app/core/Exception.h"
+#include "core/AtomicFile.h"
+#include "core/Exception.h"
 #include "locale/Messages.h"
 
 #include <fcntl.h>

@@ -36,7 +36,7 @@
 #include "tests/support/Fixtures.h"
 #include "tests/support/Process.h"
 
-#include "app/core/ProgramPath.h"
+#include "core/ProgramPath.h"
 #include "db/Tdbmanager.h"
 #include "engine/Cnorvane.h"
 #include "locale/Regional.h"

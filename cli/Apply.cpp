@@ -1,6 +1,6 @@
 #include "cli/Apply.h"
 
-#include "app/core/Charset.h"
+#include "core/Charset.h"
 #include "cli/Terminal.h"
 #include "engine/Capplier.h"
 #include "engine/Cselection.h"

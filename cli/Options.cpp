@@ -1,6 +1,6 @@
 #include "cli/Options.h"
 
-#include "app/core/Charset.h"
+#include "core/Charset.h"
 
 #include <CLI/CLI.hpp>
 

@@ -8,7 +8,7 @@
 // would take whatever was written at once; its output is kept aside in a
 // temporary file of $TMPDIR and passed on only when the run has succeeded
 // (PassOn). Only temporary files the program made itself are ever removed.
-#include "app/core/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 #include <cstdio>
 #include <memory>

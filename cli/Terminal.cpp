@@ -1,6 +1,6 @@
 #include "cli/Terminal.h"
 
-#include "app/core/Charset.h"
+#include "core/Charset.h"
 
 #include <langinfo.h>
 

@@ -1,6 +1,6 @@
 // norvane-cli: the script engine for scheduled and scripted use.
-#include "app/core/Charset.h"
-#include "app/core/Resfuncs.h"
+#include "core/Charset.h"
+#include "core/Resfuncs.h"
 #include "cli/Apply.h"
 #include "cli/Options.h"
 #include "cli/Output.h"

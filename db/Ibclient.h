@@ -4,7 +4,7 @@
 // buffers, the connection and the transaction, and one prepared statement.
 // Only the database access code and its tests include this header; the rest
 // of the system sees TDBManager alone.
-#include "app/core/Exception.h"
+#include "core/Exception.h"
 #include "locale/Regional.h"
 
 #include <ibase.h>

@@ -25,7 +25,7 @@
 //
 // One watch at a time, made before the first database is attached (made
 // later, it works the same).
-#include "app/core/Exception.h"
+#include "core/Exception.h"
 
 #include <chrono>
 #include <functional>

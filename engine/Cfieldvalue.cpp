@@ -1,6 +1,6 @@
 #include "engine/Cfieldvalue.h"
 
-#include "app/core/Charset.h"
+#include "core/Charset.h"
 #include "engine/Cnumberliteral.h"
 #include "locale/Messages.h"
 

@@ -1,7 +1,7 @@
 #include "engine/Clogadmin.h"
 
-#include "app/core/Charset.h"
-#include "app/core/Resfuncs.h"
+#include "core/Charset.h"
+#include "core/Resfuncs.h"
 #include "db/Dbmanagererror.h"
 #include "db/Tconnection.h"
 #include "db/Tdbstats.h"

@@ -9,7 +9,7 @@
 // the role RDB$ADMIN; each is checked before anything changes. The log's
 // tables and triggers are its own; no user table or row is ever touched.
 // Names come back as UTF-8.
-#include "app/core/Exception.h"
+#include "core/Exception.h"
 #include "locale/Regional.h"
 
 #include <exception>

@@ -1,6 +1,6 @@
 #include "engine/Clogreader.h"
 
-#include "app/core/Resfuncs.h"
+#include "core/Resfuncs.h"
 #include "db/Tdbmanager.h"
 #include "engine/Cnorvane.h"
 #include "locale/Messages.h"

@@ -1,7 +1,7 @@
 #include "engine/Cnorvane.h"
 
-#include "app/core/AtomicFile.h"
-#include "app/core/Resfuncs.h"
+#include "core/AtomicFile.h"
+#include "core/Resfuncs.h"
 #include "db/Tdbmanager.h"
 #include "db/Tsignalwatch.h"
 #include "engine/Clogreader.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/core/Charset.h"
+#include "core/Charset.h"
 #include "engine/Clogrecord.h"
 #include "engine/Crecordstore.h"
 #include "engine/Cscriptwriter.h"

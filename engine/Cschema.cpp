@@ -1,6 +1,6 @@
 #include "engine/Cschema.h"
 
-#include "app/core/Resfuncs.h"
+#include "core/Resfuncs.h"
 #include "db/Tdbmanager.h"
 #include "engine/Clogreader.h"
 #include "res/TextIds.h"

@@ -1,6 +1,6 @@
 #include "engine/Cscriptwriter.h"
 
-#include "app/core/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "engine/Cfieldvalue.h"
 #include "locale/Messages.h"
 

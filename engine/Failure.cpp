@@ -1,6 +1,6 @@
 #include "engine/Failure.h"
 
-#include "app/core/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "db/Dbmanagererror.h"
 #include "db/Tsignalwatch.h"
 #include "engine/Capplier.h"

@@ -3,7 +3,7 @@
 // relabelling a form from it, and writing a value into it.
 #include "FuzzUtil.h"
 
-#include "app/core/IniFile.h"
+#include "core/IniFile.h"
 #include "locale/Localize.h"
 #include "locale/Messages.h"
 

@@ -3,7 +3,7 @@
 // always read back as the value itself.
 #include "FuzzUtil.h"
 
-#include "app/core/Resfuncs.h"
+#include "core/Resfuncs.h"
 #include "engine/Clogrecord.h"
 #include "engine/Cnumberliteral.h"
 #include "res/TextIds.h"

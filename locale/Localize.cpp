@@ -1,7 +1,7 @@
 #include "locale/Localize.h"
 
-#include "app/core/IniFile.h"
-#include "app/core/ProgramPath.h"
+#include "core/IniFile.h"
+#include "core/ProgramPath.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "locale/Messages.h"
 
-#include "app/core/IniFile.h"
-#include "app/core/ProgramPath.h"
+#include "core/IniFile.h"
+#include "core/ProgramPath.h"
 
 #include <cstdlib>
 #include <cstring>

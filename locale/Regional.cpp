@@ -1,6 +1,6 @@
 #include "locale/Regional.h"
 
-#include "app/core/Exception.h"
+#include "core/Exception.h"
 
 #include <langinfo.h>
 #include <locale.h>

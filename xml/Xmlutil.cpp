@@ -1,8 +1,8 @@
 #include "xml/Xmlutil.h"
 
-#include "app/core/AtomicFile.h"
-#include "app/core/Charset.h"
-#include "app/core/Exception.h"
+#include "core/AtomicFile.h"
+#include "core/Charset.h"
+#include "core/Exception.h"
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>

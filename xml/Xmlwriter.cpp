@@ -1,6 +1,6 @@
 #include "xml/Xmlwriter.h"
 
-#include "app/core/Charset.h"
+#include "core/Charset.h"
 #include "xml/Xmlutil.h"
 
 #include <libxml/tree.h>

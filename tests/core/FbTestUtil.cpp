@@ -1,6 +1,6 @@
 #include "FbTestUtil.h"
 
-#include "app/core/Charset.h"
+#include "core/Charset.h"
 #include "db/Tdbmanager.h"
 #include "locale/Messages.h"
 #include "locale/Regional.h"

@@ -4,7 +4,7 @@
 #include "FbTestUtil.h"
 
 #include "db/Ibclient.h"
-#include "app/core/Resfuncs.h"
+#include "core/Resfuncs.h"
 #include "db/Tdbmanager.h"
 #include "locale/Messages.h"
 #include "res/TextIds.h"

@@ -2,7 +2,7 @@
 // engine and against the server on 127.0.0.1.
 #include "FbTestUtil.h"
 
-#include "app/core/Resfuncs.h"
+#include "core/Resfuncs.h"
 #include "db/Tdbmanager.h"
 #include "locale/Messages.h"
 #include "res/TextIds.h"

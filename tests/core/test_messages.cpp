@@ -1,5 +1,5 @@
 // The message catalogue and its language files, on real files.
-#include "app/core/IniFile.h"
+#include "core/IniFile.h"
 #include "engine/Clogrecord.h"
 #include "locale/Messages.h"
 

@@ -1,6 +1,6 @@
 // Dates as users type and read them, and files replaced whole.
-#include "app/core/AtomicFile.h"
-#include "app/core/Exception.h"
+#include "core/AtomicFile.h"
+#include "core/Exception.h"
 #include "locale/Regional.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The texts built into the program: exact query and template bytes, the
 // language files read through the ini layer, and the lookup's rules.
-#include "app/core/IniFile.h"
-#include "app/core/Resfuncs.h"
+#include "core/IniFile.h"
+#include "core/Resfuncs.h"
 #include "locale/Messages.h"
 #include "res/BuiltinTexts.h"
 

@@ -5,7 +5,7 @@
 #include "FbTestUtil.h"
 #include "RoundTripMix.h"
 
-#include "app/core/Charset.h"
+#include "core/Charset.h"
 #include "db/Tdbmanager.h"
 #include "engine/Capplier.h"
 #include "engine/Cnorvane.h"

@@ -1,6 +1,6 @@
 // The XML layer over libxml2 and the XML form of log records: the tree they
 // build, the exact text, and files that any XML parser reads back.
-#include "app/core/Resfuncs.h"
+#include "core/Resfuncs.h"
 #include "engine/Clogrecord.h"
 #include "xml/Xmlutil.h"
 

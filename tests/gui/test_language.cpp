@@ -4,7 +4,7 @@
 
 #include "app/Hyperlink.h"
 #include "app/Statusbar.h"
-#include "app/core/Resfuncs.h"
+#include "core/Resfuncs.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // Saving the pages, picking the database file and the readme, on real files.
 #include "GuiTestUtil.h"
 
-#include "app/core/Resfuncs.h"
+#include "core/Resfuncs.h"
 
 #include <QDialog>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/core/Exception.h"
+#include "core/Exception.h"
 
 #include <sys/types.h>
 

@@ -1,6 +1,6 @@
-#include "app/core/Textfile.h"
+#include "core/Textfile.h"
 
-#include "app/core/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 std::vector<std::string> SplitLines(const std::string& text)
 {

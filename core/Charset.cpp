@@ -1,4 +1,4 @@
-#include "app/core/Charset.h"
+#include "core/Charset.h"
 
 #include <iconv.h>
 

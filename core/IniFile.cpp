@@ -1,6 +1,6 @@
-#include "app/core/IniFile.h"
+#include "core/IniFile.h"
 
-#include "app/core/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 // 8-bit text only: no wide-character converter is needed.
 #define SI_NO_CONVERSION

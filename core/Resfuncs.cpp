@@ -1,4 +1,4 @@
-#include "app/core/Resfuncs.h"
+#include "core/Resfuncs.h"
 
 #include "res/BuiltinTexts.h"
 

@@ -1,4 +1,4 @@
-#include "app/core/ProgramPath.h"
+#include "core/ProgramPath.h"
 
 #include <pwd.h>
 #include <sys/stat.h>
