@@ -20,37 +20,6 @@ namespace {
 // The first line of a state file.
 const char kStateHeading[] = "# norvane-cli state: the log entries written so far, by log id";
 
-// How far an apply has come, on a terminal, for logs of some size.
-class TApplyProgress {
-public:
-    explicit TApplyProgress(bool aEnabled) : enabled(aEnabled) {}
-    ~TApplyProgress() { Finish(); }
-    void operator()(int total, int done)
-    {
-        if (!enabled || total < 500)
-            return;
-        const int percent = static_cast<int>(100LL * done / total);
-        if (percent == shown)
-            return;
-        shown = percent;
-        const std::string line = ForTerminal(
-            FormatMessage(msgApplying, {std::to_string(done), std::to_string(total), std::to_string(percent)}));
-        std::fputs(("\r" + line).c_str(), stderr);
-        std::fflush(stderr);
-    }
-    void Finish()
-    {
-        if (shown >= 0) {
-            std::fputc('\n', stderr);
-            shown = -1;
-        }
-    }
-
-private:
-    bool enabled;
-    int shown = -1;
-};
-
 // A line of the summary on standard output, in the terminal's character set.
 void Print(const std::string& line) { std::printf("%s\n", line.c_str()); }
 
@@ -133,7 +102,7 @@ std::string StateText(const NorvaneImpl::TReceivedLog& log, const std::string& s
 int RunApply(const CliOptions& o, const TSay& say, const TReport& report)
 {
     using Norvane::TFailureKind;
-    TApplyProgress progress(isatty(STDERR_FILENO) != 0);
+    TProgressLine progress(msgApplying, isatty(STDERR_FILENO) != 0);
     try {
         if (o.restoreTriggers) {
             const std::size_t restored = Norvane::CApplier::RestoreTriggers(

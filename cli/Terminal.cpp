@@ -1,11 +1,13 @@
 #include "cli/Terminal.h"
 
 #include "core/Charset.h"
+#include "locale/Messages.h"
 
 #include <langinfo.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 namespace {
 
@@ -29,4 +31,26 @@ std::string ForTerminal(const std::string& text, const std::string& encoding)
     if (codeset.empty() || codeset == "ANSI_X3.4-1968" || Canonical(codeset) == Canonical(encoding))
         return text;
     return Transliterated(text, encoding, codeset);
+}
+
+void TProgressLine::operator()(int total, int done)
+{
+    if (!enabled || total < 500)
+        return;
+    const int percent = static_cast<int>(100LL * done / total);
+    if (percent == shown)
+        return;
+    shown = percent;
+    const std::string line =
+        ForTerminal(FormatMessage(message, {std::to_string(done), std::to_string(total), std::to_string(percent)}));
+    std::fputs(("\r" + line).c_str(), stderr);
+    std::fflush(stderr);
+}
+
+void TProgressLine::Finish()
+{
+    if (shown >= 0) {
+        std::fputc('\n', stderr);
+        shown = -1;
+    }
 }

@@ -8,3 +8,21 @@
 // values come in the run's character set. Under the C locale, or when the
 // encodings are one, the bytes are left as they are.
 std::string ForTerminal(const std::string& text, const std::string& encoding = "CP1251");
+
+// How far a long job has come, as one line on standard error that each step
+// rewrites: the message's %1 done, %2 total and %3 percent, when the job has
+// some size and standard error is a terminal. Ended by Finish or on leaving.
+class TProgressLine {
+public:
+    TProgressLine(const std::string& aMessage, bool aEnabled) : message(aMessage), enabled(aEnabled) {}
+    TProgressLine(const TProgressLine&) = delete;
+    TProgressLine& operator=(const TProgressLine&) = delete;
+    ~TProgressLine() { Finish(); }
+    void operator()(int total, int done);
+    void Finish();
+
+private:
+    const std::string& message;  // the catalogue's, so the language in use
+    bool enabled;
+    int shown = -1;  // the percent on the line, -1 when there is none
+};

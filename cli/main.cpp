@@ -61,37 +61,6 @@ void UseRussian()
 }
 
 
-class Progress {
-public:
-    explicit Progress(bool aEnabled) : enabled(aEnabled) {}
-    ~Progress() { Finish(); }
-    void operator()(int total, int done)
-    {
-        // Only worth showing for a log of some size, and only on a terminal.
-        if (!enabled || total < 500)
-            return;
-        int percent = static_cast<int>(100LL * done / total);
-        if (percent == shown)
-            return;
-        shown = percent;
-        const std::string line =
-            FormatMessage(msgReadingLog, {std::to_string(done), std::to_string(total), std::to_string(percent)});
-        std::fputs(("\r" + ForTerminal(line)).c_str(), stderr);
-        std::fflush(stderr);
-    }
-    void Finish()
-    {
-        if (shown >= 0) {
-            std::fputc('\n', stderr);
-            shown = -1;
-        }
-    }
-
-private:
-    bool enabled;
-    int shown = -1;
-};
-
 // Whether the failure of the run has been told already.
 std::atomic<bool> reported{false};
 
@@ -221,7 +190,7 @@ int Run(const CliOptions& o)
             xml->CheckWritten();
     };
 
-    Progress progress(isatty(STDERR_FILENO) != 0);
+    TProgressLine progress(msgReadingLog, isatty(STDERR_FILENO) != 0);
     // A write that failed stops the run at the next record, whatever the
     // engine made of it.
     Norvane::CNorvane engine([&](int& total, int& done) {
