@@ -554,9 +554,10 @@ int main(int argc, char** argv)
         }
 
         std::printf("norvane-bench: a run is ReadLog over the whole period, both scripts and the XML text.\n"
-                    "The floor reads the same log rows with three plain SELECTs; read is the run's reading of\n"
-                    "the log into records (ReadLog without the XML log), read/flr its ratio to the floor. The\n"
-                    "shares split the run into reading, building the XML log, both scripts and the XML text.\n"
+                    "The floor reads the log's three tables whole with three plain SELECTs; read is the run's\n"
+                    "reading of the log into records (ReadLog without the XML log), read/flr its ratio to the\n"
+                    "floor. The shares split the run into reading, building the XML log, both scripts and the\n"
+                    "XML text.\n"
                     "Build: making the database and its logged changes. Peak: resident memory of the run.\n");
         std::printf("cli/flr, undo/flr: norvane-cli writing the reproducing or the undo script and the XML log\n"
                     "to files (the streamed path), against the floor; cli MiB, undo MiB: their peak memory.\n"
