@@ -334,9 +334,6 @@ std::map<std::string, double> MeasureApply(const Target& target, int entries)
     return figures;
 }
 
-// The largest log the window is measured on: beyond it a run holds gigabytes.
-constexpr int kWindowSizeLimit = 100000;
-
 std::map<std::string, double> RunWindow(const Target& target)
 {
     const fs::path program = fs::path(ExecutablePath()).parent_path() / "norvane-bench-window";

@@ -641,115 +641,6 @@ std::string LaterChange(TDBTransaction& work, int sourceCharset, const CLogRecor
     return ScriptMessage(msgNoLaterChange);
 }
 
-// Reads the log's records in a thread of its own, ahead of the target
-// taking their changes, so that the two databases work side by side. The
-// records pass between the threads in batches: one handover per record would
-// cost more than most records take to apply.
-class TReadAhead {
-public:
-    struct TItem {
-        std::unique_ptr<CLogRecord> record;
-        long long id = 0;
-        int total = 0;  // CLogReader::Total when it was read
-        int read = 0;   // and CLogReader::Read
-    };
-
-    // The reading thread words the errors of the log in the character set
-    // of the caller's script (TScriptCharset), as the caller would.
-    explicit TReadAhead(CLogReader& aReader)
-        : reader(aReader), thread([this, name = TScriptCharset::Name(), encoding = TScriptCharset::Encoding()] {
-              const TScriptCharset charset(name, encoding);
-              Read();
-          })
-    {
-    }
-
-    // Stops the reading (the call under way ends first) and waits for it.
-    ~TReadAhead()
-    {
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            stop = true;
-        }
-        changed.notify_all();
-        thread.join();
-    }
-    TReadAhead(const TReadAhead&) = delete;
-    TReadAhead& operator=(const TReadAhead&) = delete;
-
-    // The next record; false after the last. Raises what the reading raised.
-    bool Next(TItem& item)
-    {
-        if (taken == batch.size()) {
-            batch.clear();
-            taken = 0;
-            std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [this] { return !ready.empty() || ended; });
-            if (ready.empty()) {
-                if (error)
-                    std::rethrow_exception(error);
-                return false;
-            }
-            batch.swap(ready);
-            changed.notify_all();
-        }
-        item = std::move(batch[taken++]);
-        return true;
-    }
-
-private:
-    // Records a batch holds, and batches that may wait: enough to keep both
-    // sides busy, few enough to hold no memory to speak of.
-    static constexpr std::size_t kBatch = 64;
-
-    void Read()
-    {
-        std::vector<TItem> reading;
-        try {
-            for (bool more = true; more;) {
-                TItem item;
-                item.record = reader.Next();
-                more = item.record != nullptr;
-                if (more) {
-                    item.id = reader.Entry().id;
-                    item.total = reader.Total();
-                    item.read = reader.Read();
-                    reading.push_back(std::move(item));
-                    if (reading.size() < kBatch)
-                        continue;
-                }
-                std::unique_lock<std::mutex> lock(mutex);
-                changed.wait(lock, [this] { return ready.empty() || stop; });
-                if (stop)
-                    return;
-                ready.swap(reading);
-                reading.clear();
-                ended = !more;
-                changed.notify_all();
-            }
-        } catch (...) {
-            std::unique_lock<std::mutex> lock(mutex);
-            // What was read before the failure is applied first.
-            changed.wait(lock, [this] { return ready.empty() || stop; });
-            ready.swap(reading);
-            error = std::current_exception();
-            ended = true;
-            changed.notify_all();
-        }
-    }
-
-    CLogReader& reader;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<TItem> ready;  // a batch read, waiting for the applier
-    bool ended = false;        // the last batch is ready (or the reading failed)
-    bool stop = false;
-    std::exception_ptr error;
-    std::vector<TItem> batch;  // the applier's batch at hand
-    std::size_t taken = 0;
-    std::thread thread;  // last: it starts once the rest is there
-};
-
 void Count(TApplySummary& summary, const CLogRecord& record)
 {
     auto table = std::find_if(summary.tables.begin(), summary.tables.end(),
@@ -866,7 +757,10 @@ TApplySummary CApplier::Run()
             return id.Fetch() ? id.Integer(0) : kNoCharset;
         }());
 
-        const TEntrySelection selection{options.periodBegin, options.periodEnd, &received, options.filter};
+        // Chosen by what was received before the run: the log is read in a
+        // thread of its own while the entries applied are added.
+        const TReceivedLog receivedBefore = received;
+        const TEntrySelection selection{options.periodBegin, options.periodEnd, &receivedBefore, options.filter};
         CLogReader reader(selection.Params(), sourceQuotes, false, {},
                           [&selection](const TEntryRow& entry) { return selection.Choice(entry); });
         std::vector<long long> undone;  // the ids read for an undo, ascending

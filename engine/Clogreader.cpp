@@ -634,4 +634,77 @@ void TCascadeFinder::Examine(CLogRecord& record, std::size_t sequence)
     }
 }
 
+TReadAhead::TReadAhead(CLogReader& aReader)
+    : reader(aReader), thread([this, name = TScriptCharset::Name(), encoding = TScriptCharset::Encoding()] {
+          const TScriptCharset charset(name, encoding);
+          Read();
+      })
+{
+}
+
+TReadAhead::~TReadAhead()
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        stop = true;
+    }
+    changed.notify_all();
+    thread.join();
+}
+
+bool TReadAhead::Next(TItem& item)
+{
+    if (taken == batch.size()) {
+        batch.clear();
+        taken = 0;
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [this] { return !ready.empty() || ended; });
+        if (ready.empty()) {
+            if (error)
+                std::rethrow_exception(error);
+            return false;
+        }
+        batch.swap(ready);
+        changed.notify_all();
+    }
+    item = std::move(batch[taken++]);
+    return true;
+}
+
+void TReadAhead::Read()
+{
+    std::vector<TItem> reading;
+    try {
+        for (bool more = true; more;) {
+            TItem item;
+            item.record = reader.Next();
+            more = item.record != nullptr;
+            if (more) {
+                item.id = reader.Entry().id;
+                item.total = reader.Total();
+                item.read = reader.Read();
+                reading.push_back(std::move(item));
+                if (reading.size() < kBatch)
+                    continue;
+            }
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [this] { return ready.empty() || stop; });
+            if (stop)
+                return;
+            ready.swap(reading);
+            reading.clear();
+            ended = !more;
+            changed.notify_all();
+        }
+    } catch (...) {
+        std::unique_lock<std::mutex> lock(mutex);
+        // What was read before the failure is taken first.
+        changed.wait(lock, [this] { return ready.empty() || stop; });
+        ready.swap(reading);
+        error = std::current_exception();
+        ended = true;
+        changed.notify_all();
+    }
+}
+
 }  // namespace NorvaneImpl

@@ -2,9 +2,13 @@
 #include "engine/Clogrecord.h"
 #include "engine/Cschema.h"
 
+#include <condition_variable>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
@@ -229,6 +233,52 @@ private:
     TEntryRow entry;
     std::vector<TValueRow> keyRows;
     std::vector<TValueRow> fieldRows;
+};
+
+// Reads a log reader's records in a thread of its own, ahead of the caller
+// that makes statements of them, so that the database and the caller work
+// side by side (the embedded engine works in the reading thread). The
+// records pass between the threads in batches: one handover per record would
+// cost more than most records take to write.
+class TReadAhead {
+public:
+    struct TItem {
+        std::unique_ptr<CLogRecord> record;
+        long long id = 0;
+        int total = 0;  // CLogReader::Total when it was read
+        int read = 0;   // and CLogReader::Read
+    };
+
+    // The reading thread words the errors of the log in the character set
+    // of the caller's script (TScriptCharset), as the caller would. The
+    // reader's events are called in the reading thread.
+    explicit TReadAhead(CLogReader& aReader);
+    // Stops the reading (the call under way ends first) and waits for it.
+    ~TReadAhead();
+    TReadAhead(const TReadAhead&) = delete;
+    TReadAhead& operator=(const TReadAhead&) = delete;
+
+    // The next record; false after the last. Raises what the reading raised,
+    // once the records read before the failure have been taken.
+    bool Next(TItem& item);
+
+private:
+    // Records a batch holds, and batches that may wait: enough to keep both
+    // sides busy, few enough to hold no memory to speak of.
+    static constexpr std::size_t kBatch = 64;
+
+    void Read();
+
+    CLogReader& reader;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<TItem> ready;  // a batch read, waiting for the caller
+    bool ended = false;        // the last batch is ready (or the reading failed)
+    bool stop = false;
+    std::exception_ptr error;
+    std::vector<TItem> batch;  // the caller's batch at hand
+    std::size_t taken = 0;
+    std::thread thread;  // last: it starts once the rest is there
 };
 
 }  // namespace NorvaneImpl

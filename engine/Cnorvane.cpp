@@ -102,11 +102,17 @@ std::unique_ptr<CLogReader> CNorvane::Open(const std::string& databaseFile, cons
                 skipped.first.push_back(entry.what());
             // Left out for good: it can never be trusted.
             if (received)
-                received->Add(entry.LogId());
+                skipped.ids.push_back(entry.LogId());
         };
-    const NorvaneImpl::TEntrySelection selection{periodBegin, periodEnd, received, filter};
+    // The entries are chosen by what was received before the run, a copy of
+    // its own: the log may be read in a thread of its own while the entries
+    // written are added to the received log. Each id comes once.
+    std::shared_ptr<const NorvaneImpl::TReceivedLog> before;
+    if (received)
+        before = std::make_shared<const NorvaneImpl::TReceivedLog>(*received);
+    const NorvaneImpl::TEntrySelection selection{periodBegin, periodEnd, before.get(), filter};
     auto reader = std::make_unique<CLogReader>(selection.Params(), quoteNames, includeComments, std::move(onSkip),
-                                               [selection](const NorvaneImpl::TEntryRow& entry) {
+                                               [selection, before](const NorvaneImpl::TEntryRow& entry) {
                                                    return selection.Choice(entry);
                                                });
     // An update finds its row in either script; a delete is the reproducing
@@ -190,11 +196,10 @@ void CNorvane::ReadLog(const std::string& databaseFile, const std::string& userN
     xmlText.clear();
     xmlText.shrink_to_fit();
     StartXML(&xmlText);
-    int done = 0;
     while (std::unique_ptr<CLogRecord> record = reader->Next()) {
         WriteXML([&record](XMLutil::TXMLWriter& writer) { record->WriteXMLElement(writer); });
         records.push_back(*record);
-        Advance(*reader, done);
+        Advance(reader->Total(), reader->Read());
     }
     WriteXML([this](XMLutil::TXMLWriter& writer) {
         writer.Finish();
@@ -224,13 +229,16 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
                 throw Exception(msgCannotWriteScript);
         },
         disableTriggers);
-    int done = 0;
-    while (std::unique_ptr<CLogRecord> record = reader->Next()) {
-        scriptWriter.Add(*record);
-        WriteXML([&record](XMLutil::TXMLWriter& writer) { record->WriteXMLElement(writer); });
+    // The log is read ahead while the statements and elements of the
+    // records read are written.
+    NorvaneImpl::TReadAhead ahead(*reader);
+    NorvaneImpl::TReadAhead::TItem item;
+    while (ahead.Next(item)) {
+        scriptWriter.Add(*item.record);
+        WriteXML([&item](XMLutil::TXMLWriter& writer) { item.record->WriteXMLElement(writer); });
         if (received)
-            received->Add(reader->Entry().id);
-        Advance(*reader, done);
+            received->Add(item.id);
+        Advance(item.total, item.read);
     }
     scriptWriter.Finish();
     if (!undo && syncGenerators && !generators.empty() && scriptWriter.Records() > 0) {
@@ -239,8 +247,11 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
         if (std::fwrite(tail.data(), 1, tail.size(), script) != tail.size())
             throw Exception(msgCannotWriteScript);
     }
-    if (received)
+    if (received) {
+        for (const long long id : skipped.ids)
+            received->Add(id);
         NorvaneImpl::FillFinalGaps(*received);
+    }
     WriteXML([this](XMLutil::TXMLWriter& writer) {
         writer.Finish();
         xmlWriter.reset();
@@ -249,15 +260,12 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
     return scriptWriter.Records();
 }
 
-void CNorvane::Advance(const CLogReader& reader, int& done)
+void CNorvane::Advance(int total, int read)
 {
     TSignalWatch::StopIfCaught();
-    if (onProgress) {
-        // By the entries read: those a filter passes over count too.
-        done = reader.Read();
-        int total = reader.Total();
-        onProgress(total, done);
-    }
+    // By the entries read: those a filter passes over count too.
+    if (onProgress)
+        onProgress(total, read);
 }
 
 std::string CNorvane::GetScript(bool reproducing)

@@ -107,6 +107,7 @@ public:
     struct TSkipped {
         std::size_t count = 0;
         std::vector<std::string> first;  // the messages of the first kMaxListed, in log order
+        std::vector<long long> ids;      // of all, when a received log is kept
         static constexpr std::size_t kMaxListed = 100;
     };
     // The entries the last run left out as invalid.
@@ -156,7 +157,7 @@ private:
     void WriteXML(Operation operation);
     // After each record of a run: a signal the program caught (TSignalWatch)
     // ends the run with InterruptedError, and the progress event hears of it.
-    void Advance(const NorvaneImpl::CLogReader& reader, int& done);
+    void Advance(int total, int read);
     std::string GetScript(bool reproducing);
 
     // The XML log of the last run, written as the records came.
