@@ -198,6 +198,18 @@ public:
     }
 };
 
+// The period's and the filters' options, in both usages.
+const char kPeriodAndFilters[] =
+    "      --from YYYY-MM-DD    first day of the period (default 1901-01-01); with a\n"
+    "                           time of day, YYYY-MM-DDTHH:MM[:SS], from that moment\n"
+    "      --to YYYY-MM-DD      last day of the period, included whole (default today);\n"
+    "                           with a time of day, up to (not including) that moment\n"
+    "      --table NAME         only the changes of this table, as the log names it\n"
+    "                           (again for more tables)\n"
+    "      --exclude-table NAME none of the changes of this table (again for more)\n"
+    "      --by-user NAME       only the changes this user made (again for more)\n"
+    "      --operation I,U,D    only these operations: inserts, updates, deletes\n";
+
 }  // namespace
 
 std::string UsageText()
@@ -211,15 +223,7 @@ std::string UsageText()
            "  -d, --database LOCATION  database file, or host:path, host/port:path\n"
            "  -u, --user NAME          user name (default: $ISC_USER, else SYSDBA)\n"
            "  -p, --password PASS      password (default: $ISC_PASSWORD, else none)\n"
-           "      --from YYYY-MM-DD    first day of the period (default 1901-01-01); with a\n"
-           "                           time of day, YYYY-MM-DDTHH:MM[:SS], from that moment\n"
-           "      --to YYYY-MM-DD      last day of the period, included whole (default today);\n"
-           "                           with a time of day, up to (not including) that moment\n"
-           "      --table NAME         only the changes of this table, as the log names it\n"
-           "                           (again for more tables)\n"
-           "      --exclude-table NAME none of the changes of this table (again for more)\n"
-           "      --by-user NAME       only the changes this user made (again for more)\n"
-           "      --operation I,U,D    only these operations: inserts, updates, deletes\n"
+           + std::string(kPeriodAndFilters) +
            "      --undo               write the undo script (newest change first)\n"
            "      --no-comments        leave out the date-and-user comment lines\n"
            "      --disable-triggers   make the target's own triggers on the changed tables\n"
@@ -296,15 +300,7 @@ std::string ApplyUsageText()
            "      --target-user NAME   its user name (default: the source's)\n"
            "      --target-password P  its password (default: the source's)\n"
            "      --target-charset N   character set of its connection (default: the source's)\n"
-           "      --from YYYY-MM-DD    first day of the period (default 1901-01-01); with a\n"
-           "                           time of day, YYYY-MM-DDTHH:MM[:SS], from that moment\n"
-           "      --to YYYY-MM-DD      last day of the period, included whole (default today);\n"
-           "                           with a time of day, up to (not including) that moment\n"
-           "      --table NAME         only the changes of this table, as the log names it\n"
-           "                           (again for more tables)\n"
-           "      --exclude-table NAME none of the changes of this table (again for more)\n"
-           "      --by-user NAME       only the changes this user made (again for more)\n"
-           "      --operation I,U,D    only these operations: inserts, updates, deletes\n"
+           + std::string(kPeriodAndFilters) +
            "      --source-name NAME   the name TARGET knows the source by (default: its file\n"
            "                           name, so that a copy or a move is the same source)\n"
            "      --key-only           find each row by its key alone, without checking the\n"
