@@ -3,6 +3,7 @@
 #include "db/Tservercall.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -508,5 +509,37 @@ ISC_QUAD TCursor::WriteBlob(const char* data, size_t size, const std::string& bp
         status.Raise();
     return id;
 }
+
+std::string ScaledToString(long long value, int scale)
+{
+    const bool negative = value < 0;
+    unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(value)
+                                            : static_cast<unsigned long long>(value);
+    std::string digits = std::to_string(magnitude);
+    if (scale < 0) {
+        const size_t decimals = static_cast<size_t>(-scale);
+        if (digits.size() <= decimals)
+            digits.insert(0, decimals - digits.size() + 1, '0');
+        digits.insert(digits.size() - decimals, 1, '.');
+    } else if (scale > 0) {
+        digits.append(static_cast<size_t>(scale), '0');
+    }
+    return negative ? "-" + digits : digits;
+}
+
+namespace {
+
+template <class Float>
+std::string Shortest(Float value)
+{
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+}  // namespace
+
+std::string FloatToString(float value) { return Shortest(value); }
+std::string FloatToString(double value) { return Shortest(value); }
 
 }  // namespace IBClient

@@ -9,6 +9,7 @@
 
 #include <ibase.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -247,5 +248,23 @@ private:
     int type = 0;
     bool executeBlock = false;
 };
+
+// A value of the type as the bytes of an XSQLVAR buffer hold it, which need
+// not be aligned for the type.
+template <class T>
+T ReadUnaligned(const char* bytes)
+{
+    T value;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+// An integer of a column with the given scale (0 or negative: the number of
+// digits after the decimal point), exactly.
+std::string ScaledToString(long long value, int scale);
+
+// The shortest decimal text that reads back to the same value.
+std::string FloatToString(float value);
+std::string FloatToString(double value);
 
 }  // namespace IBClient

@@ -2,7 +2,6 @@
 
 #include "db/Ibclient.h"
 
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,27 +18,6 @@ bool ConnectionLost(const EIBError& error)
         if (error.Reports(lost))
             return true;
     return false;
-}
-
-template <class T>
-T Read(const char* bytes)
-{
-    T value;
-    std::memcpy(&value, bytes, sizeof value);
-    return value;
-}
-
-std::string Scaled(long long value, int scale)
-{
-    std::string digits = std::to_string(value < 0 ? 0ULL - static_cast<unsigned long long>(value)
-                                                  : static_cast<unsigned long long>(value));
-    if (scale < 0) {
-        const size_t decimals = static_cast<size_t>(-scale);
-        if (digits.size() <= decimals)
-            digits.insert(0, decimals - digits.size() + 1, '0');
-        digits.insert(digits.size() - decimals, 1, '.');
-    }
-    return (value < 0 ? "-" : "") + digits;
 }
 
 // ISC_DATE counts days from 17 November 1858; the civil date by the
@@ -66,14 +44,6 @@ std::string IsoTime(ISC_TIME time)
     std::snprintf(text, sizeof text, "%02u:%02u:%02u.%04u", time / 36000000u, time / 600000u % 60u,
                   time / 10000u % 60u, time % 10000u);
     return text;
-}
-
-template <class Float>
-std::string Shortest(Float value)
-{
-    char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
 }
 
 }  // namespace
@@ -323,10 +293,10 @@ long long TDBStatement::Integer(int column) const
     if (IsNull(column))
         return 0;
     switch (var.sqltype & ~1) {
-    case SQL_SHORT: return Read<ISC_SHORT>(var.sqldata);
-    case SQL_LONG: return Read<ISC_LONG>(var.sqldata);
-    case SQL_INT64: return Read<ISC_INT64>(var.sqldata);
-    case SQL_DOUBLE: return static_cast<long long>(Read<double>(var.sqldata));
+    case SQL_SHORT: return ReadUnaligned<ISC_SHORT>(var.sqldata);
+    case SQL_LONG: return ReadUnaligned<ISC_LONG>(var.sqldata);
+    case SQL_INT64: return ReadUnaligned<ISC_INT64>(var.sqldata);
+    case SQL_DOUBLE: return static_cast<long long>(ReadUnaligned<double>(var.sqldata));
     default: return std::atoll(Text(column).c_str());
     }
 }
@@ -339,24 +309,24 @@ std::string TDBStatement::Text(int column) const
     const char* data = var.sqldata;
     switch (var.sqltype & ~1) {
     case SQL_TEXT: return std::string(data, static_cast<size_t>(var.sqllen));
-    case SQL_VARYING: return std::string(data + sizeof(short), static_cast<unsigned short>(Read<short>(data)));
-    case SQL_SHORT: return Scaled(Read<ISC_SHORT>(data), var.sqlscale);
-    case SQL_LONG: return Scaled(Read<ISC_LONG>(data), var.sqlscale);
-    case SQL_INT64: return Scaled(Read<ISC_INT64>(data), var.sqlscale);
-    case SQL_FLOAT: return Shortest(Read<float>(data));
+    case SQL_VARYING: return std::string(data + sizeof(short), static_cast<unsigned short>(ReadUnaligned<short>(data)));
+    case SQL_SHORT: return ScaledToString(ReadUnaligned<ISC_SHORT>(data), var.sqlscale);
+    case SQL_LONG: return ScaledToString(ReadUnaligned<ISC_LONG>(data), var.sqlscale);
+    case SQL_INT64: return ScaledToString(ReadUnaligned<ISC_INT64>(data), var.sqlscale);
+    case SQL_FLOAT: return FloatToString(ReadUnaligned<float>(data));
     case SQL_DOUBLE:
-    case SQL_D_FLOAT: return Shortest(Read<double>(data));
-    case SQL_TYPE_DATE: return IsoDate(Read<ISC_DATE>(data));
-    case SQL_TYPE_TIME: return IsoTime(Read<ISC_TIME>(data));
+    case SQL_D_FLOAT: return FloatToString(ReadUnaligned<double>(data));
+    case SQL_TYPE_DATE: return IsoDate(ReadUnaligned<ISC_DATE>(data));
+    case SQL_TYPE_TIME: return IsoTime(ReadUnaligned<ISC_TIME>(data));
     case SQL_TIMESTAMP: {
-        const ISC_TIMESTAMP stamp = Read<ISC_TIMESTAMP>(data);
+        const ISC_TIMESTAMP stamp = ReadUnaligned<ISC_TIMESTAMP>(data);
         return IsoDate(stamp.timestamp_date) + " " + IsoTime(stamp.timestamp_time);
     }
     case SQL_BOOLEAN: return data[0] ? "TRUE" : "FALSE";
     case SQL_BLOB: {
         std::vector<char> bytes;
         try {
-            cursor->ReadBlob(Read<ISC_QUAD>(data), bytes);
+            cursor->ReadBlob(ReadUnaligned<ISC_QUAD>(data), bytes);
         } catch (const EIBError& error) {
             Raise(error);
         }

@@ -12,34 +12,6 @@ using namespace IBClient;
 
 namespace {
 
-
-template <class T>
-T Read(const char* bytes)
-{
-    T value;
-    std::memcpy(&value, bytes, sizeof value);
-    return value;
-}
-
-// An integer of a column with the given scale (0 or negative: the number of
-// digits after the decimal point), exactly.
-std::string ScaledToString(long long value, int scale)
-{
-    const bool negative = value < 0;
-    unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(value)
-                                            : static_cast<unsigned long long>(value);
-    std::string digits = std::to_string(magnitude);
-    if (scale < 0) {
-        const size_t decimals = static_cast<size_t>(-scale);
-        if (digits.size() <= decimals)
-            digits.insert(0, decimals - digits.size() + 1, '0');
-        digits.insert(digits.size() - decimals, 1, '.');
-    } else if (scale > 0) {
-        digits.append(static_cast<size_t>(scale), '0');
-    }
-    return negative ? "-" + digits : digits;
-}
-
 // Rounds a scaled integer to a whole number, halves away from zero.
 long long ScaledToInteger(long long value, int scale)
 {
@@ -57,15 +29,6 @@ long long ScaledToInteger(long long value, int scale)
     if ((remainder < 0 ? -remainder : remainder) * 2 >= divisor)
         return quotient + (value < 0 ? -1 : 1);
     return quotient;
-}
-
-// The shortest decimal text that reads back to the same value.
-template <class Float>
-std::string FloatToString(Float value)
-{
-    char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
 }
 
 }  // namespace
@@ -103,36 +66,36 @@ TField::TValue TField::Value() const
         break;
     case SQL_SHORT:
         value.kind = TValue::vScaled;
-        value.integer = Read<ISC_SHORT>(bytes);
+        value.integer = ReadUnaligned<ISC_SHORT>(bytes);
         break;
     case SQL_LONG:
         value.kind = TValue::vScaled;
-        value.integer = Read<ISC_LONG>(bytes);
+        value.integer = ReadUnaligned<ISC_LONG>(bytes);
         break;
     case SQL_INT64:
         value.kind = TValue::vScaled;
-        value.integer = Read<ISC_INT64>(bytes);
+        value.integer = ReadUnaligned<ISC_INT64>(bytes);
         break;
     case SQL_FLOAT:
         value.kind = TValue::vFloat;
-        value.real = Read<float>(bytes);
+        value.real = ReadUnaligned<float>(bytes);
         break;
     case SQL_DOUBLE:
     case SQL_D_FLOAT:
         value.kind = TValue::vDouble;
-        value.real = Read<double>(bytes);
+        value.real = ReadUnaligned<double>(bytes);
         break;
     case SQL_TIMESTAMP:
         value.kind = TValue::vTimestamp;
-        value.dateTime = FromIscTimestamp(Read<ISC_TIMESTAMP>(bytes));
+        value.dateTime = FromIscTimestamp(ReadUnaligned<ISC_TIMESTAMP>(bytes));
         break;
     case SQL_TYPE_DATE:
         value.kind = TValue::vDate;
-        value.dateTime = FromIscDate(Read<ISC_DATE>(bytes));
+        value.dateTime = FromIscDate(ReadUnaligned<ISC_DATE>(bytes));
         break;
     case SQL_TYPE_TIME:
         value.kind = TValue::vTime;
-        value.dateTime = FromIscTime(Read<ISC_TIME>(bytes));
+        value.dateTime = FromIscTime(ReadUnaligned<ISC_TIME>(bytes));
         break;
     case SQL_BOOLEAN:
         value.kind = TValue::vBoolean;
@@ -321,12 +284,12 @@ void TDataSet::StoreRow()
         cell.null = false;
         cell.offset = store.size();
         if (type == SQL_VARYING) {
-            const auto length = static_cast<unsigned short>(Read<short>(var.sqldata));
+            const auto length = static_cast<unsigned short>(ReadUnaligned<short>(var.sqldata));
             store.insert(store.end(), var.sqldata + sizeof(short), var.sqldata + sizeof(short) + length);
         } else if (type == SQL_BLOB) {
             // The contents are read now: a BLOB id means nothing once the
             // transaction has ended.
-            cursor->ReadBlob(Read<ISC_QUAD>(var.sqldata), store);
+            cursor->ReadBlob(ReadUnaligned<ISC_QUAD>(var.sqldata), store);
         } else {
             store.insert(store.end(), var.sqldata, var.sqldata + var.sqllen);
         }
