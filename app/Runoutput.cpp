@@ -1,16 +1,11 @@
 #include "app/Runoutput.h"
 
 #include "core/AtomicFile.h"
-#include "core/Exception.h"
-#include "locale/Messages.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -21,20 +16,11 @@ constexpr std::size_t kPiece = 1 << 20;
 
 TRunOutput::TRunOutput()
 {
-    const char* folder = std::getenv("TMPDIR");
-    std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/norvane-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0)
-        throw Exception(FormatMessage(msgCannotCreateTemp, {std::strerror(errno)}));
-    unlink(name.data());
-    file = fdopen(fd, "w+b");
-    if (!file) {
-        const int error = errno;
-        close(fd);
-        throw Exception(FormatMessage(msgCannotCreateTemp, {std::strerror(error)}));
-    }
+    TFileDescriptor fd = CreateSpoolFile();
+    file = fdopen(fd.Get(), "w+b");
+    if (!file)
+        throw SpoolError(errno);
+    fd.Release();
 }
 
 TRunOutput::~TRunOutput()
@@ -46,7 +32,7 @@ void TRunOutput::Finish()
 {
     struct stat status {};
     if (std::fflush(file) != 0 || fstat(fileno(file), &status) != 0)
-        throw Exception(FormatMessage(msgCannotCreateTemp, {std::strerror(errno)}));
+        throw SpoolError(errno);
     size = status.st_size;
 }
 

@@ -11,7 +11,7 @@
 // Reading is safe from any thread once Finish has been called.
 class TRunOutput {
 public:
-    // Throws Exception (msgCannotCreateTemp) when no temporary file can be made.
+    // Throws SpoolError when no temporary file can be made.
     TRunOutput();
     ~TRunOutput();
     TRunOutput(const TRunOutput&) = delete;
@@ -19,7 +19,7 @@ public:
 
     // Where the engine writes.
     std::FILE* File() const { return file; }
-    // Flushes what was written; throws Exception when it could not be written.
+    // Flushes what was written; throws SpoolError when it could not be written.
     void Finish();
     std::int64_t Size() const { return size; }
     // Up to count bytes from offset; how many there were.
