@@ -215,8 +215,8 @@ int Run(const CliOptions& o)
             xml = std::make_unique<TOutput>(o.xmlFile);
         records = engine.WriteLog(o.database, o.user, o.password, o.from, o.to, o.comments, o.undo,
                                   script->Stream(), xml ? xml->Stream() : nullptr, o.charset);
-        // The database is let go before the outputs wait for their readers.
-        TDBManager::GetInstance().Disconnect();
+        // WriteLog has let go of the database: the outputs may wait for
+        // their readers.
         checkOutputs();
         progress.Finish();
         if (!engine.GetXMLError().empty() && xml) {

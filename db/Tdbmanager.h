@@ -105,3 +105,14 @@ private:
     std::size_t preparedStatements = 0;
     std::string characterSet = "WIN1251";
 };
+
+// A run lets go of the database when it ends, however it ends (Release): its
+// transaction only read, and a transaction held open would hold back the
+// server's garbage collection, or, on the embedded engine, keep every other
+// program out of the database file.
+struct TReleaseDatabase {
+    TReleaseDatabase() = default;
+    TReleaseDatabase(const TReleaseDatabase&) = delete;
+    TReleaseDatabase& operator=(const TReleaseDatabase&) = delete;
+    ~TReleaseDatabase() { TDBManager::GetInstance().Release(); }
+};

@@ -686,20 +686,9 @@ TApplySummary CApplier::Run()
     summary.restored = OnTarget(msgRefusesRestore, [&] { return book.Restore(kLeftOver); });
 
     TDBManager& db = TDBManager::GetInstance();
-    // The source's snapshot only reads: it ends by roll-back on every way out.
-    struct TSnapshotEnd {
-        TDBManager& db;
-        ~TSnapshotEnd()
-        {
-            if (db.IsTransactionActive()) {
-                try {
-                    db.Rollback();
-                } catch (const std::exception&) {
-                    // The manager has let it go.
-                }
-            }
-        }
-    } snapshotEnd{db};
+    // The source's snapshot only reads: it ends by roll-back on every way
+    // out, and the source is let go, as after a script's run.
+    const TReleaseDatabase release;
     if (db.IsTransactionActive())
         db.Rollback();
     db.Connect(options.source, options.user, options.password, charset.name);

@@ -17,21 +17,6 @@ using NorvaneImpl::CLogRecord;
 
 namespace Norvane {
 
-namespace {
-
-// A run lets go of the database when it ends, however it ends: its
-// transaction only read, and a transaction held open would hold back the
-// server's garbage collection, or, on the embedded engine, keep every other
-// program out of the database file.
-struct TReleaseDatabase {
-    TReleaseDatabase() = default;
-    TReleaseDatabase(const TReleaseDatabase&) = delete;
-    TReleaseDatabase& operator=(const TReleaseDatabase&) = delete;
-    ~TReleaseDatabase() { TDBManager::GetInstance().Release(); }
-};
-
-}  // namespace
-
 CEIncompleteValue::CEIncompleteValue(long long logId, const std::string& tableName, const std::string& fieldName)
     : std::range_error(NorvaneImpl::ScriptMessage(msgIncompleteValue, {std::to_string(logId), tableName, fieldName}))
 {
