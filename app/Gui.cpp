@@ -226,13 +226,13 @@ TfrmGUI::TfrmGUI(TDialogs& d, std::string path, QWidget* parent)
     CreateActions();
     ConnectActions();
     // Owned by the window; its captions are relabelled with the window's.
-    const TLogMenu* logMenu = new TLogMenu(
+    logMenu = new TLogMenu(
         *this, dialogs,
         [this] {
             return Norvane::TLogDatabase{PathBytes(edtDatabaseFile->text()), ToCp1251(edtUserName->text()),
                                          ToCp1251(edtPassword->text())};
         },
-        [this] { return running; }, miHelp);
+        miHelp);
     components << logMenu->Menu() << logMenu->InstallAction() << logMenu->StatusAction();
     move(275, 107);
     resize(553, 480);
@@ -243,15 +243,8 @@ TfrmGUI::TfrmGUI(TDialogs& d, std::string path, QWidget* parent)
     // The file may hold a password: only its owner reads it.
     settings = std::make_unique<TIniFile>(settingsPath, 0600);
     LoadSettings();
-    // The engine runs on a thread of its own (RunInWorker): its progress
-    // calls only leave the counts for the window, and stop the run once
-    // the user has asked for it.
-    engine = std::make_unique<Norvane::CNorvane>([this](int& total, int& done) {
-        progressTotal = total;
-        progressDone = done;
-        if (cancelRequested)
-            throw TRunCancelled();
-    });
+    // The engine runs on a thread of its own (RunInWorker).
+    engine = std::make_unique<Norvane::CNorvane>([this](int& total, int& done) { RunProgress(total, done); });
     progressTimer.setInterval(50);
     connect(&progressTimer, &QTimer::timeout, this, [this] { ShowProgress(); });
 }
@@ -300,7 +293,7 @@ void TfrmGUI::SetRunning(bool on)
 {
     running = on;
     for (QAction* a : {actSelectDatabase, actExecute, actApply, actSave, actClose, actAbout, actShowReadme,
-                       actCreateIntFile, miEnglish, miRussian})
+                       actCreateIntFile, miEnglish, miRussian, logMenu->InstallAction(), logMenu->StatusAction()})
         a->setEnabled(!on);
     actCancel->setEnabled(on);
     SpeedButton1->setEnabled(!on);
@@ -328,6 +321,23 @@ void TfrmGUI::ShowProgress()
     // call that follows it.
     if (cancelRequested)
         TDBManager::GetInstance().Cancel();
+}
+
+std::string TfrmGUI::CheckedOperations() const
+{
+    std::string operations;
+    for (auto [box, letter] : {std::pair{chbInserts, 'I'}, std::pair{chbUpdates, 'U'}, std::pair{chbDeletes, 'D'}})
+        if (box->isChecked())
+            operations += letter;
+    return operations;
+}
+
+void TfrmGUI::RunProgress(int& total, int& done)
+{
+    progressTotal = total;
+    progressDone = done;
+    if (cancelRequested)
+        throw TRunCancelled();
 }
 
 std::exception_ptr TfrmGUI::RunInWorker(const std::function<void()>& work)
@@ -430,10 +440,7 @@ bool TfrmGUI::ReadRunInput(TRunInput& input)
     input.filter.tables = names(edtTables);
     input.filter.excludedTables = names(edtExceptTables);
     input.filter.users = names(edtUsers);
-    input.filter.operations.clear();
-    for (auto [box, letter] : {std::pair{chbInserts, 'I'}, std::pair{chbUpdates, 'U'}, std::pair{chbDeletes, 'D'}})
-        if (box->isChecked())
-            input.filter.operations += letter;
+    input.filter.operations = CheckedOperations();
     if (input.filter.operations.empty()) {
         ShowMistake(msgNoOperation, chbInserts);
         return false;
@@ -582,16 +589,8 @@ void TfrmGUI::actApplyExecute()
     {
         TRun run(*this);
         error = RunInWorker([&] {
-            // As a script's run, the apply lets go of the source when it ends.
-            struct TRelease {
-                ~TRelease() { TDBManager::GetInstance().Release(); }
-            } release;
-            summary = Norvane::CApplier(options, [this](int& total, int& done) {
-                          progressTotal = total;
-                          progressDone = done;
-                          if (cancelRequested)
-                              throw TRunCancelled();
-                      }).Run();
+            summary =
+                Norvane::CApplier(options, [this](int& total, int& done) { RunProgress(total, done); }).Run();
         });
         // A cancel that came after the last entry changes nothing: the
         // apply committed.

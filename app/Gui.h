@@ -37,6 +37,7 @@ class TRunOutput;
 class TStatusBar;
 class TTextView;
 class TfrmAbout;
+class TLogMenu;
 class TSignalWatch;
 
 namespace Norvane {
@@ -115,7 +116,7 @@ private:
     void actExecuteExecute();
     // Applies the period's changes that the filters take to a sister
     // database the user picks, or with Undo script chosen undoes them in the
-    // database itself (GuiApply.cpp): after a question that says how many
+    // database itself: after a question that says how many
     // entries of each table and operation, on a thread of its own with the
     // progress bar and Cancel; the summary or the conflict at the end.
     void actApplyExecute();
@@ -129,6 +130,12 @@ private:
     // Runs the work on a thread of its own while the window goes on taking
     // its events; returns what the work threw.
     std::exception_ptr RunInWorker(const std::function<void()>& work);
+    // The progress event of a run or an apply on the worker thread: it only
+    // leaves the counts for the window, and stops the work once the user
+    // has asked for it.
+    void RunProgress(int& total, int& done);
+    // The letters of the operations checked, of I, U and D in that order.
+    std::string CheckedOperations() const;
     // The progress bar from what the run last told, a few times a second.
     void ShowProgress();
     // Shows a page's run text: in its editor when small enough, else in its view.
@@ -227,6 +234,7 @@ private:
     std::string programPath;
     std::string programDir;  // where the settings, language and report files are
     TfrmAbout* frmAbout = nullptr;
+    TLogMenu* logMenu = nullptr;  // owned by the window
     QList<QObject*> components;
 
     QLineEdit* edtDatabaseFile;

@@ -100,14 +100,10 @@ void TfrmGUI::SaveSettings()
     ini.WriteBool(kSettings, "Sync Generators", chbSyncGenerators->isChecked());
     ini.WriteBool(kSettings, "Reproducing", rdbReproducingScript->isChecked());
 
-    std::string operations;
-    for (auto [box, letter] : {std::pair{chbInserts, 'I'}, std::pair{chbUpdates, 'U'}, std::pair{chbDeletes, 'D'}})
-        if (box->isChecked())
-            operations += letter;
     ini.WriteString(kFilters, "Tables", ToCp1251(edtTables->text()));
     ini.WriteString(kFilters, "Except tables", ToCp1251(edtExceptTables->text()));
     ini.WriteString(kFilters, "Users", ToCp1251(edtUsers->text()));
-    ini.WriteString(kFilters, "Operations", operations);
+    ini.WriteString(kFilters, "Operations", CheckedOperations());
 
     // A begin date that is not a date stops here, before the language.
     ini.WriteString(kPeriod, "Begin", DateToStr(PeriodDate(meDateBegin)));

@@ -10,8 +10,8 @@
 #include <QMenuBar>
 
 TLogMenu::TLogMenu(QMainWindow& aWindow, TDialogs& aDialogs, std::function<Norvane::TLogDatabase()> aLogin,
-                   std::function<bool()> aBusy, QMenu* before)
-    : QObject(&aWindow), window(aWindow), dialogs(aDialogs), login(std::move(aLogin)), busy(std::move(aBusy))
+                   QMenu* before)
+    : QObject(&aWindow), window(aWindow), dialogs(aDialogs), login(std::move(aLogin))
 {
     // The captions are English as designed; the language files relabel them
     // with the window's own (the window registers them for that).
@@ -48,7 +48,7 @@ void TLogMenu::Show(const std::function<std::string()>& command)
 void TLogMenu::Install()
 {
     const Norvane::TLogDatabase database = login();
-    if (busy() || database.location.empty())
+    if (database.location.empty())
         return;
     const QString name = QFile::decodeName(QByteArray::fromStdString(database.location));
     if (!dialogs.Confirm(&window, FromCp1251(msgLogInstallQuestion) + QLatin1Char('\n') + name +
@@ -60,7 +60,7 @@ void TLogMenu::Install()
 void TLogMenu::Status()
 {
     const Norvane::TLogDatabase database = login();
-    if (busy() || database.location.empty())
+    if (database.location.empty())
         return;
     Show([&] { return Norvane::StatusText(Norvane::ReadLogStatus(database), database.location); });
 }

@@ -17,10 +17,9 @@ class TDialogs;
 class TLogMenu : public QObject {
 public:
     // Adds the menu to the window's menu bar in front of `before`. login
-    // gives the database, user and password as the window holds them now;
-    // busy, whether the window is reading a log (the menu then waits).
-    TLogMenu(QMainWindow& window, TDialogs& dialogs, std::function<Norvane::TLogDatabase()> login,
-             std::function<bool()> busy, QMenu* before);
+    // gives the database, user and password as the window holds them now.
+    // The window switches the actions off while it reads a log.
+    TLogMenu(QMainWindow& window, TDialogs& dialogs, std::function<Norvane::TLogDatabase()> login, QMenu* before);
 
     QMenu* Menu() const { return menu; }
     QAction* InstallAction() const { return install; }
@@ -35,7 +34,6 @@ private:
     QMainWindow& window;
     TDialogs& dialogs;
     std::function<Norvane::TLogDatabase()> login;
-    std::function<bool()> busy;
     QMenu* menu;
     QAction* install;
     QAction* status;
