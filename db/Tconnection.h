@@ -29,6 +29,10 @@ class TIBTransaction;
 class TCursor;
 }  // namespace IBClient
 
+// The id of the character set NONE: a text parameter's bytes taken as they
+// are, for ASCII names and numbers.
+constexpr int kNoCharset = 0;
+
 // A statement the library refused to prepare or run: SQLError's message
 // (the library's text and the statement) and the library's text alone, for
 // callers that put it into words of their own.

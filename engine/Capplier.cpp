@@ -5,18 +5,16 @@
 #include "db/Tsignalwatch.h"
 #include "engine/Cfieldvalue.h"
 #include "engine/Clogreader.h"
+#include "engine/Cscriptwriter.h"
 #include "engine/Cselection.h"
 #include "locale/Messages.h"
 
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <condition_variable>
 #include <exception>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <unordered_map>
 
 namespace Norvane {
@@ -29,11 +27,6 @@ namespace {
 // database itself; the parentheses keep it apart from the file names that
 // name sources by default.
 const char kUndoSource[] = "(undo)";
-
-// A trigger's name in an execute statement, quoted where the database's
-// dialect has quoted names.
-const char kTriggerName[] =
-    "iif((select mon$sql_dialect from mon$database) > 1, '\"' || replace(name, '\"', '\"\"') || '\"', name)";
 
 // The bookkeeping tables, in both dialects: NUMERIC(18,0) is a BIGINT in
 // dialect 3 and a DOUBLE PRECISION, exact for ids up to 2^53, in dialect 1.
@@ -67,7 +60,6 @@ const char kLeftOver[] =
     "not exists (select 1 from mon$attachments a where a.mon$attachment_id = t.ATTACHMENT_ID)";
 const char kAll[] = "1 = 1";
 
-constexpr int kNoCharset = 0;  // NONE: bytes taken as they are
 
 // A value of the log, or of the target, as a message shows it: a literal of
 // the column's type, cut short when long.
@@ -394,13 +386,14 @@ private:
     // A parameter of a text column holds at most 8,191 characters in a UTF8
     // connection: a longer text goes as a text BLOB of the source's set,
     // which the engine converts into the column as it would the text.
-    std::string Marker(const CFieldValue& field, const CFieldCast* value) const
+    // The marker, or what stands for the value (a column), as the value goes.
+    std::string Marker(const CFieldValue& field, const CFieldCast* value, const std::string& what = "?") const
     {
         constexpr std::size_t kLongestTextParameter = 8191;
         const int type = field.GetType();
         if ((type == 14 || type == 37) && !value->isNull && value->value.size() > kLongestTextParameter)
-            return "cast(? as blob sub_type text character set " + sourceCharsetName + ")";
-        return "?";
+            return "cast(" + what + " as blob sub_type text character set " + sourceCharsetName + ")";
+        return what;
     }
 
     std::string Where(const TRowMatch& match) const
@@ -408,11 +401,9 @@ private:
         std::string where;
         for (const TMatchTerm& term : match.terms) {
             // A long text is compared as the text BLOB it is given as.
-            const std::string marker = Marker(*term.field, term.value);
             const std::string column = Quote(term.field->GetName(), quoteNames);
-            where += (where.empty() ? "" : " and ") +
-                     (marker == "?" ? column : marker.substr(0, 5) + column + marker.substr(6)) +
-                     (term.key && match.byKey ? " = " : " is not distinct from ") + marker;
+            where += (where.empty() ? "" : " and ") + Marker(*term.field, term.value, column) +
+                     (term.key && match.byKey ? " = " : " is not distinct from ") + Marker(*term.field, term.value);
         }
         // Rows equal in every logged value are one as good as another. A
         // key finds one row at most: more would fail the statement.

@@ -7,6 +7,9 @@
 #include "db/Tdbstats.h"
 #include "db/Tsignalwatch.h"
 #include "db/Tsqlscript.h"
+#include "engine/Cfieldvalue.h"
+#include "engine/Cschema.h"
+#include "engine/Cselection.h"
 #include "locale/Messages.h"
 #include "res/TextIds.h"
 
@@ -25,7 +28,6 @@ namespace {
 const std::vector<std::string> kLogTables = {"IBE$LOG_TABLES", "IBE$LOG_FIELDS", "IBE$LOG_KEYS"};
 constexpr long long kLowest = std::numeric_limits<long long>::min();
 constexpr long long kHighest = std::numeric_limits<long long>::max();
-constexpr int kNoCharset = 0;  // NONE: the bytes as they are, for ASCII names and numbers
 
 // A name from the system tables as its UTF-8 bytes, whatever the
 // connection's character set: metadata is kept in UNICODE_FSS, and OCTETS
@@ -56,16 +58,6 @@ std::string Utf8Message(const std::string& message, std::initializer_list<std::s
     return FormatMessage(Recode(message, "CP1251", "UTF-8"), args);
 }
 
-std::string Quoted(const std::string& name, bool dialect3)
-{
-    if (!dialect3)
-        return name;
-    std::string quoted = "\"";
-    for (char c : name)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
-
 // One row of one column, or empty.
 std::string ValueOf(TDBTransaction& transaction, const std::string& sql, const std::string& parameter = {})
 {
@@ -88,17 +80,11 @@ std::vector<std::string> Column(TDBTransaction& transaction, const std::string& 
     return values;
 }
 
-std::string Trimmed(std::string text)
-{
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
-}
-
 // The database's default character set, NONE when it has none.
 std::string DatabaseCharset(TDBTransaction& transaction)
 {
-    const std::string name = Trimmed(ValueOf(transaction, "select rdb$character_set_name from rdb$database"));
+    const std::string name =
+        NorvaneImpl::Trimmed(ValueOf(transaction, "select rdb$character_set_name from rdb$database"));
     return name.empty() ? "NONE" : name;
 }
 
@@ -365,13 +351,6 @@ TIdRanges Intersection(const TIdRanges& a, const TIdRanges& b)
     return both;
 }
 
-// The name apply knows a source by: the file name of its location.
-std::string SourceNameOf(const std::string& location)
-{
-    const std::size_t cut = location.find_last_of("/\\:");
-    return cut == std::string::npos ? location : location.substr(cut + 1);
-}
-
 // The log ids a target of apply has received from the source: every id up
 // to its floor, and its ranges above it.
 TIdRanges Received(const TLogDatabase& target, const std::string& source)
@@ -523,8 +502,13 @@ TLogStatus ReadStatus(const TLogDatabase& database)
                                             "incomplete = 'Y' union select log_tables_id from ibe$log_keys where "
                                             "incomplete = 'Y')"));
 
+    // The entries' table was counted above, in the same snapshot.
     for (const std::string& table : kLogTables)
-        status.tables.push_back({table, std::stoll(ValueOf(transaction, "select count(*) from " + table)), -1});
+        status.tables.push_back({table,
+                                 table == kLogTables[0]
+                                     ? status.entries
+                                     : std::stoll(ValueOf(transaction, "select count(*) from " + table)),
+                                 -1});
     try {
         const TTableStatistics statistics =
             ReadTableStatistics(database.location, database.user, database.password, kLogTables);
@@ -558,7 +542,8 @@ TLogStatus ReadLogStatus(const TLogDatabase& database)
 TPurgeReport PurgeLog(const TLogDatabase& database, const TPurgeRequest& request, const TPurgeProgress& progress)
 {
     TIdRanges ranges = {{kLowest, kHighest}};
-    const std::string source = request.sourceName.empty() ? SourceNameOf(database.location) : request.sourceName;
+    const std::string source =
+        request.sourceName.empty() ? NorvaneImpl::DefaultSourceName(database.location) : request.sourceName;
     TConnection connection(database.location, database.user, database.password, "UTF8");
     {
         TDBTransaction transaction(connection, TTransactionMode::Read);
@@ -655,7 +640,7 @@ TRemoveReport RemoveLog(const TLogDatabase& database, bool dropData)
         Column(transaction, "select " + Utf8Name("t.rdb$trigger_name") + " from rdb$triggers t where " + kLogTrigger +
                                 " order by t.rdb$trigger_name");
     for (const std::string& trigger : report.droppedTriggers)
-        TDBStatement(transaction, "drop trigger " + Quoted(trigger, dialect3)).Execute();
+        TDBStatement(transaction, "drop trigger " + NorvaneImpl::SQLName(trigger, dialect3)).Execute();
     // The triggers' code goes with them; the data with --drop-data.
     std::vector<TTextObject> objects = TextObjects();
     std::reverse(objects.begin(), objects.end());
@@ -663,7 +648,8 @@ TRemoveReport RemoveLog(const TLogDatabase& database, bool dropData)
     for (const TTextObject& object : objects) {
         if ((object.kind->data && !dropData) || !Exists(transaction, object.kind->exists, object.name))
             continue;
-        TDBStatement(transaction, std::string("drop ") + object.kind->name + " " + Quoted(object.name, dialect3))
+        TDBStatement(transaction,
+                     std::string("drop ") + object.kind->name + " " + NorvaneImpl::SQLName(object.name, dialect3))
             .Execute();
         report.droppedObjects.push_back(std::string(object.kind->name) + " " + object.name);
     }

@@ -19,11 +19,6 @@ constexpr std::size_t kSpoolPiece = 1 << 20;
 
 }  // namespace
 
-// A trigger's name in an execute statement, quoted where the target's
-// dialect has quoted names.
-const char* const kTriggerName =
-    "iif((select mon$sql_dialect from mon$database) > 1, '\"' || replace(name, '\"', '\"\"') || '\"', name)";
-
 // What goes before and after a script's statements to switch the target's
 // own triggers on the given tables off and on again. isql needs another
 // terminator for the execute blocks. The blocks find the triggers on the

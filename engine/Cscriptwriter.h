@@ -11,6 +11,11 @@
 
 namespace NorvaneImpl {
 
+// A trigger's name (the PSQL variable NAME) in an execute statement, quoted
+// where the database's dialect has quoted names.
+inline constexpr char kTriggerName[] =
+    "iif((select mon$sql_dialect from mon$database) > 1, '\"' || replace(name, '\"', '\"\"') || '\"', name)";
+
 // What goes before a script's statements to switch the target's own
 // triggers on the tables off, and after them to switch exactly those on
 // again.
