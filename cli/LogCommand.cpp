@@ -15,16 +15,6 @@
 
 namespace {
 
-// Whether a progress line is on standard error, to be ended.
-bool progressShown = false;
-
-void EndProgress()
-{
-    if (progressShown)
-        std::fputc('\n', stderr);
-    progressShown = false;
-}
-
 using Norvane::TLogDatabase;
 
 // The core's reports and failures are UTF-8.
@@ -46,19 +36,14 @@ void Purge(const LogOptions& o)
     for (const std::string& target : o.applied)
         request.appliedTo.push_back({target, o.targetUser.empty() ? o.user : o.targetUser,
                                      o.targetPassword.empty() ? o.password : o.targetPassword});
-    const bool terminal = isatty(STDERR_FILENO) != 0;
+    // Each batch is told, however few.
+    TProgressLine progress(msgPurging, isatty(STDERR_FILENO) != 0, 1);
     const Norvane::TPurgeReport report = Norvane::PurgeLog(Database(o), request, [&](long long done, long long total) {
-        if (terminal && total > 0) {
-            const std::string line = ForTerminal(FormatMessage(
-                msgPurging, {std::to_string(done), std::to_string(total), std::to_string(100 * done / total)}));
-            std::fputs(("\r" + line).c_str(), stderr);
-            std::fflush(stderr);
-            progressShown = true;
-        }
+        progress(total, done);
         // Between batches: the ones committed stay purged.
         TSignalWatch::StopIfCaught();
     });
-    EndProgress();
+    progress.Finish();
     Print(Norvane::PurgeText(report, o.before, o.database));
 }
 
@@ -72,11 +57,7 @@ CLI::App* Action(CLI::App& log, const char* name, const char* description, LogOp
     action->add_option("-u,--user", o.user, "user name (default: $ISC_USER, else SYSDBA)")->type_name("NAME");
     action->add_option("-p,--password", o.password, "password (default: $ISC_PASSWORD, else none)")->type_name("PASS");
     action->add_option("--language", o.language, "language of what it says (default en)")
-        ->check(CLI::Validator(
-            [](std::string& word) {
-                return word == "en" || word == "ru" ? std::string() : "'" + word + "' is not one of en, ru";
-            },
-            ""))
+        ->check(OneOf({"en", "ru"}))
         ->type_name("en|ru");
     action->callback([&o, name] { o.action = name; });
     return action;
@@ -135,7 +116,6 @@ int RunLogCommand(const LogOptions& o)
         return 0;
     } catch (...) {
         const Norvane::TLogFailure failure = Norvane::DescribeLogFailure(std::current_exception());
-        EndProgress();
         Complain(failure.text);
         return failure.exitStatus;
     }

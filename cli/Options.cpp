@@ -135,19 +135,6 @@ CLI::Validator KnownCharset()
         "NAME");
 }
 
-CLI::Validator OneOf(std::vector<std::string> words)
-{
-    return CLI::Validator(
-        [words](std::string& word) {
-            if (std::find(words.begin(), words.end(), word) != words.end())
-                return std::string();
-            std::string list;
-            for (const std::string& w : words)
-                list += (list.empty() ? "" : ", ") + w;
-            return "'" + word + "' is not one of " + list;
-        },
-        "");
-}
 
 CLI::Validator Seconds(int most)
 {
@@ -211,6 +198,20 @@ const char kPeriodAndFilters[] =
     "      --operation I,U,D    only these operations: inserts, updates, deletes\n";
 
 }  // namespace
+
+CLI::Validator OneOf(std::vector<std::string> words)
+{
+    return CLI::Validator(
+        [words](std::string& word) {
+            if (std::find(words.begin(), words.end(), word) != words.end())
+                return std::string();
+            std::string list;
+            for (const std::string& w : words)
+                list += (list.empty() ? "" : ", ") + w;
+            return "'" + word + "' is not one of " + list;
+        },
+        "");
+}
 
 std::string UsageText()
 {

@@ -10,7 +10,8 @@
 
 namespace CLI {
 class App;
-}
+class Validator;
+}  // namespace CLI
 
 // The command line of norvane-cli.
 struct CliOptions {
@@ -88,6 +89,9 @@ private:
     std::unique_ptr<CLI::App> app;
     CliOptions options;
 };
+
+// Takes one of the words as they are, and says which words otherwise.
+CLI::Validator OneOf(std::vector<std::string> words);
 
 // Parses argv through a TCommandLine.
 CliOptions ParseOptions(const std::vector<std::string>& args);

@@ -33,11 +33,11 @@ std::string ForTerminal(const std::string& text, const std::string& encoding)
     return Transliterated(text, encoding, codeset);
 }
 
-void TProgressLine::operator()(int total, int done)
+void TProgressLine::operator()(long long total, long long done)
 {
-    if (!enabled || total < 500)
+    if (!enabled || total < smallest || total <= 0)
         return;
-    const int percent = static_cast<int>(100LL * done / total);
+    const long long percent = 100 * done / total;
     if (percent == shown)
         return;
     shown = percent;

@@ -11,18 +11,23 @@ std::string ForTerminal(const std::string& text, const std::string& encoding = "
 
 // How far a long job has come, as one line on standard error that each step
 // rewrites: the message's %1 done, %2 total and %3 percent, when the job has
-// some size and standard error is a terminal. Ended by Finish or on leaving.
+// at least `smallest` steps and standard error is a terminal. Ended by
+// Finish or on leaving.
 class TProgressLine {
 public:
-    TProgressLine(const std::string& aMessage, bool aEnabled) : message(aMessage), enabled(aEnabled) {}
+    TProgressLine(const std::string& aMessage, bool aEnabled, long long aSmallest = 500)
+        : message(aMessage), enabled(aEnabled), smallest(aSmallest)
+    {
+    }
     TProgressLine(const TProgressLine&) = delete;
     TProgressLine& operator=(const TProgressLine&) = delete;
     ~TProgressLine() { Finish(); }
-    void operator()(int total, int done);
+    void operator()(long long total, long long done);
     void Finish();
 
 private:
     const std::string& message;  // the catalogue's, so the language in use
     bool enabled;
-    int shown = -1;  // the percent on the line, -1 when there is none
+    long long smallest;
+    long long shown = -1;  // the percent on the line, -1 when there is none
 };
