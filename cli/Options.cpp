@@ -1,5 +1,6 @@
 #include "cli/Options.h"
 
+#include "cli/Output.h"
 #include "core/Charset.h"
 
 #include <CLI/CLI.hpp>
@@ -429,8 +430,11 @@ CliOptions TCommandLine::Parse(const std::vector<std::string>& args)
     if (app->get_subcommands().empty()) {
         if (app->count("--database") == 0 || options.database.empty())
             throw UsageError("the database location is missing (-d LOCATION)");
-        if (!options.sqlFile.empty() && options.sqlFile == options.xmlFile)
-            throw UsageError("--sql and --xml name the same file");
+        // By name, or as the same file under two names (a link, ./F).
+        if (!options.xmlFile.empty() &&
+            (options.sqlFile == options.xmlFile || SameFile(options.sqlFile, options.xmlFile)))
+            throw UsageError(options.sqlFile.empty() ? "--xml names standard output, where the script goes"
+                                                     : "--sql and --xml name the same file");
         if (!options.stateFile.empty() && (options.stateFile == options.sqlFile || options.stateFile == options.xmlFile))
             throw UsageError("--state names the same file as --sql or --xml");
     } else if (app->got_subcommand("apply")) {

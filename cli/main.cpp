@@ -327,13 +327,6 @@ int main(int argc, char** argv)
         const TSignalWatch signals(OnSignal, OnStuck);
         return RunLogCommand(options.log);
     }
-    if (!options.xmlFile.empty() && SameFile(options.sqlFile, options.xmlFile)) {
-        std::cerr << "norvane-cli: "
-                  << (options.sqlFile.empty() ? "--xml names standard output, where the script goes"
-                                              : "--sql and --xml name the same file")
-                  << "\nTry 'norvane-cli --help' for more information.\n";
-        return exUsage;
-    }
     // A reader of a pipe output that goes away fails the write (EPIPE), and
     // the run ends as any failed run does, its temporary files removed.
     std::signal(SIGPIPE, SIG_IGN);
