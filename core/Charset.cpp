@@ -98,11 +98,6 @@ TIconv& Converter(const std::string& to, const std::string& from)
     return *last;
 }
 
-bool IsAscii(const std::string& text)
-{
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // Converts the whole text. Where iconv refuses the input at `in`,
 // `unconvertible` gives what stands for it and how many bytes it replaces.
 template <class Unconvertible>
@@ -164,6 +159,11 @@ size_t Utf8SequenceLength(const char* in, size_t left)
 }
 
 }  // namespace
+
+bool IsAscii(const std::string& text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
 
 bool FindCharset(const std::string& name, TCharset& charset)
 {

@@ -60,6 +60,9 @@ bool ToXmlEncoding(const std::string& utf8, const std::string& encoding, std::st
 // Whether every character of the encoding is one byte (Windows-1251,
 // ISO-8859-5, ...), as opposed to UTF-8, Shift_JIS and the like.
 bool IsSingleByte(const std::string& encoding);
+
+// Whether every byte of the text is ASCII (below 0x80).
+bool IsAscii(const std::string& text);
 // Text of one encoding in another, through UTF-8 (as ToUtf8 and FromUtf8).
 // The text unchanged when the encodings are the same or a converter is
 // missing.

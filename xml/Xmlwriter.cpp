@@ -49,14 +49,6 @@ void EscapeAscii(char c, bool attribute, const std::string& replacement, std::st
     }
 }
 
-bool IsAscii(const std::string& text)
-{
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
-}
-
 }  // namespace
 
 TXMLWriter::TXMLWriter(const std::string& templateText, std::string aTextEncoding, std::string* aText)
@@ -116,15 +108,7 @@ void TXMLWriter::Start(const std::string& templateText)
         Put(" ");
         Put(name);
         Put("=\"");
-        std::string escaped, spelt;
-        for (char c : utf8)
-            if (static_cast<unsigned char>(c) < 0x80)
-                EscapeAscii(c, true, replacement, escaped);
-            else
-                escaped += c;
-        if (!ToXmlEncoding(escaped, encoding, spelt))
-            throw CEXMLproblem("Unable to set attribute");
-        Put(spelt);
+        PutUtf8(utf8, true, "Unable to set attribute");
         Put("\"");
     };
     for (const xmlNs* ns = root->nsDef; ns; ns = ns->next)
@@ -202,8 +186,13 @@ void TXMLWriter::PutValue(const std::string& value, bool attribute, const char* 
         return;
     }
     // A text of several bytes a character: through UTF-8, as a tree holds it.
+    PutUtf8(ContentText(value, textEncoding, failure), attribute, failure);
+}
+
+void TXMLWriter::PutUtf8(const std::string& utf8, bool attribute, const char* failure)
+{
     std::string escaped, spelt;
-    for (char c : ContentText(value, textEncoding, failure))
+    for (char c : utf8)
         if (static_cast<unsigned char>(c) < 0x80)
             EscapeAscii(c, attribute, replacement, escaped);
         else

@@ -51,6 +51,8 @@ private:
     // The value escaped and in the document's encoding, appended to the
     // output; failure is the message of a value that cannot be written.
     void PutValue(const std::string& value, bool attribute, const char* failure);
+    // UTF-8 text escaped and in the document's encoding, appended.
+    void PutUtf8(const std::string& utf8, bool attribute, const char* failure);
     void Put(const char* text, std::size_t size);
     void Put(const std::string& bytes) { Put(bytes.data(), bytes.size()); }
     void Indent(std::size_t depth);
