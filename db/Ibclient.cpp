@@ -50,6 +50,15 @@ bool EIBError::Reports(ISC_STATUS code) const
     return false;
 }
 
+bool EIBError::ConnectionLost() const
+{
+    for (ISC_STATUS lost : {isc_network_error, isc_net_read_err, isc_net_write_err, isc_lost_db_connection,
+                            isc_conn_lost, isc_att_shutdown, isc_shutdown})
+        if (Reports(lost))
+            return true;
+    return false;
+}
+
 // ---------------------------------------------------------------- handles
 
 void TAttachmentTraits::Release(FB_API_HANDLE& handle) noexcept

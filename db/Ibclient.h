@@ -30,6 +30,9 @@ public:
     }
     // Whether the engine reported the code anywhere in the vector.
     bool Reports(ISC_STATUS code) const;
+    // Whether it says the connection is gone: the network failed, or the
+    // server or the database was shut down.
+    bool ConnectionLost() const;
     std::vector<ISC_STATUS> Codes;
 };
 

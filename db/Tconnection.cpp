@@ -11,30 +11,12 @@ using namespace IBClient;
 
 namespace {
 
-bool ConnectionLost(const EIBError& error)
-{
-    for (ISC_STATUS lost : {isc_network_error, isc_net_read_err, isc_net_write_err, isc_lost_db_connection,
-                            isc_conn_lost, isc_att_shutdown, isc_shutdown})
-        if (error.Reports(lost))
-            return true;
-    return false;
-}
-
-// ISC_DATE counts days from 17 November 1858; the civil date by the
-// algorithm of the proleptic Gregorian calendar on days since 1 March 0000.
 std::string IsoDate(ISC_DATE date)
 {
-    long long days = static_cast<long long>(date) + 678881;  // days since 1 March 0000
-    const long long era = (days >= 0 ? days : days - 146096) / 146097;
-    const long long dayOfEra = days - era * 146097;
-    const long long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const long long shifted = (5 * dayOfYear + 2) / 153;
-    const long long day = dayOfYear - (153 * shifted + 2) / 5 + 1;
-    const long long month = shifted < 10 ? shifted + 3 : shifted - 9;
-    const long long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", year, month, day);
+    int year = 0, month = 0, day = 0;
+    DecodeDate(FromIscDate(date), year, month, day);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
     return text;
 }
 
@@ -96,7 +78,7 @@ TDBTransaction::TDBTransaction(TConnection& aConnection, TTransactionMode mode)
     try {
         transaction->Start(*connection.database);
     } catch (const EIBError& error) {
-        if (ConnectionLost(error))
+        if (error.ConnectionLost())
             throw ConnectionLostError(error.Message, nullptr, "start transaction");
         throw TranError(error.Message);
     }
@@ -116,7 +98,7 @@ void TDBTransaction::Commit()
             transaction->Rollback();
         } catch (const EIBError&) {
         }
-        if (ConnectionLost(error))
+        if (error.ConnectionLost())
             throw ConnectionLostError(error.Message, nullptr, "commit");
         throw TranError(error.Message);
     }
@@ -127,7 +109,7 @@ void TDBTransaction::Rollback()
     try {
         transaction->Rollback();
     } catch (const EIBError& error) {
-        if (ConnectionLost(error))
+        if (error.ConnectionLost())
             throw ConnectionLostError(error.Message, nullptr, "rollback");
         throw TranError(error.Message);
     }
@@ -160,7 +142,7 @@ TDBStatement::~TDBStatement() = default;
 
 void TDBStatement::Raise(const EIBError& error) const
 {
-    if (ConnectionLost(error))
+    if (error.ConnectionLost())
         throw ConnectionLostError(error.Message, nullptr, sql);
     throw StatementError(error.Message, sql);
 }

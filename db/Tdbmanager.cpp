@@ -109,19 +109,6 @@ void TDBManager::Disconnect() noexcept
     database->Close();
 }
 
-void TDBManager::Release() noexcept
-{
-    CloseDataSets();
-    if (transaction->Active()) {
-        try {
-            transaction->Rollback();
-        } catch (const EIBError&) {
-            // Let go by the library's wrapper: it only read.
-        }
-    }
-    Disconnect();
-}
-
 void TDBManager::Cancel() noexcept
 {
     if (const FB_API_HANDLE handle = connectedHandle)
@@ -188,10 +175,8 @@ void TDBManager::RaiseQueryError(const EIBError& error, const TParams* params, c
     // set, as a malformed string; either may follow a more general code.
     if (error.Reports(isc_transliteration_failed) || error.Reports(isc_malformed_string))
         throw CharsetError(error.Message, params, sql, GetInstance().CharacterSet());
-    for (ISC_STATUS lost : {isc_network_error, isc_net_read_err, isc_net_write_err, isc_lost_db_connection,
-                            isc_conn_lost, isc_att_shutdown, isc_shutdown})
-        if (error.Reports(lost))
-            throw ConnectionLostError(error.Message, params, sql);
+    if (error.ConnectionLost())
+        throw ConnectionLostError(error.Message, params, sql);
     throw SQLError(error.Message, params, sql);
 }
 

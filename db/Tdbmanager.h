@@ -47,10 +47,6 @@ public:
     // Throws TranError. The transaction is over even then: a transaction
     // the library cannot roll back is let go.
     void Rollback();
-    // Ends the transaction, rolled back, and the connection, whatever their
-    // state: nothing of the manager holds the database afterwards. A
-    // transaction the library cannot roll back is let go.
-    void Release() noexcept;
     // Makes the database call running in another thread fail at once (the
     // engine reports the operation cancelled); nothing happens when no call
     // runs. Safe from any thread.
@@ -81,7 +77,9 @@ public:
                                              const std::string& sql);
     // Closes the connection, rolling back a transaction still open (the
     // manager stays as Connect leaves it after a failure); nothing happens
-    // when not connected.
+    // when not connected. Whatever their state, nothing of the manager holds
+    // the database afterwards: a transaction the library cannot roll back is
+    // let go.
     void Disconnect() noexcept;
     // The SQL dialect of the connected database (3 when not connected).
     unsigned short Dialect() const;
@@ -106,7 +104,7 @@ private:
     std::string characterSet = "WIN1251";
 };
 
-// A run lets go of the database when it ends, however it ends (Release): its
+// A run lets go of the database when it ends, however it ends (Disconnect): its
 // transaction only read, and a transaction held open would hold back the
 // server's garbage collection, or, on the embedded engine, keep every other
 // program out of the database file.
@@ -114,5 +112,5 @@ struct TReleaseDatabase {
     TReleaseDatabase() = default;
     TReleaseDatabase(const TReleaseDatabase&) = delete;
     TReleaseDatabase& operator=(const TReleaseDatabase&) = delete;
-    ~TReleaseDatabase() { TDBManager::GetInstance().Release(); }
+    ~TReleaseDatabase() { TDBManager::GetInstance().Disconnect(); }
 };
