@@ -539,28 +539,9 @@ std::vector<std::string> SelectedTables(const TParams& period)
     return tables;
 }
 
-// The source's own generators and their values: all but the system's, the
-// change log's and this program's.
-std::vector<std::pair<std::string, long long>> SourceGenerators(bool quoteNames)
-{
-    TDBManager& db = TDBManager::GetInstance();
-    std::unique_ptr<TDataSet> names = db.OpenQuery(
-        "select trim(trailing from g.rdb$generator_name) from rdb$generators g"
-        " where coalesce(g.rdb$system_flag, 0) = 0 and g.rdb$generator_name not starting with 'IBE$'"
-        " and g.rdb$generator_name not starting with 'NORVANE$'");
-    std::vector<std::pair<std::string, long long>> generators;
-    for (; !names->Eof(); names->Next())
-        generators.emplace_back(names->Fields(0).AsString(), 0);
-    for (auto& [name, value] : generators)
-        value = db.OpenQuery("select gen_id(" + SQLName(name, quoteNames) + ", 0) from rdb$database")
-                    ->Fields(0)
-                    .AsInteger();
-    return generators;
-}
-
 // Moves the target's generators of the same names up to the source's
 // values; a generator the target lacks is left alone. Returns how many moved.
-std::size_t MoveGeneratorsUp(TConnection& target, const std::vector<std::pair<std::string, long long>>& generators)
+std::size_t MoveGeneratorsUp(TConnection& target, const std::vector<TGeneratorValue>& generators)
 {
     if (generators.empty())
         return 0;
@@ -717,7 +698,8 @@ TApplySummary CApplier::Run()
             return summary;
         }
     }
-    const auto generators = reproducing ? SourceGenerators(sourceQuotes) : decltype(SourceGenerators(true)){};
+    const std::vector<TGeneratorValue> generators =
+        reproducing ? ReadGenerators(sourceQuotes) : std::vector<TGeneratorValue>{};
 
     summary.triggers = OnTarget(msgRefusesSwitchOff, [&] { return book.SwitchOff(tables, options.undo); });
     std::exception_ptr failure;

@@ -634,6 +634,29 @@ void TCascadeFinder::Examine(CLogRecord& record, std::size_t sequence)
     }
 }
 
+std::vector<TGeneratorValue> ReadGenerators(bool quoteNames)
+{
+    std::vector<TGeneratorValue> generators;
+    TDBManager& db = TDBManager::GetInstance();
+    std::unique_ptr<TDataSet> names =
+        db.OpenQuery(LoadResourceText(BuiltinTexts::kLogGenerators, "LOG"), nullptr, false);
+    for (; !names->Eof(); names->Next())
+        generators.push_back({names->Fields(0).AsString(), 0});
+    // Their values, a few hundred a query; gen_id with a step of 0 only reads.
+    constexpr std::size_t kPerQuery = 200;
+    for (std::size_t first = 0; first < generators.size(); first += kPerQuery) {
+        const std::size_t last = std::min(generators.size(), first + kPerQuery);
+        std::string sql;
+        for (std::size_t i = first; i < last; ++i)
+            sql += (sql.empty() ? "select " : ", ") + std::string("gen_id(") +
+                   SQLName(generators[i].name, quoteNames) + ", 0)";
+        std::unique_ptr<TDataSet> values = db.OpenQuery(sql + " from rdb$database");
+        for (std::size_t i = first; i < last; ++i)
+            generators[i].value = values->Fields(i - first).AsInteger();
+    }
+    return generators;
+}
+
 TReadAhead::TReadAhead(CLogReader& aReader)
     : reader(aReader), thread([this, name = TScriptCharset::Name(), encoding = TScriptCharset::Encoding()] {
           const TScriptCharset charset(name, encoding);

@@ -1,6 +1,7 @@
 #pragma once
 #include "engine/Clogrecord.h"
 #include "engine/Cschema.h"
+#include "engine/Cscriptwriter.h"
 
 #include <condition_variable>
 #include <exception>
@@ -162,6 +163,11 @@ std::string AboveFloor(std::string sql, const TParams& period);
 // (it has no key rows) that leave out some of the table's columns, so that
 // they may find another row equal in those: its operation letter and table.
 using TPartialMatchEvent = std::function<void(char operation, const std::string& table)>;
+
+// The user generators of the database manager's database (neither the
+// system's, nor the change log's, nor the bookkeeping's of a database that
+// received changes), with their values as its open transaction sees them.
+std::vector<TGeneratorValue> ReadGenerators(bool quoteNames);
 
 // Reads the log of a period from the database manager's open transaction
 // and yields its records one by one in log order, holding no more than the

@@ -79,7 +79,7 @@ std::unique_ptr<CLogReader> CNorvane::Open(const std::string& databaseFile, cons
     quoteNames = db.Dialect() >= 3;
     records.Start(includeComments, quoteNames);
     if (syncGenerators)
-        ReadGenerators();
+        generators = NorvaneImpl::ReadGenerators(quoteNames);
     NorvaneImpl::TSkipEvent onSkip;
     if (skipInvalid)
         onSkip = [this](const NorvaneImpl::CEInvalidEntry& entry) {
@@ -111,27 +111,6 @@ std::unique_ptr<CLogReader> CNorvane::Open(const std::string& databaseFile, cons
             tables.push_back(table);
     });
     return reader;
-}
-
-void CNorvane::ReadGenerators()
-{
-    TDBManager& db = TDBManager::GetInstance();
-    std::unique_ptr<TDataSet> names =
-        db.OpenQuery(LoadResourceText(BuiltinTexts::kLogGenerators, "LOG"), nullptr, false);
-    for (; !names->Eof(); names->Next())
-        generators.push_back({names->Fields(0).AsString(), 0});
-    // Their values, a few hundred a query; gen_id with a step of 0 only reads.
-    constexpr std::size_t kPerQuery = 200;
-    for (std::size_t first = 0; first < generators.size(); first += kPerQuery) {
-        const std::size_t last = std::min(generators.size(), first + kPerQuery);
-        std::string sql;
-        for (std::size_t i = first; i < last; ++i)
-            sql += (sql.empty() ? "select " : ", ") + std::string("gen_id(") +
-                   NorvaneImpl::SQLName(generators[i].name, quoteNames) + ", 0)";
-        std::unique_ptr<TDataSet> values = db.OpenQuery(sql + " from rdb$database");
-        for (std::size_t i = first; i < last; ++i)
-            generators[i].value = values->Fields(i - first).AsInteger();
-    }
 }
 
 template <class Output>
@@ -214,6 +193,8 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
                 throw Exception(msgCannotWriteScript);
         },
         disableTriggers);
+    if (syncGenerators)
+        scriptWriter.EndWithGenerators(generators, quoteNames);
     // The log is read ahead while the statements and elements of the
     // records read are written.
     NorvaneImpl::TReadAhead ahead(*reader);
@@ -226,12 +207,6 @@ std::size_t CNorvane::WriteLog(const std::string& databaseFile, const std::strin
         Advance(item.total, item.read);
     }
     scriptWriter.Finish();
-    if (!undo && syncGenerators && !generators.empty() && scriptWriter.Records() > 0) {
-        // After the switching on of the triggers, an empty line of its own.
-        const std::string tail = (disableTriggers ? "\n" : "") + NorvaneImpl::GeneratorsUp(generators, quoteNames);
-        if (std::fwrite(tail.data(), 1, tail.size(), script) != tail.size())
-            throw Exception(msgCannotWriteScript);
-    }
     if (received) {
         for (const long long id : skipped.ids)
             received->Add(id);
@@ -264,6 +239,8 @@ std::string CNorvane::GetScript(bool reproducing)
         NorvaneImpl::TScriptWriter writer(
             reproducing, [&script](const char* data, std::size_t size) { script.append(data, size); },
             disableTriggers);
+        if (syncGenerators)
+            writer.EndWithGenerators(generators, quoteNames);
         int count = 0;
         for (const auto& record : records) {
             writer.Add(*record);
@@ -284,10 +261,7 @@ std::string CNorvane::GetScript(bool reproducing)
 
 std::string CNorvane::GetReproducingScript()
 {
-    std::string script = GetScript(true);
-    if (syncGenerators && !generators.empty() && !records.empty() && !script.empty())
-        script += (disableTriggers ? "\n" : "") + NorvaneImpl::GeneratorsUp(generators, quoteNames);
-    return script;
+    return GetScript(true);
 }
 
 std::string CNorvane::GetUndoScript()

@@ -146,8 +146,6 @@ private:
                                                   const std::string& password, TDateTime periodBegin,
                                                   TDateTime periodEnd, bool includeComments,
                                                   const std::string& characterSet, bool undo);
-    // The values of the source's generators, when they are carried.
-    void ReadGenerators();
     // Starts the XML log of the run on a text or a file.
     template <class Output>
     void StartXML(Output output);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 namespace NorvaneImpl {
 
@@ -187,6 +188,12 @@ void TScriptWriter::Add(const CLogRecord& record)
     spooled += statement.size();
 }
 
+void TScriptWriter::EndWithGenerators(std::vector<TGeneratorValue> values, bool dialect3)
+{
+    generators = std::move(values);
+    generatorsQuoted = dialect3;
+}
+
 void TScriptWriter::Finish()
 {
     if (records == 0) {
@@ -217,6 +224,10 @@ void TScriptWriter::Finish()
     if (triggersOff) {
         const std::string on = TriggersOn();
         write(on.data(), on.size());
+    }
+    if (reproducing && !generators.empty()) {
+        const std::string up = (triggersOff ? "\n" : "") + GeneratorsUp(generators, generatorsQuoted);
+        write(up.data(), up.size());
     }
     spool.reset();
     lengths.clear();

@@ -57,6 +57,10 @@ public:
 
     // Raises what the statement raises (CEUnknownIBType, CEUnknownActionLetter).
     void Add(const CLogRecord& record);
+    // A reproducing script of some records ends by moving the target's
+    // generators up to these values (GeneratorsUp), after the switching on
+    // of the triggers, on an empty line of its own.
+    void EndWithGenerators(std::vector<TGeneratorValue> values, bool dialect3);
     // Writes what is still to come; the no-records text when no record came.
     void Finish();
     std::size_t Records() const { return records; }
@@ -85,6 +89,8 @@ private:
 
     bool reproducing;
     bool triggersOff;
+    std::vector<TGeneratorValue> generators;
+    bool generatorsQuoted = false;
     std::vector<TTable> tables;
     TWrite write;
     std::size_t records = 0;
