@@ -464,7 +464,6 @@ void TfrmGUI::actExecuteExecute()
         return;
     const TCharset& charset = input.charset;
     const std::string& databaseFile = input.databaseFile;
-    const bool english = !miRussian->isChecked();
     engine->SetDisableTriggers(chbDisableTriggers->isChecked());
     engine->SetSyncGenerators(chbSyncGenerators->isChecked());
     engine->SetFilter(input.filter);
@@ -526,7 +525,7 @@ void TfrmGUI::actExecuteExecute()
         ClearPages();
         runStatus = TRunStatus::None;
         ShowStatus();
-        ShowRunFailure(failure, databaseFile, charset.encoding, english);
+        ShowRunFailure(failure, databaseFile, charset.encoding);
         return;
     }
     if (PageControl->currentWidget() == tsXML)
@@ -606,13 +605,11 @@ void TfrmGUI::actApplyExecute()
     }
     if (error) {
         const Norvane::TFailure failure = Norvane::DescribeFailure(error);
-        if (failure.kind == Norvane::TFailureKind::Interrupted)
-            return;
         // Not the log's failure: the target's, said as it is.
         if (failure.kind == Norvane::TFailureKind::Failed)
             dialogs.ShowMessage(this, WithPath(failure.text, options.target), TMessageKind::Warning);
         else
-            ShowRunFailure(failure, input.databaseFile, input.charset.encoding, !miRussian->isChecked());
+            ShowRunFailure(failure, input.databaseFile, input.charset.encoding);
         return;
     }
     if (summary.declined)
@@ -732,7 +729,7 @@ void TfrmGUI::ShowStatus()
 }
 
 void TfrmGUI::ShowRunFailure(const Norvane::TFailure& failure, const std::string& databaseFile,
-                             const std::string& encoding, bool english)
+                             const std::string& encoding)
 {
     using Norvane::TFailureKind;
     const auto warn = [this](const QString& text) { dialogs.ShowMessage(this, text, TMessageKind::Warning); };
@@ -771,7 +768,7 @@ void TfrmGUI::ShowRunFailure(const Norvane::TFailure& failure, const std::string
         break;
     case TFailureKind::Failed:
     case TFailureKind::Unforeseen:
-        CreateExceptionFile(failure.text, english);
+        CreateExceptionFile(failure.text, !miRussian->isChecked());
         break;
     case TFailureKind::Unknown:
         warn(FromCp1251(msgUnforeseen));

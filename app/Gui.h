@@ -215,7 +215,7 @@ private:
 
     // Tells the user why a run failed: a message, or the report file.
     void ShowRunFailure(const Norvane::TFailure& failure, const std::string& databaseFile,
-                        const std::string& encoding, bool english);
+                        const std::string& encoding);
     // A message about something to mend, with the focus put where it is.
     void ShowMistake(const std::string& text, QWidget* field);
     // Writes the report of an unforeseen error and tells the user where it is.

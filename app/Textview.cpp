@@ -203,8 +203,9 @@ void TTextView::ScrollLines(int count)
 {
     if (!source)
         return;
-    for (; count > 0 && top < lastTop; --count)
-        top = ReadLine(top).next;
+    // Forward through the lines on show first, which are read already.
+    for (std::size_t i = 0; count > 0 && top < lastTop; --count, ++i)
+        top = i < lines.size() && lines[i].start == top ? lines[i].next : ReadLine(top).next;
     for (; count < 0 && top > 0; ++count)
         top = PreviousLine(top);
     top = std::min(top, lastTop);
