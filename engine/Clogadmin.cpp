@@ -315,12 +315,6 @@ void RunText(TDBTransaction& transaction, int text, TInstallReport& report, cons
                 if (Exists(transaction, "select 1 from rdb$indices where rdb$index_name = ?", index[1]))
                     continue;
                 report.created.push_back("index " + index[1]);
-            } else if (word(0) == "ALTER" && word(1) == "TABLE" && word(3) == "ADD" &&
-                       Exists(transaction,
-                              "select 1 from rdb$relation_fields where rdb$relation_name = ? and rdb$field_name = '" +
-                                  word(4) + "'",
-                              word(2))) {
-                continue;
             }
             TDBStatement(transaction, statement).Execute();
         } catch (const StatementError& e) {

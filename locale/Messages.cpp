@@ -40,7 +40,6 @@ const Entry kEntries[] = {
     {"msgInterrupted", "Interrupted: no file was written."},
     {"msgCannotCreateFile", "Cannot create file \"%1\". %2"},
     {"msgCannotWriteFile", "Cannot write file \"%1\". %2"},
-    {"msgCannotWriteOutput", "Cannot write the script to standard output"},
     {"msgReadingLog", "Reading log: %1 of %2 entries (%3%)"},
     {"msgSkippedEntry", "Left out 1 log entry that cannot be trusted:"},
     {"msgSkippedEntries", "Left out %1 log entries that cannot be trusted:"},
@@ -309,7 +308,6 @@ const std::string& msgXMLFailed = Text("msgXMLFailed");
 const std::string& msgInterrupted = Text("msgInterrupted");
 const std::string& msgCannotCreateFile = Text("msgCannotCreateFile");
 const std::string& msgCannotWriteFile = Text("msgCannotWriteFile");
-const std::string& msgCannotWriteOutput = Text("msgCannotWriteOutput");
 const std::string& msgReadingLog = Text("msgReadingLog");
 const std::string& msgSkippedEntry = Text("msgSkippedEntry");
 const std::string& msgSkippedEntries = Text("msgSkippedEntries");

@@ -34,7 +34,6 @@ extern const std::string& msgInterrupted;
 // Files: %1 the file, %2 the system's reason.
 extern const std::string& msgCannotCreateFile;
 extern const std::string& msgCannotWriteFile;
-extern const std::string& msgCannotWriteOutput;
 // norvane-cli's lines about a run.
 extern const std::string& msgReadingLog;  // %1 done, %2 total, %3 percent
 extern const std::string& msgSkippedEntry;
