@@ -1,11 +1,10 @@
 #include "cli/Options.h"
 
 #include "cli/Output.h"
+#include "cli/Terminal.h"
 #include "core/Charset.h"
 
 #include <CLI/CLI.hpp>
-
-#include <langinfo.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -419,8 +418,8 @@ CliOptions TCommandLine::Parse(const std::vector<std::string>& args)
         return options;
     // The filters' names come in the terminal's character set, the log's in
     // the run's; without a locale (C) they are taken as the bytes given.
-    const std::string codeset = nl_langinfo(CODESET);
-    if (!codeset.empty() && codeset != "ANSI_X3.4-1968") {
+    const std::string codeset = TerminalCodeset();
+    if (!codeset.empty()) {
         const std::string encoding = CharsetOf(options.charset).encoding;
         for (std::vector<std::string>* names :
              {&options.filter.tables, &options.filter.excludedTables, &options.filter.users})

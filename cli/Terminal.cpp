@@ -25,10 +25,16 @@ std::string Canonical(const std::string& encoding)
 
 }  // namespace
 
-std::string ForTerminal(const std::string& text, const std::string& encoding)
+std::string TerminalCodeset()
 {
     const std::string codeset = nl_langinfo(CODESET);
-    if (codeset.empty() || codeset == "ANSI_X3.4-1968" || Canonical(codeset) == Canonical(encoding))
+    return codeset == "ANSI_X3.4-1968" ? std::string() : codeset;
+}
+
+std::string ForTerminal(const std::string& text, const std::string& encoding)
+{
+    const std::string codeset = TerminalCodeset();
+    if (codeset.empty() || Canonical(codeset) == Canonical(encoding))
         return text;
     return Transliterated(text, encoding, codeset);
 }

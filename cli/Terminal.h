@@ -9,6 +9,10 @@
 // encodings are one, the bytes are left as they are.
 std::string ForTerminal(const std::string& text, const std::string& encoding = "CP1251");
 
+// The character set of the C library's locale; empty under the C locale,
+// where texts are taken as the bytes they are.
+std::string TerminalCodeset();
+
 // How far a long job has come, as one line on standard error that each step
 // rewrites: the message's %1 done, %2 total and %3 percent, when the job has
 // at least `smallest` steps and standard error is a terminal. Ended by
