@@ -224,15 +224,6 @@ std::map<std::string, double> RunChild(const char* mode, const Target& target, c
     return figures;
 }
 
-std::string FormatIsoDate(TDateTime date)
-{
-    int year = 0, month = 0, day = 0;
-    DecodeDate(date, year, month, day);
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
-    return text;
-}
-
 // norvane-cli beside this program, writing the script (the undo script when
 // asked) and the XML log of the whole log to files named by prefix. Its time
 // from start to end and its peak resident memory.
@@ -242,7 +233,7 @@ std::map<std::string, double> RunCli(const Target& target, bool undo, const std:
     std::vector<std::string> args = {program, "-d", target.measured, "-u", target.user};
     if (!target.password.empty())
         args.insert(args.end(), {"-p", target.password});
-    args.insert(args.end(), {"--to", FormatIsoDate(PeriodEnd() - 1.0), "--sql", prefix + ".sql", "--xml",
+    args.insert(args.end(), {"--to", IsoDate(PeriodEnd() - 1.0), "--sql", prefix + ".sql", "--xml",
                              prefix + ".xml"});
     if (undo)
         args.push_back("--undo");
@@ -293,7 +284,7 @@ std::map<std::string, double> MeasureApply(const Target& target, int entries)
     CreateSister(sister);
     try {
         std::vector<std::string> args = login({cli, "apply", "-d", target.measured});
-        args.insert(args.end(), {"--to", FormatIsoDate(PeriodEnd() - 1.0), "--target", sister.location});
+        args.insert(args.end(), {"--to", IsoDate(PeriodEnd() - 1.0), "--target", sister.location});
         const auto t0 = Clock::now();
         const TProcessResult apply = RunProcess(args, {target.folder / "bench-apply.out"});
         figures["apply"] = Seconds(t0, Clock::now());
@@ -310,7 +301,7 @@ std::map<std::string, double> MeasureApply(const Target& target, int entries)
 
     const std::string script = (target.folder / "bench-apply.sql").string();
     std::vector<std::string> args = login({cli, "-d", target.measured});
-    args.insert(args.end(), {"--to", FormatIsoDate(PeriodEnd() - 1.0), "--no-comments", "--disable-triggers",
+    args.insert(args.end(), {"--to", IsoDate(PeriodEnd() - 1.0), "--no-comments", "--disable-triggers",
                              "--sql", script});
     if (!RunProcess(args, {target.folder / "bench-apply.out"}).Succeeded())
         throw std::runtime_error("norvane-cli could not write the script for isql");

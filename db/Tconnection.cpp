@@ -11,15 +11,6 @@ using namespace IBClient;
 
 namespace {
 
-std::string IsoDate(ISC_DATE date)
-{
-    int year = 0, month = 0, day = 0;
-    DecodeDate(FromIscDate(date), year, month, day);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
-    return text;
-}
-
 std::string IsoTime(ISC_TIME time)
 {
     char text[32];
@@ -298,11 +289,11 @@ std::string TDBStatement::Text(int column) const
     case SQL_FLOAT: return FloatToString(ReadUnaligned<float>(data));
     case SQL_DOUBLE:
     case SQL_D_FLOAT: return FloatToString(ReadUnaligned<double>(data));
-    case SQL_TYPE_DATE: return IsoDate(ReadUnaligned<ISC_DATE>(data));
+    case SQL_TYPE_DATE: return IsoDate(FromIscDate(ReadUnaligned<ISC_DATE>(data)));
     case SQL_TYPE_TIME: return IsoTime(ReadUnaligned<ISC_TIME>(data));
     case SQL_TIMESTAMP: {
         const ISC_TIMESTAMP stamp = ReadUnaligned<ISC_TIMESTAMP>(data);
-        return IsoDate(stamp.timestamp_date) + " " + IsoTime(stamp.timestamp_time);
+        return IsoDate(FromIscDate(stamp.timestamp_date)) + " " + IsoTime(stamp.timestamp_time);
     }
     case SQL_BOOLEAN: return data[0] ? "TRUE" : "FALSE";
     case SQL_BLOB: {

@@ -375,15 +375,6 @@ TIdRanges Received(const TLogDatabase& target, const std::string& source)
     return ranges;
 }
 
-std::string IsoMoment(TDateTime moment)
-{
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
-    DecodeDateTime(moment, year, month, day, hour, minute, second, msec);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute, second);
-    return text;
-}
-
 // The message (%1 the database, %2 the log table it lacks) says what
 // follows for the command.
 void CheckLogThere(TDBTransaction& transaction, const std::string& location, const std::string& message)
@@ -549,7 +540,7 @@ TPurgeReport PurgeLog(const TLogDatabase& database, const TPurgeRequest& request
     for (const TLogDatabase& target : request.appliedTo)
         ranges = Intersection(ranges, Received(target, source));
 
-    const std::string before = IsoMoment(request.before);
+    const std::string before = IsoDateTime(request.before);
     const long long batch = std::max(1LL, request.batch);
     TPurgeReport report;
     long long total = 0;
@@ -757,7 +748,7 @@ std::string StatusText(const TLogStatus& status, const std::string& location)
 
 std::string PurgeText(const TPurgeReport& report, TDateTime before, const std::string& location)
 {
-    std::string text = Utf8Message(msgPurged, {Count(report.entries), IsoMoment(before).substr(0, 10), location,
+    std::string text = Utf8Message(msgPurged, {Count(report.entries), IsoDate(before), location,
                                                Count(report.keys), Count(report.fields)}) +
                        "\n";
     if (report.kept > 0)

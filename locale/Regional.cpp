@@ -254,6 +254,20 @@ std::string TimeToStr(TDateTime dt)
            (h < 12 ? fs.TimeAMString : fs.TimePMString);
 }
 
+std::string IsoDate(TDateTime dt)
+{
+    return IsoDateTime(dt).substr(0, 10);
+}
+
+std::string IsoDateTime(TDateTime dt)
+{
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
+    DecodeDateTime(dt, year, month, day, hour, minute, second, msec);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute, second);
+    return text;
+}
+
 std::string DateTimeToStr(TDateTime dt)
 {
     long days = 0, ms = 0;

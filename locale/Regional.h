@@ -44,6 +44,9 @@ std::string DateToStr(TDateTime dt, bool fourDigitYear = true);
 std::string TimeToStr(TDateTime dt);
 // Short date, a blank and the long time; the time is left out at exactly midnight.
 std::string DateTimeToStr(TDateTime dt);
+// Whatever the locale: YYYY-MM-DD, and YYYY-MM-DD HH:MM:SS.
+std::string IsoDate(TDateTime dt);
+std::string IsoDateTime(TDateTime dt);
 
 // Reads a date typed in the short date form: day, month and year in the
 // locale's order, separated by the date separator. A year of one or two
