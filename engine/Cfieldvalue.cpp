@@ -186,7 +186,7 @@ std::string Hexadecimal(const std::string& bytes, size_t from, size_t count)
 // continuation byte), as earlier versions cut them.
 size_t TextPiece(const std::string& value, size_t from, size_t count)
 {
-    const int widest = MaxCharacterBytes(TScriptCharset::Name());
+    const int widest = TScriptCharset::WidestCharacter();
     if (widest > 1)
         return std::max<size_t>(1, WholeCharacters(TScriptCharset::Encoding(), value.data() + from, count,
                                                    kLiteralBytes / static_cast<size_t>(widest)));
@@ -199,7 +199,7 @@ size_t TextPiece(const std::string& value, size_t from, size_t count)
 // Whether the text fits one literal in the script's character set.
 bool FitsOneLiteral(const std::string& value)
 {
-    const int widest = MaxCharacterBytes(TScriptCharset::Name());
+    const int widest = TScriptCharset::WidestCharacter();
     return widest == 1 || value.size() <= kLiteralBytes / static_cast<size_t>(widest) ||
            TextPiece(value, 0, value.size()) == value.size();
 }
@@ -279,7 +279,7 @@ std::string IBTypeName(int typeCode)
 }
 
 TScriptCharset::TScriptCharset(std::string aName, std::string aEncoding)
-    : name(std::move(aName)), encoding(std::move(aEncoding)), outer(scriptCharset)
+    : name(std::move(aName)), encoding(std::move(aEncoding)), widest(MaxCharacterBytes(name)), outer(scriptCharset)
 {
     scriptCharset = this;
 }
@@ -296,6 +296,12 @@ const std::string& TScriptCharset::Encoding()
 {
     static const std::string byDefault = CharsetOf(kDefaultCharset).encoding;
     return scriptCharset ? scriptCharset->encoding : byDefault;
+}
+
+int TScriptCharset::WidestCharacter()
+{
+    static const int byDefault = MaxCharacterBytes(kDefaultCharset);
+    return scriptCharset ? scriptCharset->widest : byDefault;
 }
 
 std::string TScriptCharset::ProgramText(const std::string& text)

@@ -37,6 +37,8 @@ public:
     static const std::string& Name();
     // The encoding of its bytes for iconv ("UTF-8").
     static const std::string& Encoding();
+    // The bytes of its widest character (MaxCharacterBytes).
+    static int WidestCharacter();
     // A text of the program's own (a message, Windows-1251) in the script's
     // character set. Unchanged for NONE, which carries bytes as they are.
     static std::string ProgramText(const std::string& text);
@@ -44,6 +46,7 @@ public:
 private:
     std::string name;
     std::string encoding;
+    int widest;
     const TScriptCharset* outer;
 };
 
