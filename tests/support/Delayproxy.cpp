@@ -1,5 +1,7 @@
 #include "tests/support/Delayproxy.h"
 
+#include "core/AtomicFile.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -19,30 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // A socket descriptor closed with its owner.
-class TSocket {
-public:
-    explicit TSocket(int aFd = -1) : fd(aFd) {}
-    ~TSocket() { Close(); }
-    TSocket(const TSocket&) = delete;
-    TSocket& operator=(const TSocket&) = delete;
-    int Get() const { return fd; }
-    // Gives up the descriptor to a new owner.
-    int Release()
-    {
-        const int released = fd;
-        fd = -1;
-        return released;
-    }
-    void Close()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-
-private:
-    int fd;
-};
+using TSocket = TFileDescriptor;
 
 void NoDelay(int fd)
 {
