@@ -407,10 +407,9 @@ void TCursor::Execute()
 {
     TStatus status;
     XSQLDA* in = input.Count() > 0 ? input.get() : nullptr;
-    const bool query = type == isc_info_sql_stmt_select || type == isc_info_sql_stmt_select_for_upd;
     // Anything else may write (an execute block can even commit through an
     // autonomous transaction): only queries are opened.
-    if (!query || executeBlock)
+    if (!IsQuery())
         throw EIBError("Cannot open a non-select statement");
     const TServerCall call;
     if (isc_dsql_execute(status.get(), transaction, statement.Ptr(), SQLDA_VERSION1, in))
